@@ -193,6 +193,41 @@ bool OnUiThread();
 // Runs the task on the UI thread: inline there, otherwise sent and waited for.
 void RunOnUiThread(const std::function<void()>& task);
 
+// ---- Stored blocks ------------------------------------------------------------------------------
+
+// Reads a unit's stored block: 32-bit little-endian words, counted texts and counted blocks (a word
+// byte count then the bytes). A read past the end sets failed() and yields zeros and empties, so a
+// parser can read its fields in order and check once at the end.
+class BlockReader {
+  public:
+    explicit BlockReader(std::string_view data) : data_(data) {}
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    bool failed() const { return failed_; }
+    size_t remaining() const { return data_.size() - pos_; }
+
+    int32_t Word();
+    // A count of 0 or less gives the empty string.
+    std::string Counted();
+    std::string Bytes(size_t count);
+
+  private:
+    std::string_view data_;
+    size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+class BlockWriter {
+  public:
+    void Word(int32_t value);
+    void Counted(std::string_view bytes);
+    void Bytes(std::string_view bytes) { out_.append(bytes); }
+    const std::string& str() const { return out_; }
+    std::string Take() { return std::move(out_); }
+
+  private:
+    std::string out_;
+};
+
 // ---- The standard interface function ------------------------------------------------------------
 
 namespace unit_detail {
