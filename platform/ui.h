@@ -1,0 +1,299 @@
+#pragma once
+
+// Windows and child controls. All texts are GBK bytes; all positions inside a
+// text are byte offsets. A control object owns its native control: destroying
+// the object removes the control from the screen. Child controls must be
+// destroyed before the window that holds them.
+//
+// Programmatic changes notify like user changes do where the classic controls
+// did (an edit's text change, for instance); the unit classes decide which
+// notifications become events. Notifications arrive on the UI thread only.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kesu::platform {
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+// 0x00BBGGRR; kButtonFace stands for the system's button-face colour.
+using Colour = std::uint32_t;
+inline constexpr Colour kButtonFace = 0xFF000000u;
+inline constexpr Colour kBlack = 0x000000u;
+inline constexpr Colour kWhite = 0xFFFFFFu;
+
+struct Font {
+    std::string face;  // GBK; empty means the default interface font
+    // Character height in pixels when negative, cell height when positive,
+    // the face's default when 0 (as the classic logical-font record has it).
+    int height = 0;
+    int weight = 400;  // 700 and above is bold
+    bool italic = false;
+    bool underline = false;
+    bool strike_out = false;
+    int charset = 0;
+    int escapement = 0;  // tenths of a degree
+    bool operator==(const Font&) const = default;
+};
+
+enum class HAlign { Left, Centre, Right };
+enum class VAlign { Top, Centre, Bottom };
+
+// Frame around a control: 0 none, 1 sunken, 2 raised modal frame, 3 static
+// edge, 4 sunken plus modal frame, 5 single line.
+enum class Border { None, Sunken, Raised, Static, SunkenRaised, Single };
+
+enum class Notify {
+    Clicked,         // button, check box (after the mark toggled)
+    TextChanged,     // edit: any change of its text, also programmatic
+    DropDown,        // combo box: the list is about to open
+    SelectionEnded,  // combo box: the user chose an item (text already updated)
+    EditChanged,     // combo box: the user changed the edit field
+    ClosedUp,        // combo box: the list closed
+    DoubleClicked,   // combo box list, button
+    FocusIn,
+    FocusOut,
+    CloseRequested,  // window: the user asked to close it; nothing else happens
+    Shown,           // window became visible
+    Hidden,          // window became hidden
+};
+
+using NotifyHandler = std::function<void(Notify)>;
+
+class Control {
+  public:
+    virtual ~Control() = default;
+
+    // Outer rectangle in the parent's client coordinates; for a window, on
+    // the screen.
+    virtual void SetGeometry(const Rect& r) = 0;
+    virtual Rect Geometry() const = 0;
+
+    // Makes this control a child of `parent` (a window or a group box).
+    virtual void SetParent(Control* parent) = 0;
+    // Stacking among siblings: directly below `sibling`, or on top of all
+    // siblings when `sibling` is null.
+    virtual void PlaceAfter(Control* sibling) = 0;
+
+    virtual void SetVisible(bool visible) = 0;
+    virtual bool IsVisible() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    virtual bool IsEnabled() const = 0;
+
+    virtual void SetFont(const Font& font) = 0;
+    virtual Font GetFont() const = 0;
+    virtual void SetTextColour(Colour c) = 0;
+    virtual void SetBackColour(Colour c) = 0;
+    virtual void SetBorder(Border b) = 0;
+
+    // Caption, title or whole content, by kind.
+    virtual void SetText(std::string_view gbk) = 0;
+    virtual std::string Text() const = 0;
+
+    virtual void SetFocus() = 0;
+    virtual bool HasFocus() const = 0;
+
+    // A name for finding the control in tests and diagnostics; no effect on
+    // what the user sees.
+    void SetName(std::string name) { name_ = std::move(name); }
+    const std::string& Name() const { return name_; }
+
+    void SetNotifyHandler(NotifyHandler handler) { handler_ = std::move(handler); }
+
+  protected:
+    void Emit(Notify n) {
+        if (handler_) {
+            // A handler may replace itself; keep the running one alive.
+            NotifyHandler h = handler_;
+            h(n);
+        }
+    }
+
+  private:
+    std::string name_;
+    NotifyHandler handler_;
+};
+
+enum class WindowShow { Normal, Minimised, Maximised };
+
+struct WindowStyle {
+    bool caption = true;      // title bar
+    bool system_menu = true;  // close box
+    bool min_button = false;
+    bool max_button = false;
+    bool sizable = false;
+    bool tool_window = false;
+    bool operator==(const WindowStyle&) const = default;
+};
+
+// A top-level window. Its text is the title. A user's close request only
+// emits CloseRequested; the owner decides and destroys the window itself.
+class Window : public Control {
+  public:
+    virtual void SetStyle(const WindowStyle& style) = 0;
+    virtual WindowStyle Style() const = 0;
+    // Size of the client area, where children are placed.
+    virtual Rect ClientRect() const = 0;
+    virtual void Show(WindowShow how) = 0;  // also makes it visible
+    virtual WindowShow State() const = 0;
+    virtual void Activate() = 0;
+    virtual void SetAlwaysOnTop(bool on_top) = 0;
+};
+
+enum class LetterCase { AsTyped, Lower, Upper };
+
+struct EditStyle {
+    bool multi_line = false;
+    bool hscroll = false;  // scroll bars, multi-line only
+    bool vscroll = false;
+    bool auto_hscroll = true;
+    HAlign align = HAlign::Left;
+    bool read_only = false;
+    bool password = false;
+    char password_char = '*';
+    LetterCase letter_case = LetterCase::AsTyped;
+    bool hide_selection = true;
+};
+
+// What a program writes is exactly what a later Text() returns: CR LF, a lone
+// CR, a lone LF and every GBK byte pair survive. Selection offsets are byte
+// offsets, never inside a double-byte character.
+class Edit : public Control {
+  public:
+    virtual EditStyle Style() const = 0;
+    virtual void SetReadOnly(bool read_only) = 0;
+    virtual void SetPassword(bool password, char password_char) = 0;
+
+    // Byte length of the text, without copying it.
+    virtual std::size_t TextLength() const = 0;
+
+    // 0 removes the limit. Text set or added beyond it is cut at the limit.
+    virtual void SetLimit(std::size_t bytes) = 0;
+    virtual std::size_t Limit() const = 0;
+
+    // Selection [start, end); both are clamped to the text and moved off the
+    // middle of a double-byte character. start == end is the caret.
+    virtual void SetSelection(std::size_t start, std::size_t end) = 0;
+    virtual std::pair<std::size_t, std::size_t> Selection() const = 0;
+
+    // Replaces the selection (cut to the limit), puts the caret after the
+    // inserted bytes and emits TextChanged.
+    virtual void ReplaceSelection(std::string_view gbk) = 0;
+
+    // Adds `gbk` at the very end wherever the caret is, scrolls to it and
+    // emits TextChanged; costs the size of the piece, not of the whole text.
+    virtual void Append(std::string_view gbk) = 0;
+
+    virtual void ScrollToCaret() = 0;
+};
+
+class Button : public Control {
+  public:
+    virtual void SetDefault(bool is_default) = 0;
+    virtual void SetAlignment(HAlign h, VAlign v) = 0;
+};
+
+struct CheckStyle {
+    bool push_like = false;
+    bool flat = false;
+    bool text_left = false;
+};
+
+// A click by the user toggles the mark first, then emits Clicked.
+class CheckBox : public Control {
+  public:
+    virtual void SetChecked(bool checked) = 0;  // no notification
+    virtual bool IsChecked() const = 0;
+    virtual void SetAlignment(HAlign h, VAlign v) = 0;
+    virtual void SetCheckStyle(const CheckStyle& style) = 0;
+};
+
+class GroupBox : public Control {
+  public:
+    virtual void SetAlignment(HAlign h) = 0;
+};
+
+enum class ComboKind { Simple, DropDown, DropDownList };
+
+struct ComboStyle {
+    ComboKind kind = ComboKind::DropDown;
+    bool sorted = false;
+};
+
+// Items are GBK texts. In a sorted box new items go to their sorted place.
+// Text() is the edit field (for a drop-down list: the current item's text).
+class ComboBox : public Control {
+  public:
+    virtual ComboStyle Style() const = 0;
+
+    // Returns the index of the new item.
+    virtual int AddItem(std::string_view gbk) = 0;
+    virtual void ClearItems() = 0;
+    virtual int Count() const = 0;
+    virtual std::string Item(int index) const = 0;  // empty when out of range
+    virtual void SetItemData(int index, std::uint32_t data) = 0;
+    virtual std::uint32_t ItemData(int index) const = 0;
+
+    // -1 or an index out of range clears the selection; no notification.
+    virtual void SetCurrent(int index) = 0;
+    virtual int Current() const = 0;
+
+    // The edit field of simple and drop-down boxes; byte offsets.
+    virtual void SetLimit(std::size_t bytes) = 0;
+    virtual void SetEditSelection(std::size_t start, std::size_t end) = 0;
+    virtual std::pair<std::size_t, std::size_t> EditSelection() const = 0;
+    virtual void ReplaceEditSelection(std::string_view gbk) = 0;
+
+    virtual void SetItemHeight(int extra_pixels) = 0;
+};
+
+enum class TextEffect { Plain, Raised, Sunken, Shadowed };
+
+struct LabelStyle {
+    HAlign h_align = HAlign::Left;
+    VAlign v_align = VAlign::Centre;
+    bool word_wrap = false;
+    TextEffect effect = TextEffect::Plain;
+};
+
+// A canvas that paints its caption with its font, colour, alignment and
+// effect on its background colour.
+class Label : public Control {
+  public:
+    virtual void SetLabelStyle(const LabelStyle& style) = 0;
+    virtual LabelStyle GetLabelStyle() const = 0;
+};
+
+class Ui {
+  public:
+    virtual ~Ui() = default;
+
+    virtual std::unique_ptr<Window> CreateWindow() = 0;
+    // `parent` is the window or group box that holds the control.
+    virtual std::unique_ptr<Edit> CreateEdit(Control* parent, const EditStyle& style) = 0;
+    virtual std::unique_ptr<Button> CreateButton(Control* parent) = 0;
+    virtual std::unique_ptr<CheckBox> CreateCheckBox(Control* parent) = 0;
+    virtual std::unique_ptr<GroupBox> CreateGroupBox(Control* parent) = 0;
+    virtual std::unique_ptr<ComboBox> CreateComboBox(Control* parent, const ComboStyle& style) = 0;
+    virtual std::unique_ptr<Label> CreateLabel(Control* parent) = 0;
+
+    virtual Rect Screen() const = 0;
+    // The default interface font; "System" bold is this font in bold.
+    virtual Font DefaultFont() const = 0;
+    // Height in pixels of `gbk` drawn in `font` on one line.
+    virtual int TextHeight(const Font& font, std::string_view gbk) const = 0;
+};
+
+}  // namespace kesu::platform
