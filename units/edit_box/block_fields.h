@@ -1,0 +1,71 @@
+#pragma once
+
+// Typed field helpers over the runtime's stored-block reader and writer, so
+// that each unit's settings read and write their fields in one visible order.
+// A failed read leaves the field at its default; callers check failed() once.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/unit.h"
+
+namespace kesu::units {
+
+// Reads the format version and accepts it when it is not above newest. The
+// version is compared unsigned, so a damaged negative version fails as well.
+inline bool readVersion(BlockReader& in, std::uint32_t newest, std::uint32_t& version) {
+    version = static_cast<std::uint32_t>(in.Word());
+    return !in.failed() && version <= newest;
+}
+inline bool readVersion(BlockReader& in, std::uint32_t newest) {
+    std::uint32_t version = 0;
+    return readVersion(in, newest, version);
+}
+
+inline void readWord(BlockReader& in, std::int32_t& out) {
+    std::int32_t v = in.Word();
+    if (!in.failed()) out = v;
+}
+inline void readWord(BlockReader& in, std::uint32_t& out) {
+    std::int32_t v = in.Word();
+    if (!in.failed()) out = static_cast<std::uint32_t>(v);
+}
+inline void readFlag(BlockReader& in, bool& out) {
+    std::int32_t v = in.Word();
+    if (!in.failed()) out = v != 0;
+}
+inline void readHalf(BlockReader& in, std::uint16_t& out) {
+    std::string b = in.Bytes(2);
+    if (!in.failed() && b.size() == 2) {
+        out = static_cast<std::uint16_t>(static_cast<unsigned char>(b[0]) |
+                                         static_cast<unsigned char>(b[1]) << 8);
+    }
+}
+inline void readCounted(BlockReader& in, std::string& out) {
+    std::string v = in.Counted();
+    if (!in.failed()) out = std::move(v);
+}
+// A text list: a count word, then each text counted. A count that the rest of
+// the block cannot hold (every entry needs its length word) is damaged data.
+void readTextList(BlockReader& in, std::vector<std::string>& out);
+
+inline void writeWord(BlockWriter& out, std::int32_t v) {
+    out.Word(v);
+}
+inline void writeWord(BlockWriter& out, std::uint32_t v) {
+    out.Word(static_cast<std::int32_t>(v));
+}
+inline void writeFlag(BlockWriter& out, bool v) {
+    out.Word(v ? 1 : 0);
+}
+inline void writeHalf(BlockWriter& out, std::uint16_t v) {
+    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    out.Bytes(std::string_view(b, 2));
+}
+inline void writeCounted(BlockWriter& out, std::string_view v) {
+    out.Counted(v);
+}
+void writeTextList(BlockWriter& out, const std::vector<std::string>& items);
+
+}  // namespace kesu::units

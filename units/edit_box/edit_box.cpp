@@ -1,0 +1,386 @@
+#include "units/edit_box/edit_box.h"
+
+#include <algorithm>
+
+#include "units/edit_box/edit_rules.h"
+#include "units/edit_box/visual.h"
+
+namespace kesu::units {
+
+namespace {
+
+// One double-byte sample character, measured to size single-line boxes.
+constexpr std::string_view kSampleCharacter = "\xCE\xE2";
+// Twice the platform's edge width: the frame a single-line box needs around its text.
+constexpr int kFrameAllowance = 4;
+
+platform::EditStyle StyleOf(const EditBoxSettings& s) {
+    platform::EditStyle style;
+    style.multi_line = s.multiLine;
+    style.hscroll = s.multiLine && (s.scrollBars == 1 || s.scrollBars == 3);
+    style.vscroll = s.multiLine && (s.scrollBars == 2 || s.scrollBars == 3);
+    style.auto_hscroll = !s.multiLine || style.hscroll;
+    style.align = s.alignment == 1   ? platform::HAlign::Centre
+                  : s.alignment == 2 ? platform::HAlign::Right
+                                     : platform::HAlign::Left;
+    style.read_only = s.inputMode == 1;
+    style.password = s.inputMode == 2;
+    style.password_char = static_cast<char>(s.passwordChar & 0xFF);
+    style.letter_case = s.letterCase == 1   ? platform::LetterCase::Lower
+                        : s.letterCase == 2 ? platform::LetterCase::Upper
+                                            : platform::LetterCase::AsTyped;
+    style.hide_selection = s.hideSelection;
+    return style;
+}
+
+}  // namespace
+
+std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
+    std::unique_ptr<EditBoxUnit> unit(new EditBoxUnit(info));
+    if (!unit->s_.decode(info.data)) return nullptr;
+    EditBoxSettings& s = unit->s_;
+    auto edit = CurrentUi().CreateEdit(CreationParent(info), StyleOf(s));
+    unit->edit_ = edit.get();
+    unit->settingText_ = true;
+    edit->SetText(applyLetterCase(s.letterCase, s.content));
+    unit->settingText_ = false;
+    unit->Attach(std::move(edit), info);
+    platform::Edit& e = *unit->edit_;
+    e.SetTextColour(s.textColour);
+    e.SetBackColour(s.backColour);
+    unit->ApplyFont();
+    e.SetLimit(effectiveTextLimit(s.maxLength));
+    unit->SetSelection({s.selStart, s.selLength});
+    e.ScrollToCaret();
+    e.SetBorder(PlatformBorder(s.borderStyle));
+    if (unit->Filters()) unit->shadow_ = e.Text();
+    return unit;
+}
+
+void EditBoxUnit::ApplyFont() {
+    platform::Font font = PlatformFont(s_.font);
+    edit_->SetFont(font);
+    if (!s_.multiLine) {
+        // A single-line box is made at least as high as one line of its font
+        // plus its frame, so its text is never clipped.
+        int needed = CurrentUi().TextHeight(font, kSampleCharacter) + kFrameAllowance;
+        platform::Rect r = edit_->Geometry();
+        if (r.height < needed) {
+            r.height = needed;
+            edit_->SetGeometry(r);
+        }
+    }
+}
+
+void EditBoxUnit::ApplyInputMode() {
+    edit_->SetReadOnly(s_.inputMode == 1);
+    edit_->SetPassword(s_.inputMode == 2, static_cast<char>(s_.passwordChar & 0xFF));
+    shadow_ = Filters() ? edit_->Text() : std::string();
+}
+
+Selection EditBoxUnit::CurrentSelection() const {
+    auto [start, end] = edit_->Selection();
+    return {static_cast<std::int32_t>(start), static_cast<std::int32_t>(end - start)};
+}
+
+void EditBoxUnit::SetSelection(Selection sel) {
+    std::size_t start = static_cast<std::size_t>(std::max(sel.start, 0));
+    std::size_t end = start + static_cast<std::size_t>(std::max(sel.length, 0));
+    edit_->SetSelection(start, end);
+}
+
+void EditBoxUnit::WriteContent(const std::string& text) {
+    s_.content = applyLetterCase(s_.letterCase, text);
+    // A whole-text write is not bound by the typing limit: the limit is lifted
+    // for the write and restored after it. The control's own notice is held
+    // back, and exactly one Changed follows.
+    settingText_ = true;
+    edit_->SetLimit(0);
+    edit_->SetText(s_.content);
+    edit_->SetLimit(effectiveTextLimit(s_.maxLength));
+    settingText_ = false;
+    if (Filters()) shadow_ = s_.content;
+    RaiseEvent(kEventChanged);
+}
+
+void EditBoxUnit::AddText(std::string_view piece) {
+    std::string folded = applyLetterCase(s_.letterCase, piece);
+    std::size_t length = edit_->TextLength();
+    std::size_t limit = effectiveTextLimit(s_.maxLength);
+    std::size_t room = length < limit ? limit - length : 0;
+    std::string_view fitted = fitToRoom(folded, room);
+    edit_->SetSelection(length, length);
+    edit_->ScrollToCaret();
+    if (fitted.empty()) return;  // nothing changes, so nothing is announced
+    settingText_ = true;
+    edit_->Append(fitted);
+    std::size_t end = edit_->TextLength();
+    edit_->SetSelection(end, end);
+    settingText_ = false;
+    if (Filters()) shadow_.append(fitted);
+    RaiseEvent(kEventChanged);
+}
+
+bool EditBoxUnit::FilterUserInsertion() {
+    std::string now = edit_->Text();
+    // The insertion is what lies between the common beginning and the common
+    // end of the text before and after the change.
+    std::size_t prefix = 0;
+    std::size_t maxPrefix = std::min(now.size(), shadow_.size());
+    while (prefix < maxPrefix && now[prefix] == shadow_[prefix]) ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < maxPrefix - prefix &&
+           now[now.size() - 1 - suffix] == shadow_[shadow_.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    std::string inserted = now.substr(prefix, now.size() - prefix - suffix);
+    std::string kept;
+    for (std::size_t i = 0; i < inserted.size(); ++i) {
+        auto c = static_cast<unsigned char>(inserted[i]);
+        if (c >= 0x81 && c <= 0xFE && i + 1 < inserted.size()) {
+            ++i;  // a double-byte character passes no numeric filter
+            continue;
+        }
+        if (admitsTypedChar(s_.inputMode, c)) kept.push_back(static_cast<char>(c));
+    }
+    if (kept.size() == inserted.size()) {
+        shadow_ = std::move(now);
+        return true;
+    }
+    std::string filtered = now.substr(0, prefix) + kept + now.substr(now.size() - suffix);
+    settingText_ = true;
+    edit_->SetText(filtered);
+    edit_->SetSelection(prefix + kept.size(), prefix + kept.size());
+    settingText_ = false;
+    bool changed = filtered != shadow_;
+    shadow_ = std::move(filtered);
+    return changed;
+}
+
+void EditBoxUnit::NormaliseOnFocusLoss() {
+    if (s_.inputMode < 5 || s_.inputMode > 11) return;
+    std::string text = edit_->Text();
+    std::string canonical = normaliseForMode(s_.inputMode, text);
+    if (canonical == text) return;
+    std::size_t caret = edit_->Selection().second;
+    // The rewrite is a change of the text like any other and is announced once.
+    settingText_ = true;
+    edit_->SetText(canonical);
+    settingText_ = false;
+    caret = std::min(caret, canonical.size());
+    edit_->SetSelection(caret, caret);
+    edit_->ScrollToCaret();
+    if (Filters()) shadow_ = canonical;
+    RaiseEvent(kEventChanged);
+}
+
+void EditBoxUnit::OnNotify(platform::Notify n) {
+    switch (n) {
+        case platform::Notify::TextChanged:
+            if (settingText_) return;
+            if (Filters() && !FilterUserInsertion()) return;
+            RaiseEvent(kEventChanged);
+            return;
+        case platform::Notify::FocusOut:
+            NormaliseOnFocusLoss();
+            RaiseEvent(kEventLostFocus);
+            return;
+        default:
+            VisualUnit::OnNotify(n);
+    }
+}
+
+int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
+    // Properties whose change rebuilds the control answer 1 when the stored
+    // value really changes.
+    auto recreateIfChanged = [](auto& field, auto v) {
+        bool changed = field != v;
+        field = v;
+        return changed ? 1 : 0;
+    };
+    std::int32_t v = IntOf(value);
+    switch (index) {
+        case kContent:
+            WriteContent(TextOf(value));
+            return 0;
+        case kBorderStyle:
+            s_.borderStyle = clampChoice(v, 0, kMaxBorderStyle);
+            edit_->SetBorder(PlatformBorder(s_.borderStyle));
+            return 0;
+        case kTextColour:
+            s_.textColour = ColourOf(value);
+            edit_->SetTextColour(s_.textColour);
+            return 0;
+        case kBackColour:
+            s_.backColour = ColourOf(value);
+            edit_->SetBackColour(s_.backColour);
+            return 0;
+        case kFont:
+            s_.font = value.bytes;
+            ApplyFont();
+            return 0;
+        case kHideSelection:
+            return recreateIfChanged(s_.hideSelection, v != 0);
+        case kMaxLength:
+            s_.maxLength = std::max(v, 0);
+            edit_->SetLimit(effectiveTextLimit(s_.maxLength));
+            return 0;
+        case kMultiLine:
+            return recreateIfChanged(s_.multiLine, v != 0);
+        case kScrollBars:
+            return recreateIfChanged(s_.scrollBars, clampChoice(v, 0, 3));
+        case kAlignment:
+            return recreateIfChanged(s_.alignment, clampChoice(v, 0, 2));
+        case kInputMode:
+            s_.inputMode = clampChoice(v, 0, 11);
+            ApplyInputMode();
+            return 0;
+        case kPasswordChar: {
+            std::string t = TextOf(value);
+            s_.passwordChar = t.empty() ? 0 : static_cast<unsigned char>(t[0]);
+            if (s_.inputMode == 2) edit_->SetPassword(true, static_cast<char>(s_.passwordChar));
+            return 0;
+        }
+        case kLetterCase:
+            return recreateIfChanged(s_.letterCase, clampChoice(v, 0, 2));
+        case kUpDownMode:
+            return recreateIfChanged(s_.upDownMode, clampChoice(v, 0, 2));
+        case kUpDownMin:
+            s_.upDownMin = v;
+            return 0;
+        case kUpDownMax:
+            s_.upDownMax = v;
+            return 0;
+        case kSelStart: {
+            Selection sel = selectionForStart(v, edit_->TextLength());
+            s_.selStart = sel.start;
+            s_.selLength = sel.length;
+            SetSelection(sel);
+            return 0;
+        }
+        case kSelLength: {
+            Selection sel = selectionForLength(CurrentSelection().start, v, edit_->TextLength());
+            s_.selStart = sel.start;
+            s_.selLength = sel.length;
+            SetSelection(sel);
+            return 0;
+        }
+        case kSelText: {
+            std::string before = edit_->Text();
+            settingText_ = true;
+            edit_->ReplaceSelection(applyLetterCase(s_.letterCase, TextOf(value)));
+            settingText_ = false;
+            if (Filters()) shadow_ = edit_->Text();
+            if (edit_->Text() != before) RaiseEvent(kEventChanged);
+            return 0;
+        }
+        case kDataSource:
+            s_.dataSource = TextOf(value);
+            return 0;
+        case kDataColumn:
+            s_.dataColumn = TextOf(value);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int EditBoxUnit::GetProperty(int index, PropertyValue& out) {
+    switch (index) {
+        case kContent:
+            out = TextValue(edit_->Text());
+            return 1;
+        case kBorderStyle:
+            out = NumberValue(s_.borderStyle);
+            return 1;
+        case kTextColour:
+            out = NumberValue(s_.textColour);
+            return 1;
+        case kBackColour:
+            out = NumberValue(s_.backColour);
+            return 1;
+        case kFont:
+            out = TextValue(s_.font);
+            return 1;
+        case kHideSelection:
+            out = NumberValue(s_.hideSelection);
+            return 1;
+        case kMaxLength:
+            out = NumberValue(s_.maxLength);
+            return 1;
+        case kMultiLine:
+            out = NumberValue(s_.multiLine);
+            return 1;
+        case kScrollBars:
+            out = NumberValue(s_.scrollBars);
+            return 1;
+        case kAlignment:
+            out = NumberValue(s_.alignment);
+            return 1;
+        case kInputMode:
+            out = NumberValue(s_.inputMode);
+            return 1;
+        case kPasswordChar:
+            out = TextValue(s_.passwordChar ? std::string(1, static_cast<char>(s_.passwordChar))
+                                            : std::string());
+            return 1;
+        case kLetterCase:
+            out = NumberValue(s_.letterCase);
+            return 1;
+        case kUpDownMode:
+            out = NumberValue(s_.upDownMode);
+            return 1;
+        case kUpDownMin:
+            out = NumberValue(s_.upDownMin);
+            return 1;
+        case kUpDownMax:
+            out = NumberValue(s_.upDownMax);
+            return 1;
+        case kSelStart:
+            out = NumberValue(CurrentSelection().start);
+            return 1;
+        case kSelLength:
+            out = NumberValue(CurrentSelection().length);
+            return 1;
+        case kSelText: {
+            Selection sel = CurrentSelection();
+            std::string text = edit_->Text();
+            out = TextValue(text.substr(static_cast<std::size_t>(sel.start),
+                                        static_cast<std::size_t>(sel.length)));
+            return 1;
+        }
+        case kDataSource:
+            out = TextValue(s_.dataSource);
+            return 1;
+        case kDataColumn:
+            out = TextValue(s_.dataColumn);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int EditBoxUnit::Save(std::string& block) {
+    EditBoxSettings now = s_;
+    now.content = edit_->Text();
+    Selection sel = CurrentSelection();
+    now.selStart = sel.start;
+    now.selLength = sel.length;
+    block = now.encode();
+    return 1;
+}
+
+UnitOperation EditBoxInterface(int code) {
+    return StandardUnitInterface<EditBoxUnit>(code);
+}
+
+void AddTextCommand(ResultRecord* /*result*/, int argCount, ArgRecord* args) {
+    if (argCount < 1) return;
+    RunOnUiThread([&] {
+        auto* unit = UnitOfReference<EditBoxUnit>(args[0]);
+        if (!unit) return;
+        for (int i = 1; i < argCount; ++i) unit->AddText(TextArgument(args[i]));
+    });
+}
+
+}  // namespace kesu::units

@@ -1,0 +1,89 @@
+#pragma once
+
+// The edit box unit: a text-entry control whose whole text, colours, limits,
+// selection and input rules the application reads and writes by property.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/sysfunc.h"
+#include "runtime/unit.h"
+#include "units/edit_box/edit_box_settings.h"
+#include "units/edit_box/edit_rules.h"
+#include "units/edit_box/visual_unit.h"
+
+namespace kesu::units {
+
+class EditBoxUnit : public VisualUnit {
+  public:
+    // Unit-relative property indices.
+    enum Property {
+        kContent = 0,
+        kBorderStyle,
+        kTextColour,
+        kBackColour,
+        kFont,
+        kHideSelection,
+        kMaxLength,
+        kMultiLine,
+        kScrollBars,
+        kAlignment,
+        kInputMode,
+        kPasswordChar,
+        kLetterCase,
+        kUpDownMode,
+        kUpDownMin,
+        kUpDownMax,
+        kSelStart,
+        kSelLength,
+        kSelText,
+        kDataSource,
+        kDataColumn,
+    };
+    static constexpr int kEventChanged = 0;
+
+    static std::unique_ptr<EditBoxUnit> Create(const UnitCreateInfo& info);
+
+    int SetProperty(int index, const PropertyValue& value) override;
+    int GetProperty(int index, PropertyValue& out) override;
+    int Save(std::string& block) override;
+
+    // The AddText method: each piece lands at the very end, whatever the caret,
+    // and each piece that adds text fires Changed once.
+    void AddText(std::string_view piece);
+
+    const EditBoxSettings& settings() const { return s_; }
+    platform::Edit& edit() { return *edit_; }
+
+  private:
+    explicit EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+
+    void OnNotify(platform::Notify n) override;
+    void WriteContent(const std::string& text);
+    void ApplyFont();
+    void ApplyInputMode();
+    void SetSelection(Selection sel);
+    Selection CurrentSelection() const;
+    bool Filters() const { return s_.inputMode >= 3 && s_.inputMode <= 10; }
+    // Removes characters the input mode refuses from what the user just
+    // inserted; returns false when nothing of the insertion is left.
+    bool FilterUserInsertion();
+    void NormaliseOnFocusLoss();
+
+    EditBoxSettings s_;
+    platform::Edit* edit_ = nullptr;
+    // Set while the unit itself changes the text, to hold back the control's
+    // own change notification.
+    bool settingText_ = false;
+    // The text as it was after the last change, kept only for filtering modes,
+    // so that a user's insertion can be found and filtered.
+    std::string shadow_;
+};
+
+UnitOperation EditBoxInterface(int code);
+
+// Command body of the AddText method: unit reference, then one or more texts.
+void AddTextCommand(ResultRecord* result, int argCount, ArgRecord* args);
+
+}  // namespace kesu::units

@@ -1,0 +1,145 @@
+#include "units/edit_box/visual_unit.h"
+
+#include "platform/platform.h"
+#include "runtime/notify.h"
+
+namespace kesu::units {
+
+platform::Control* ControlOfUnit(Unit* unit) {
+    auto* host = dynamic_cast<ControlHost*>(unit);
+    return host ? host->HostedControl() : nullptr;
+}
+
+platform::Control* CreationParent(const UnitCreateInfo& info) {
+    return ControlOfUnit(info.parent);
+}
+
+platform::Ui& CurrentUi() {
+    return platform::Current().UserInterface();
+}
+
+Unit* LookUpUnit(const ArgRecord& reference) {
+    return reinterpret_cast<Unit*>(
+        NotifyRuntime(notify::kFindUnitOrFail, reference.low, reference.high));
+}
+
+std::string TextArgument(const ArgRecord& arg) {
+    if (arg.type != kTypeText) return std::string();
+    return TextToString(arg.AsText());
+}
+
+std::string TextOf(const PropertyValue& value) {
+    const std::string& b = value.bytes;
+    return b.substr(0, b.find('\0'));
+}
+
+VisualUnit::~VisualUnit() {
+    // Notifications of a control being torn down must not reach a half-destroyed unit.
+    if (control_) control_->SetNotifyHandler(nullptr);
+}
+
+void VisualUnit::Attach(std::unique_ptr<platform::Control> control, const UnitCreateInfo& info) {
+    control_ = std::move(control);
+    control_->SetGeometry({info.left, info.top, info.width, info.height});
+    control_->SetEnabled((info.style & kStyleDisabled) == 0);
+    control_->SetVisible((info.style & kStyleVisible) != 0);
+    control_->SetNotifyHandler([this](platform::Notify n) { OnNotify(n); });
+}
+
+void VisualUnit::OnNotify(platform::Notify n) {
+    if (n == platform::Notify::FocusIn) RaiseEvent(kEventGotFocus);
+    if (n == platform::Notify::FocusOut) RaiseEvent(kEventLostFocus);
+}
+
+UnitRect VisualUnit::Geometry() const {
+    platform::Rect r = control_->Geometry();
+    return {r.left, r.top, r.width, r.height};
+}
+
+void VisualUnit::SetGeometry(const UnitRect& rect) {
+    control_->SetGeometry({rect.left, rect.top, rect.width, rect.height});
+}
+
+bool VisualUnit::IsVisible() const {
+    return control_->IsVisible();
+}
+void VisualUnit::SetVisible(bool visible) {
+    control_->SetVisible(visible);
+}
+bool VisualUnit::IsEnabled() const {
+    return control_->IsEnabled();
+}
+void VisualUnit::SetEnabled(bool enabled) {
+    control_->SetEnabled(enabled);
+}
+
+void VisualUnit::SetParentUnit(Unit& parent) {
+    if (platform::Control* p = ControlOfUnit(&parent)) control_->SetParent(p);
+}
+
+void VisualUnit::PlaceAfter(Unit* sibling) {
+    control_->PlaceAfter(sibling ? ControlOfUnit(sibling) : nullptr);
+}
+
+void VisualUnit::SetFocus() {
+    control_->SetFocus();
+}
+bool VisualUnit::HasFocus() const {
+    return control_->HasFocus();
+}
+
+platform::Font VisualUnit::PlatformFont(std::string_view stored) {
+    if (stored.size() != sizeof(FontRecord)) return CurrentUi().DefaultFont();
+    FontRecord r = FontFromBytes(stored);
+    platform::Font f;
+    f.face = FontFace(r);
+    f.height = r.height;
+    f.weight = r.weight;
+    f.italic = r.italic != 0;
+    f.underline = r.underline != 0;
+    f.strike_out = r.strike_out != 0;
+    f.charset = r.char_set;
+    f.escapement = r.escapement;
+    return f;
+}
+
+platform::Border VisualUnit::PlatformBorder(std::int32_t style) {
+    switch (style) {
+        case 1:
+            return platform::Border::Sunken;
+        case 2:
+            return platform::Border::Raised;
+        case 3:
+            return platform::Border::Static;
+        case 4:
+            return platform::Border::SunkenRaised;
+        case 5:
+            return platform::Border::Single;
+        default:
+            return platform::Border::None;
+    }
+}
+
+platform::HAlign VisualUnit::PlatformHAlign(std::int32_t align) {
+    switch (align) {
+        case 1:
+            return platform::HAlign::Centre;
+        case 2:
+            return platform::HAlign::Right;
+        default:
+            return platform::HAlign::Left;
+    }
+}
+
+platform::VAlign VisualUnit::PlatformVAlign(std::int32_t align) {
+    switch (align) {
+        case 0:
+            return platform::VAlign::Top;
+        case 2:
+            return platform::VAlign::Bottom;
+        default:
+            return platform::VAlign::Centre;
+    }
+}
+
+}  // namespace kesu::units

@@ -1,0 +1,117 @@
+#pragma once
+
+// The base of every unit that shows a platform control: it keeps the control,
+// serves the runtime's common properties (place, visibility, enabled state,
+// parent, stacking, focus) from it, and turns focus notifications into the
+// common got-focus and lost-focus events.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ui.h"
+#include "runtime/font.h"
+#include "runtime/unit.h"
+#include "runtime/value.h"
+
+namespace kesu::units {
+
+// Implemented by every unit that holds a platform control other units can be
+// placed in (the window, a group box), so a child finds its native parent.
+class ControlHost {
+  public:
+    virtual ~ControlHost() = default;
+    virtual platform::Control* HostedControl() = 0;
+};
+
+// The platform control of a unit that hosts children, or null.
+platform::Control* ControlOfUnit(Unit* unit);
+
+// Common event numbers raised by every visual unit.
+inline constexpr int kEventGotFocus = -7;
+inline constexpr int kEventLostFocus = -8;
+
+class VisualUnit : public Unit, public ControlHost {
+  public:
+    explicit VisualUnit(const UnitCreateInfo& info) : Unit(info) {}
+    ~VisualUnit() override;
+
+    platform::Control* HostedControl() override { return control_.get(); }
+
+    UnitRect Geometry() const override;
+    void SetGeometry(const UnitRect& rect) override;
+    bool IsVisible() const override;
+    void SetVisible(bool visible) override;
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    void SetParentUnit(Unit& parent) override;
+    void PlaceAfter(Unit* sibling) override;
+    void SetFocus() override;
+    bool HasFocus() const override;
+
+  protected:
+    // Takes the created control, places it, applies the visibility and enabled
+    // state that the creation style asks for, and routes its notifications to
+    // OnNotify.
+    void Attach(std::unique_ptr<platform::Control> control, const UnitCreateInfo& info);
+    // Notifications of the control; the default raises the focus events.
+    virtual void OnNotify(platform::Notify n);
+
+    // The platform font for a stored font record: the record when it is a
+    // 60-byte record, otherwise the default interface font.
+    static platform::Font PlatformFont(std::string_view stored);
+    static platform::Border PlatformBorder(std::int32_t style);
+    static platform::HAlign PlatformHAlign(std::int32_t align);
+    static platform::VAlign PlatformVAlign(std::int32_t align);
+
+    std::unique_ptr<platform::Control> control_;
+};
+
+// The parent control a unit is created in: the parent unit's hosted control.
+platform::Control* CreationParent(const UnitCreateInfo& info);
+
+// The platform's Ui; the installed backend's controls.
+platform::Ui& CurrentUi();
+
+// Values of properties as they cross the unit interface.
+inline PropertyValue NumberValue(std::int64_t v) {
+    PropertyValue p;
+    p.number = v;
+    return p;
+}
+inline PropertyValue TextValue(std::string bytes) {
+    PropertyValue p;
+    p.bytes = std::move(bytes);
+    return p;
+}
+// A written text: up to its first zero byte, as texts never hold one.
+std::string TextOf(const PropertyValue& value);
+inline std::int32_t IntOf(const PropertyValue& value) {
+    return static_cast<std::int32_t>(value.number);
+}
+inline std::uint32_t ColourOf(const PropertyValue& value) {
+    return static_cast<std::uint32_t>(value.number);
+}
+
+}  // namespace kesu::units
+
+namespace kesu::units {
+
+// The unit named by a method's unit reference (window id in the low word, unit
+// id in the high word). A reference naming no loaded unit ends in the runtime's
+// lookup error; one naming a unit of another type gives null.
+template <class T>
+T* UnitOfReference(const ArgRecord& reference);
+
+Unit* LookUpUnit(const ArgRecord& reference);
+
+template <class T>
+T* UnitOfReference(const ArgRecord& reference) {
+    return dynamic_cast<T*>(LookUpUnit(reference));
+}
+
+// A method's text argument: the text, or empty for a null text.
+std::string TextArgument(const ArgRecord& arg);
+
+}  // namespace kesu::units

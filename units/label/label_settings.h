@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesu::units {
+
+// The stored settings of a label.
+struct LabelSettings {
+    static constexpr std::uint32_t kVersion = 2;
+
+    std::int32_t textEffect = 0;  // 0 plain, 1 raised, 2 sunken, 3 shadowed
+    std::int32_t frameWidth = 8;
+    std::int32_t borderStyle = 0;  // 0..5 as for edit boxes, 6 graded frame
+    std::array<std::uint32_t, 3> frameColours{0x808080, 0xFFFFFF, 0x808080};
+    std::uint32_t textColour = 0;
+    std::uint32_t backColour = 0xFF000000;
+    std::int32_t pictureLayout = 1;
+    std::int32_t gradientMode = 0;
+    std::array<std::uint32_t, 3> gradientColours{0x808080, 0xFFFFFF, 0x808080};
+    std::int32_t hAlign = 0;
+    std::int32_t vAlign = 1;
+    bool wordWrap = false;
+    std::string font;
+    std::string picture;
+    std::string caption = "\xB1\xEA\xC7\xA9";  // "标签"
+    std::string dataSource;
+    std::string dataColumn;
+
+    bool decode(std::string_view data);
+    std::string encode() const;
+};
+
+}  // namespace kesu::units
