@@ -76,7 +76,6 @@ struct WindowServices {
     void (*processMessages)() = nullptr;
     intptr_t (*unitTypeOf)(intptr_t windowId, intptr_t unitId) = nullptr;  // 2022
     intptr_t (*raiseTypedEvent)(intptr_t record) = nullptr;                // 2031
-    intptr_t (*templateCount)() = nullptr;                                 // 2032
     intptr_t (*windowHandleById)(intptr_t windowId) = nullptr;             // 2033
 };
 

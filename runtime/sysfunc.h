@@ -59,6 +59,12 @@ void LoadStartupWindow(uint32_t windowId);
 // Runs the runtime shutdown, then ends the process with the code.
 [[noreturn]] void EndProgram(int exitCode);
 
+// The runtime's own part of shutdown, called by the full shutdown after the
+// windows are gone: the clean-up routine (once), the libraries' shutdown
+// notification, the modules loaded for DLL commands, the open-file list and
+// the static range. Safe to call more than once.
+void ShutdownRuntimeServices();
+
 // How the process finally ends. The default flushes the standard streams and
 // exits immediately with the code (no static destructors run while worker
 // threads may still be alive).
@@ -120,7 +126,7 @@ void ResetRuntimeState();
 
 // The table itself, slot by slot.
 struct SystemFunctionTable {
-    void (*raiseRuntimeError)(int code);
+    [[noreturn]] void (*raiseRuntimeError)(int code);
     intptr_t (*callDllCommand)(int index, std::span<const intptr_t> args);
     ResultRecord (*callLibraryCommand)(CommandBody body, int argCount, ArgRecord* args);
     ResultRecord (*callCoreCommand)(CommandBody body, int argCount, ArgRecord* args);

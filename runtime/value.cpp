@@ -27,13 +27,6 @@ bool AllocationAllowed(size_t size) {
     return limit == 0 || size <= limit;
 }
 
-[[noreturn]] void AllocationFailed(size_t size) {
-    ReportRuntimeError(FormatMessage(errmsg::kAllocFailedFormat,
-                                     static_cast<int>(std::min<size_t>(size, INT32_MAX)))
-                           .c_str(),
-                       0);
-}
-
 int32_t ReadI32(const void* p) {
     int32_t v;
     std::memcpy(&v, p, sizeof v);
@@ -60,6 +53,16 @@ bool IsNumericType(TypeCode code) {
 }
 
 // ---- Memory ---------------------------------------------------------------
+
+void ReportAllocationFailure(int64_t size) {
+    // The message shows the size as the 32-bit number the value model knows.
+    auto shown = static_cast<int>(std::clamp<int64_t>(size, INT32_MIN, INT32_MAX));
+    ReportRuntimeError(FormatMessage(errmsg::kAllocFailedFormat, shown).c_str(), 0);
+}
+
+[[noreturn]] static void AllocationFailed(size_t size) {
+    ReportAllocationFailure(static_cast<int64_t>(std::min<size_t>(size, INT64_MAX)));
+}
 
 void* TryMemAlloc(size_t size) {
     if (!AllocationAllowed(size)) return nullptr;

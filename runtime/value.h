@@ -184,6 +184,8 @@ using ResultRecord = ValueRecord;
 
 // Allocates; on failure raises the runtime error "分配 %d 字节内存失败!".
 void* MemAlloc(size_t size);
+// Raises the runtime error "分配 %d 字节内存失败!" for a request of `size`.
+[[noreturn]] void ReportAllocationFailure(int64_t size);
 // Like MemAlloc but returns null on failure instead of ending the program.
 void* TryMemAlloc(size_t size);
 // Null: MemAlloc. Inside the constant segment: a fresh block holding
