@@ -32,7 +32,8 @@ class EventLoop {
     // thread. Arming an owner that already has a timer replaces it and
     // restarts the count from now. A period of 0 stops the timer. Ticks go
     // through the queue, so a slow handler delays later ticks and missed ticks
-    // are not replayed in a burst.
+    // are not replayed in a burst. Timers belong to the UI thread: arm and
+    // kill them there.
     virtual void SetTimer(const void* owner, std::uint32_t period_ms, Task on_tick) = 0;
     virtual void KillTimer(const void* owner) = 0;
 

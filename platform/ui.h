@@ -138,6 +138,20 @@ struct WindowStyle {
     bool operator==(const WindowStyle&) const = default;
 };
 
+// The frame around a window's client area, the same on every backend so that
+// a window's outer size means the same client size everywhere.
+struct FrameInsets {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+inline FrameInsets FrameFor(const WindowStyle& s) {
+    const int edge = s.sizable ? 4 : 3;
+    const int caption = s.caption ? (s.tool_window ? 18 : 23) : 0;
+    return FrameInsets{edge, edge + caption, edge, edge};
+}
+
 // A top-level window. Its text is the title. A user's close request only
 // emits CloseRequested; the owner decides and destroys the window itself.
 class Window : public Control {
@@ -179,7 +193,8 @@ class Edit : public Control {
     // Byte length of the text, without copying it.
     virtual std::size_t TextLength() const = 0;
 
-    // 0 removes the limit. Text set or added beyond it is cut at the limit.
+    // 0 removes the limit. Replacements, appends and typing beyond it are cut
+    // at the limit; SetText is not limited.
     virtual void SetLimit(std::size_t bytes) = 0;
     virtual std::size_t Limit() const = 0;
 
@@ -197,6 +212,11 @@ class Edit : public Control {
     virtual void Append(std::string_view gbk) = 0;
 
     virtual void ScrollToCaret() = 0;
+
+    // Decides for each character the user types (one GBK character, never a
+    // programmatic change) whether it gets in. Empty: everything does.
+    using InputFilter = std::function<bool(std::string_view gbk_char)>;
+    virtual void SetInputFilter(InputFilter filter) = 0;
 };
 
 class Button : public Control {

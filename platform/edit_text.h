@@ -1,0 +1,87 @@
+#pragma once
+
+// The authoritative text of an edit control and its one-to-one mapping onto
+// the UTF-16 text a toolkit widget shows. Both backends keep their edit text
+// here, so an edit control behaves byte for byte the same on either.
+//
+// The view shows a CR LF pair as one line break ('\n'; multi-line boxes
+// only), a lone CR as U+240D, a lone LF as U+240A, a NUL as U+2400, each GBK
+// character as itself and every other byte as its escape code point (see
+// gbk.h). A view position is an index into that UTF-16 text; since one view
+// character stands for one or two bytes, positions map both ways.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kesu::platform {
+
+class EditText {
+  public:
+    explicit EditText(bool pair_crlf) : pair_crlf_(pair_crlf) {}
+
+    const std::string& Bytes() const { return bytes_; }
+    std::size_t Size() const { return bytes_.size(); }
+    std::size_t ViewLength() const { return view_length_; }
+    bool PairsCrLf() const { return pair_crlf_; }
+
+    std::u16string View() const { return Render(bytes_, pair_crlf_); }
+    static std::u16string Render(std::string_view bytes, bool pair_crlf);
+    // Bytes for text the user entered into the view.
+    std::string FromView(std::u16string_view view) const;
+
+    // A change to apply to a view that shows the text as it was before the
+    // change: replace `removed` characters at `start` by `inserted`.
+    struct ViewEdit {
+        std::size_t start = 0;
+        std::size_t removed = 0;
+        std::u16string inserted;
+    };
+
+    // Replaces bytes [start, end) by `s` (positions are clamped and snapped
+    // to character starts). Only the characters around the change are
+    // rendered again, so adding at the end costs the size of the piece. A CR
+    // at the end followed by an LF added later become one line break, and a
+    // lone lead byte followed by its trail byte becomes one character.
+    ViewEdit Replace(std::size_t start, std::size_t end, std::string_view s);
+    ViewEdit Assign(std::string_view s) { return Replace(0, bytes_.size(), s); }
+
+    // Byte offset of view position `v` (clamped to the end).
+    std::size_t ViewToByte(std::size_t v) const;
+    // View position of byte offset `b` (snapped to its character start).
+    std::size_t ByteToView(std::size_t b) const;
+    // `b` clamped to the text and moved back to the start of the character
+    // it falls in.
+    std::size_t Snap(std::size_t b) const;
+
+    // `gbk` with its ASCII letters changed as a box with that letter case
+    // changes typed text; double-byte characters are left alone.
+    static std::string ApplyCase(std::string_view gbk, bool lower, bool upper);
+
+    // The characters of `gbk` that `accept` lets in (all when it is empty).
+    static std::string Filter(std::string_view gbk,
+                              const std::function<bool(std::string_view)>& accept);
+
+    // Length of the longest prefix of `s` that fits in `room` bytes without
+    // splitting a double-byte character.
+    static std::size_t FitLength(std::string_view s, std::size_t room);
+
+  private:
+    // Length in bytes of the character starting at `i`, and what the view
+    // shows for it.
+    static std::size_t UnitAt(std::string_view b, std::size_t i, bool pair_crlf, char16_t* shown);
+    static std::size_t CountUnits(std::string_view b, std::size_t from, std::size_t to,
+                                  bool pair_crlf);
+    // A position before which no earlier byte can change how later bytes
+    // are read: the start, or just after a byte that is never part of a
+    // longer character.
+    static bool IsAnchor(std::string_view b, std::size_t pos);
+    std::size_t UnitStartContaining(std::size_t byte) const;
+
+    bool pair_crlf_;
+    std::string bytes_;
+    std::size_t view_length_ = 0;
+};
+
+}  // namespace kesu::platform
