@@ -1,0 +1,7 @@
+// kesu: the serial assistant on the desktop.
+#include "app/program.h"
+
+int main() {
+    kesu::app::InstallAssistant();
+    return kesu::app::RunAssistant();
+}

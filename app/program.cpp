@@ -1,0 +1,63 @@
+#include "app/program.h"
+
+#include <array>
+
+#include "app/form/main_window_form.h"
+#include "app/handlers.h"
+#include "app/state.h"
+#include "runtime/dispatch.h"
+#include "runtime/sysfunc.h"
+
+namespace kesu::app {
+
+namespace {
+
+// Wraps a handler without arguments and without a result.
+template <void (*Routine)()>
+EventResult Plain(std::span<const uint32_t>) {
+    Routine();
+    return {};
+}
+
+EventResult DataArrived(std::span<const uint32_t> args) {
+    OnDataArrived(args.empty() ? 0 : static_cast<int32_t>(args[0]));
+    return {};
+}
+
+// In the order of Handler: a binding's handler offset is its place here.
+constexpr std::array<EventHandler, static_cast<size_t>(Handler::kCount)> kHandlers = {
+    Plain<OnWindowCreated>,       Plain<OnPortListDroppingDown>,
+    Plain<OnPortButtonClicked>,   Plain<OnDtrClicked>,
+    Plain<OnRtsClicked>,          Plain<OnSendBoxChanged>,
+    Plain<OnManualSendClicked>,   Plain<OnPeriodicTimerTick>,
+    Plain<OnSendPeriodChanged>,   DataArrived,
+    Plain<OnTimeoutTimerTick>,    Plain<RefreshDisplay>,
+    Plain<OnClearCountsClicked>,  Plain<OnConditionChanged>,
+    Plain<OnReplyChanged>,        Plain<OnSaveTextClicked>,
+    Plain<OnLoadTextClicked>,     Plain<OnClearSendClicked>,
+    Plain<OnClearReceiveClicked>, Plain<OnCompareClicked>,
+};
+static_assert(static_cast<size_t>(Handler::kDataArrived) == 9);
+static_assert(static_cast<size_t>(Handler::kCompareClicked) == 19);
+
+}  // namespace
+
+void InstallAssistant() {
+    SetProgramImage(MainWindowImage());
+    SetEventHandlers(kHandlers);
+}
+
+void StartAssistant() {
+    RuntimeService(service::kInitialise);
+    RegisterCleanupRoutine(ReleaseState);
+    // The application's own start-up subroutine has nothing to do.
+    LoadStartupWindow(kMainWindowId);
+}
+
+int RunAssistant() {
+    StartAssistant();
+    RunMessageLoop();
+    return 0;
+}
+
+}  // namespace kesu::app
