@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "units/edit_box/edit_rules.h"
+#include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
 namespace kesu::units {
@@ -53,7 +54,7 @@ std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
     unit->SetSelection({s.selStart, s.selLength});
     e.ScrollToCaret();
     e.SetBorder(PlatformBorder(s.borderStyle));
-    if (unit->Filters()) unit->shadow_ = e.Text();
+    unit->ApplyInputMode();
     return unit;
 }
 
@@ -75,7 +76,12 @@ void EditBoxUnit::ApplyFont() {
 void EditBoxUnit::ApplyInputMode() {
     edit_->SetReadOnly(s_.inputMode == 1);
     edit_->SetPassword(s_.inputMode == 2, static_cast<char>(s_.passwordChar & 0xFF));
-    shadow_ = Filters() ? edit_->Text() : std::string();
+    // Typed characters pass the mode's filter; text the program writes does not.
+    std::int32_t mode = s_.inputMode;
+    edit_->SetInputFilter([mode](std::string_view character) {
+        return !character.empty() &&
+               admitsTypedChar(mode, static_cast<unsigned char>(character[0]));
+    });
 }
 
 Selection EditBoxUnit::CurrentSelection() const {
@@ -99,7 +105,6 @@ void EditBoxUnit::WriteContent(const std::string& text) {
     edit_->SetText(s_.content);
     edit_->SetLimit(effectiveTextLimit(s_.maxLength));
     settingText_ = false;
-    if (Filters()) shadow_ = s_.content;
     RaiseEvent(kEventChanged);
 }
 
@@ -117,44 +122,7 @@ void EditBoxUnit::AddText(std::string_view piece) {
     std::size_t end = edit_->TextLength();
     edit_->SetSelection(end, end);
     settingText_ = false;
-    if (Filters()) shadow_.append(fitted);
     RaiseEvent(kEventChanged);
-}
-
-bool EditBoxUnit::FilterUserInsertion() {
-    std::string now = edit_->Text();
-    // The insertion is what lies between the common beginning and the common
-    // end of the text before and after the change.
-    std::size_t prefix = 0;
-    std::size_t maxPrefix = std::min(now.size(), shadow_.size());
-    while (prefix < maxPrefix && now[prefix] == shadow_[prefix]) ++prefix;
-    std::size_t suffix = 0;
-    while (suffix < maxPrefix - prefix &&
-           now[now.size() - 1 - suffix] == shadow_[shadow_.size() - 1 - suffix]) {
-        ++suffix;
-    }
-    std::string inserted = now.substr(prefix, now.size() - prefix - suffix);
-    std::string kept;
-    for (std::size_t i = 0; i < inserted.size(); ++i) {
-        auto c = static_cast<unsigned char>(inserted[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < inserted.size()) {
-            ++i;  // a double-byte character passes no numeric filter
-            continue;
-        }
-        if (admitsTypedChar(s_.inputMode, c)) kept.push_back(static_cast<char>(c));
-    }
-    if (kept.size() == inserted.size()) {
-        shadow_ = std::move(now);
-        return true;
-    }
-    std::string filtered = now.substr(0, prefix) + kept + now.substr(now.size() - suffix);
-    settingText_ = true;
-    edit_->SetText(filtered);
-    edit_->SetSelection(prefix + kept.size(), prefix + kept.size());
-    settingText_ = false;
-    bool changed = filtered != shadow_;
-    shadow_ = std::move(filtered);
-    return changed;
 }
 
 void EditBoxUnit::NormaliseOnFocusLoss() {
@@ -170,16 +138,13 @@ void EditBoxUnit::NormaliseOnFocusLoss() {
     caret = std::min(caret, canonical.size());
     edit_->SetSelection(caret, caret);
     edit_->ScrollToCaret();
-    if (Filters()) shadow_ = canonical;
     RaiseEvent(kEventChanged);
 }
 
 void EditBoxUnit::OnNotify(platform::Notify n) {
     switch (n) {
         case platform::Notify::TextChanged:
-            if (settingText_) return;
-            if (Filters() && !FilterUserInsertion()) return;
-            RaiseEvent(kEventChanged);
+            if (!settingText_) RaiseEvent(kEventChanged);
             return;
         case platform::Notify::FocusOut:
             NormaliseOnFocusLoss();
@@ -270,7 +235,6 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             settingText_ = true;
             edit_->ReplaceSelection(applyLetterCase(s_.letterCase, TextOf(value)));
             settingText_ = false;
-            if (Filters()) shadow_ = edit_->Text();
             if (edit_->Text() != before) RaiseEvent(kEventChanged);
             return 0;
         }
@@ -381,6 +345,15 @@ void AddTextCommand(ResultRecord* /*result*/, int argCount, ArgRecord* args) {
         if (!unit) return;
         for (int i = 1; i < argCount; ++i) unit->AddText(TextArgument(args[i]));
     });
+}
+
+UnitTypeDescriptor EditBoxTypeDescriptor() {
+    return DescribeUnitType(
+        "\xB1\xE0\xBC\xAD\xBF\xF2", "EditBox", 0x80000040,
+        {kind::kText, kind::kWord,    kind::kWord, kind::kWord, kind::kFont, kind::kLogical,
+         kind::kWord, kind::kLogical, kind::kWord, kind::kWord, kind::kWord, kind::kText,
+         kind::kWord, kind::kWord,    kind::kWord, kind::kWord, kind::kWord, kind::kWord,
+         kind::kText, kind::kText,    kind::kText});
 }
 
 }  // namespace kesu::units

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/image.h"
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
 #include "units/edit_box/edit_box_settings.h"
@@ -65,10 +66,6 @@ class EditBoxUnit : public VisualUnit {
     void ApplyInputMode();
     void SetSelection(Selection sel);
     Selection CurrentSelection() const;
-    bool Filters() const { return s_.inputMode >= 3 && s_.inputMode <= 10; }
-    // Removes characters the input mode refuses from what the user just
-    // inserted; returns false when nothing of the insertion is left.
-    bool FilterUserInsertion();
     void NormaliseOnFocusLoss();
 
     EditBoxSettings s_;
@@ -76,12 +73,11 @@ class EditBoxUnit : public VisualUnit {
     // Set while the unit itself changes the text, to hold back the control's
     // own change notification.
     bool settingText_ = false;
-    // The text as it was after the last change, kept only for filtering modes,
-    // so that a user's insertion can be found and filtered.
-    std::string shadow_;
 };
 
 UnitOperation EditBoxInterface(int code);
+// The type's descriptor for the core library's list.
+UnitTypeDescriptor EditBoxTypeDescriptor();
 
 // Command body of the AddText method: unit reference, then one or more texts.
 void AddTextCommand(ResultRecord* result, int argCount, ArgRecord* args);

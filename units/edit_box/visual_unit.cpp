@@ -5,13 +5,8 @@
 
 namespace kesu::units {
 
-platform::Control* ControlOfUnit(Unit* unit) {
-    auto* host = dynamic_cast<ControlHost*>(unit);
-    return host ? host->HostedControl() : nullptr;
-}
-
 platform::Control* CreationParent(const UnitCreateInfo& info) {
-    return ControlOfUnit(info.parent);
+    return info.parent ? info.parent->control() : nullptr;
 }
 
 platform::Ui& CurrentUi() {
@@ -21,6 +16,10 @@ platform::Ui& CurrentUi() {
 Unit* LookUpUnit(const ArgRecord& reference) {
     return reinterpret_cast<Unit*>(
         NotifyRuntime(notify::kFindUnitOrFail, reference.low, reference.high));
+}
+
+Unit* FindLiveUnit(const ArgRecord& reference) {
+    return reinterpret_cast<Unit*>(NotifyRuntime(notify::kFindUnit, reference.low, reference.high));
 }
 
 std::string TextArgument(const ArgRecord& arg) {
@@ -49,43 +48,6 @@ void VisualUnit::Attach(std::unique_ptr<platform::Control> control, const UnitCr
 void VisualUnit::OnNotify(platform::Notify n) {
     if (n == platform::Notify::FocusIn) RaiseEvent(kEventGotFocus);
     if (n == platform::Notify::FocusOut) RaiseEvent(kEventLostFocus);
-}
-
-UnitRect VisualUnit::Geometry() const {
-    platform::Rect r = control_->Geometry();
-    return {r.left, r.top, r.width, r.height};
-}
-
-void VisualUnit::SetGeometry(const UnitRect& rect) {
-    control_->SetGeometry({rect.left, rect.top, rect.width, rect.height});
-}
-
-bool VisualUnit::IsVisible() const {
-    return control_->IsVisible();
-}
-void VisualUnit::SetVisible(bool visible) {
-    control_->SetVisible(visible);
-}
-bool VisualUnit::IsEnabled() const {
-    return control_->IsEnabled();
-}
-void VisualUnit::SetEnabled(bool enabled) {
-    control_->SetEnabled(enabled);
-}
-
-void VisualUnit::SetParentUnit(Unit& parent) {
-    if (platform::Control* p = ControlOfUnit(&parent)) control_->SetParent(p);
-}
-
-void VisualUnit::PlaceAfter(Unit* sibling) {
-    control_->PlaceAfter(sibling ? ControlOfUnit(sibling) : nullptr);
-}
-
-void VisualUnit::SetFocus() {
-    control_->SetFocus();
-}
-bool VisualUnit::HasFocus() const {
-    return control_->HasFocus();
 }
 
 platform::Font VisualUnit::PlatformFont(std::string_view stored) {

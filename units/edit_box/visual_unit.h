@@ -1,8 +1,8 @@
 #pragma once
 
-// The base of every unit that shows a platform control: it keeps the control,
-// serves the runtime's common properties (place, visibility, enabled state,
-// parent, stacking, focus) from it, and turns focus notifications into the
+// The base of every unit that shows a platform control: it owns the control
+// (through which the runtime serves the common properties), maps stored
+// settings onto platform values, and turns focus notifications into the
 // common got-focus and lost-focus events.
 
 #include <cstdint>
@@ -17,38 +17,16 @@
 
 namespace kesu::units {
 
-// Implemented by every unit that holds a platform control other units can be
-// placed in (the window, a group box), so a child finds its native parent.
-class ControlHost {
-  public:
-    virtual ~ControlHost() = default;
-    virtual platform::Control* HostedControl() = 0;
-};
-
-// The platform control of a unit that hosts children, or null.
-platform::Control* ControlOfUnit(Unit* unit);
-
 // Common event numbers raised by every visual unit.
 inline constexpr int kEventGotFocus = -7;
 inline constexpr int kEventLostFocus = -8;
 
-class VisualUnit : public Unit, public ControlHost {
+class VisualUnit : public Unit {
   public:
     explicit VisualUnit(const UnitCreateInfo& info) : Unit(info) {}
     ~VisualUnit() override;
 
-    platform::Control* HostedControl() override { return control_.get(); }
-
-    UnitRect Geometry() const override;
-    void SetGeometry(const UnitRect& rect) override;
-    bool IsVisible() const override;
-    void SetVisible(bool visible) override;
-    bool IsEnabled() const override;
-    void SetEnabled(bool enabled) override;
-    void SetParentUnit(Unit& parent) override;
-    void PlaceAfter(Unit* sibling) override;
-    void SetFocus() override;
-    bool HasFocus() const override;
+    platform::Control* control() const override { return control_.get(); }
 
   protected:
     // Takes the created control, places it, applies the visibility and enabled
@@ -68,7 +46,7 @@ class VisualUnit : public Unit, public ControlHost {
     std::unique_ptr<platform::Control> control_;
 };
 
-// The parent control a unit is created in: the parent unit's hosted control.
+// The parent control a unit is created in: the parent unit's control.
 platform::Control* CreationParent(const UnitCreateInfo& info);
 
 // The platform's Ui; the installed backend's controls.
@@ -105,6 +83,8 @@ template <class T>
 T* UnitOfReference(const ArgRecord& reference);
 
 Unit* LookUpUnit(const ArgRecord& reference);
+// The same lookup without the runtime error: null when the unit is gone.
+Unit* FindLiveUnit(const ArgRecord& reference);
 
 template <class T>
 T* UnitOfReference(const ArgRecord& reference) {

@@ -1,0 +1,100 @@
+#include "units/button/button.h"
+
+#include "units/edit_box/type_descriptor.h"
+#include "units/edit_box/visual.h"
+
+namespace kesu::units {
+
+std::unique_ptr<ButtonUnit> ButtonUnit::Create(const UnitCreateInfo& info) {
+    std::unique_ptr<ButtonUnit> unit(new ButtonUnit(info));
+    if (!unit->s_.decode(info.data)) return nullptr;
+    const ButtonSettings& s = unit->s_;
+    auto button = CurrentUi().CreateButton(CreationParent(info));
+    unit->button_ = button.get();
+    button->SetText(s.caption);
+    unit->Attach(std::move(button), info);
+    platform::Button& b = *unit->button_;
+    b.SetFont(PlatformFont(s.font));
+    b.SetDefault(s.defaultButton);
+    b.SetAlignment(PlatformHAlign(s.hAlign), PlatformVAlign(s.vAlign));
+    // Pictures are kept as stored bytes; the controls show captions only, so a
+    // stored picture is not drawn (as an undecodable picture would not be).
+    return unit;
+}
+
+void ButtonUnit::OnNotify(platform::Notify n) {
+    if (n == platform::Notify::Clicked) {
+        RaiseEvent(kEventClicked);
+        return;
+    }
+    VisualUnit::OnNotify(n);
+}
+
+int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
+    switch (index) {
+        case kPicture:
+            s_.picture = value.bytes;
+            return 1;
+        case kDefaultButton:
+            s_.defaultButton = value.number != 0;
+            button_->SetDefault(s_.defaultButton);
+            return 0;
+        case kCaption:
+            s_.caption = TextOf(value);
+            button_->SetText(s_.caption);
+            return 0;
+        case kHAlign:
+        case kVAlign:
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(IntOf(value), 0, 2);
+            button_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
+            return 0;
+        case kFont:
+            s_.font = value.bytes;
+            button_->SetFont(PlatformFont(s_.font));
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int ButtonUnit::GetProperty(int index, PropertyValue& out) {
+    switch (index) {
+        case kPicture:
+            out = TextValue(s_.picture);
+            return 1;
+        case kDefaultButton:
+            out = NumberValue(s_.defaultButton);
+            return 1;
+        case kCaption:
+            out = TextValue(s_.caption);
+            return 1;
+        case kHAlign:
+            out = NumberValue(s_.hAlign);
+            return 1;
+        case kVAlign:
+            out = NumberValue(s_.vAlign);
+            return 1;
+        case kFont:
+            out = TextValue(s_.font);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int ButtonUnit::Save(std::string& block) {
+    block = s_.encode();
+    return 1;
+}
+
+UnitOperation ButtonInterface(int code) {
+    return StandardUnitInterface<ButtonUnit>(code);
+}
+
+UnitTypeDescriptor ButtonTypeDescriptor() {
+    return DescribeUnitType(
+        "\xB0\xB4\xC5\xA5", "Button", 0x80000840,
+        {kind::kBytes, kind::kLogical, kind::kText, kind::kWord, kind::kWord, kind::kFont});
+}
+
+}  // namespace kesu::units

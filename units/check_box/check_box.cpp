@@ -1,0 +1,156 @@
+#include "units/check_box/check_box.h"
+
+#include "units/edit_box/type_descriptor.h"
+#include "units/edit_box/visual.h"
+
+namespace kesu::units {
+
+std::unique_ptr<CheckBoxUnit> CheckBoxUnit::Create(const UnitCreateInfo& info) {
+    std::unique_ptr<CheckBoxUnit> unit(new CheckBoxUnit(info));
+    if (!unit->s_.decode(info.data)) return nullptr;
+    const CheckBoxSettings& s = unit->s_;
+    auto box = CurrentUi().CreateCheckBox(CreationParent(info));
+    unit->box_ = box.get();
+    box->SetText(s.caption);
+    unit->Attach(std::move(box), info);
+    platform::CheckBox& b = *unit->box_;
+    b.SetFont(PlatformFont(s.font));
+    b.SetTextColour(s.textColour);
+    b.SetBackColour(s.backColour);
+    b.SetAlignment(PlatformHAlign(s.hAlign), PlatformVAlign(s.vAlign));
+    unit->ApplyCheckStyle();
+    b.SetChecked(s.checked);
+    return unit;
+}
+
+void CheckBoxUnit::ApplyCheckStyle() {
+    box_->SetCheckStyle({s_.pushLike, s_.flat, s_.textLeft});
+}
+
+void CheckBoxUnit::OnNotify(platform::Notify n) {
+    if (n == platform::Notify::Clicked) {
+        // The control has already toggled its mark, so a handler reading
+        // Checked sees the new state.
+        RaiseEvent(kEventClicked);
+        return;
+    }
+    VisualUnit::OnNotify(n);
+}
+
+int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
+    std::int32_t v = IntOf(value);
+    switch (index) {
+        case kPicture:
+            s_.picture = value.bytes;
+            return 1;
+        case kPushLike:
+        case kFlat:
+        case kTextLeft: {
+            bool& field = index == kPushLike ? s_.pushLike : index == kFlat ? s_.flat : s_.textLeft;
+            field = v == 1;
+            ApplyCheckStyle();
+            return 0;
+        }
+        case kCaption:
+            s_.caption = TextOf(value);
+            box_->SetText(s_.caption);
+            return 0;
+        case kHAlign:
+        case kVAlign:
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(v, 0, 2);
+            box_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
+            return 0;
+        case kTextColour:
+            s_.textColour = ColourOf(value);
+            box_->SetTextColour(s_.textColour);
+            return 0;
+        case kBackColour:
+            s_.backColour = ColourOf(value);
+            box_->SetBackColour(s_.backColour);
+            return 0;
+        case kFont:
+            s_.font = value.bytes;
+            box_->SetFont(PlatformFont(s_.font));
+            return 0;
+        case kChecked:
+            // Only 1 marks the box; any other value clears it. No Clicked follows.
+            s_.checked = v == 1;
+            box_->SetChecked(s_.checked);
+            return 0;
+        case kDataSource:
+            s_.dataSource = TextOf(value);
+            return 0;
+        case kDataColumn:
+            s_.dataColumn = TextOf(value);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
+    switch (index) {
+        case kPicture:
+            out = TextValue(s_.picture);
+            return 1;
+        case kPushLike:
+            out = NumberValue(s_.pushLike);
+            return 1;
+        case kFlat:
+            out = NumberValue(s_.flat);
+            return 1;
+        case kCaption:
+            out = TextValue(s_.caption);
+            return 1;
+        case kTextLeft:
+            out = NumberValue(s_.textLeft);
+            return 1;
+        case kHAlign:
+            out = NumberValue(s_.hAlign);
+            return 1;
+        case kVAlign:
+            out = NumberValue(s_.vAlign);
+            return 1;
+        case kTextColour:
+            out = NumberValue(s_.textColour);
+            return 1;
+        case kBackColour:
+            out = NumberValue(s_.backColour);
+            return 1;
+        case kFont:
+            out = TextValue(s_.font);
+            return 1;
+        case kChecked:
+            // The mark is asked of the control, since the user may have toggled it.
+            s_.checked = box_->IsChecked();
+            out = NumberValue(s_.checked);
+            return 1;
+        case kDataSource:
+            out = TextValue(s_.dataSource);
+            return 1;
+        case kDataColumn:
+            out = TextValue(s_.dataColumn);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int CheckBoxUnit::Save(std::string& block) {
+    s_.checked = box_->IsChecked();
+    block = s_.encode();
+    return 1;
+}
+
+UnitOperation CheckBoxInterface(int code) {
+    return StandardUnitInterface<CheckBoxUnit>(code);
+}
+
+UnitTypeDescriptor CheckBoxTypeDescriptor() {
+    return DescribeUnitType("\xD1\xA1\xD4\xF1\xBF\xF2", "CheckBox", 0x80001040,
+                            {kind::kBytes, kind::kLogical, kind::kLogical, kind::kText,
+                             kind::kLogical, kind::kWord, kind::kWord, kind::kWord, kind::kWord,
+                             kind::kFont, kind::kLogical, kind::kText, kind::kText});
+}
+
+}  // namespace kesu::units

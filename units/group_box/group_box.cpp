@@ -1,0 +1,87 @@
+#include "units/group_box/group_box.h"
+
+#include "units/edit_box/type_descriptor.h"
+#include "units/edit_box/visual.h"
+
+namespace kesu::units {
+
+std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
+    std::unique_ptr<GroupBoxUnit> unit(new GroupBoxUnit(info));
+    if (!unit->s_.decode(info.data)) return nullptr;
+    const GroupBoxSettings& s = unit->s_;
+    auto box = CurrentUi().CreateGroupBox(CreationParent(info));
+    unit->box_ = box.get();
+    box->SetText(s.caption);
+    unit->Attach(std::move(box), info);
+    platform::GroupBox& b = *unit->box_;
+    b.SetFont(PlatformFont(s.font));
+    b.SetAlignment(PlatformHAlign(s.hAlign));
+    b.SetTextColour(s.textColour);
+    b.SetBackColour(s.backColour);
+    return unit;
+}
+
+int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
+    switch (index) {
+        case kCaption:
+            s_.caption = TextOf(value);
+            box_->SetText(s_.caption);
+            return 0;
+        case kHAlign:
+            s_.hAlign = clampChoice(IntOf(value), 0, 2);
+            box_->SetAlignment(PlatformHAlign(s_.hAlign));
+            return 0;
+        case kTextColour:
+            s_.textColour = ColourOf(value);
+            box_->SetTextColour(s_.textColour);
+            return 0;
+        case kBackColour:
+            s_.backColour = ColourOf(value);
+            box_->SetBackColour(s_.backColour);
+            return 0;
+        case kFont:
+            s_.font = value.bytes;
+            box_->SetFont(PlatformFont(s_.font));
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int GroupBoxUnit::GetProperty(int index, PropertyValue& out) {
+    switch (index) {
+        case kCaption:
+            out = TextValue(s_.caption);
+            return 1;
+        case kHAlign:
+            out = NumberValue(s_.hAlign);
+            return 1;
+        case kTextColour:
+            out = NumberValue(s_.textColour);
+            return 1;
+        case kBackColour:
+            out = NumberValue(s_.backColour);
+            return 1;
+        case kFont:
+            out = TextValue(s_.font);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int GroupBoxUnit::Save(std::string& block) {
+    block = s_.encode();
+    return 1;
+}
+
+UnitOperation GroupBoxInterface(int code) {
+    return StandardUnitInterface<GroupBoxUnit>(code);
+}
+
+UnitTypeDescriptor GroupBoxTypeDescriptor() {
+    return DescribeUnitType("\xB7\xD6\xD7\xE9\xBF\xF2", "GroupBox", 0x840140C0,
+                            {kind::kText, kind::kWord, kind::kWord, kind::kWord, kind::kFont});
+}
+
+}  // namespace kesu::units

@@ -1,0 +1,181 @@
+#include "units/label/label.h"
+
+#include "units/edit_box/type_descriptor.h"
+#include "units/edit_box/visual.h"
+
+namespace kesu::units {
+
+std::unique_ptr<LabelUnit> LabelUnit::Create(const UnitCreateInfo& info) {
+    std::unique_ptr<LabelUnit> unit(new LabelUnit(info));
+    if (!unit->s_.decode(info.data)) return nullptr;
+    auto label = CurrentUi().CreateLabel(CreationParent(info));
+    unit->label_ = label.get();
+    unit->Attach(std::move(label), info);
+    unit->Apply();
+    return unit;
+}
+
+void LabelUnit::Apply() {
+    platform::LabelStyle style;
+    style.h_align = PlatformHAlign(s_.hAlign);
+    style.v_align = PlatformVAlign(s_.vAlign);
+    style.word_wrap = s_.wordWrap;
+    style.effect = static_cast<platform::TextEffect>(s_.textEffect);
+    label_->SetLabelStyle(style);
+    label_->SetFont(PlatformFont(s_.font));
+    label_->SetTextColour(s_.textColour);
+    label_->SetBackColour(s_.backColour);
+    // The graded frame (style 6) is drawn as a single line: the canvas offers
+    // the five plain frames only.
+    label_->SetBorder(s_.borderStyle == 6 ? platform::Border::Single
+                                          : PlatformBorder(s_.borderStyle));
+    label_->SetText(s_.caption);
+}
+
+int LabelUnit::SetProperty(int index, const PropertyValue& value) {
+    std::int32_t v = IntOf(value);
+    std::uint32_t colour = ColourOf(value);
+    switch (index) {
+        case kCaption:
+            s_.caption = TextOf(value);
+            break;
+        case kTextEffect:
+            s_.textEffect = clampChoice(v, 0, 3);
+            break;
+        case kBorderStyle:
+            s_.borderStyle = clampChoice(v, 0, 6);
+            break;
+        case kFrameWidth:
+            s_.frameWidth = std::max(v, 5);
+            break;
+        case kFrameColour1:
+        case kFrameColour2:
+        case kFrameColour3:
+            s_.frameColours[index - kFrameColour1] = colour;
+            break;
+        case kFont:
+            s_.font = value.bytes;
+            break;
+        case kTextColour:
+            s_.textColour = colour;
+            break;
+        case kBackColour:
+            s_.backColour = colour;
+            break;
+        case kPicture:
+            s_.picture = value.bytes;
+            break;
+        case kPictureLayout:
+            s_.pictureLayout = clampChoice(v, 0, 2);
+            break;
+        case kGradientMode:
+            s_.gradientMode = clampChoice(v, 0, 8);
+            break;
+        case kGradientColour1:
+        case kGradientColour2:
+        case kGradientColour3:
+            s_.gradientColours[index - kGradientColour1] = colour;
+            break;
+        case kHAlign:
+            s_.hAlign = clampChoice(v, 0, 2);
+            break;
+        case kWordWrap:
+            s_.wordWrap = v != 0;
+            break;
+        case kVAlign:
+            s_.vAlign = clampChoice(v, 0, 2);
+            break;
+        case kDataSource:
+            s_.dataSource = TextOf(value);
+            break;
+        case kDataColumn:
+            s_.dataColumn = TextOf(value);
+            break;
+        default:
+            return 0;
+    }
+    Apply();
+    return 0;
+}
+
+int LabelUnit::GetProperty(int index, PropertyValue& out) {
+    switch (index) {
+        case kCaption:
+            out = TextValue(s_.caption);
+            return 1;
+        case kTextEffect:
+            out = NumberValue(s_.textEffect);
+            return 1;
+        case kBorderStyle:
+            out = NumberValue(s_.borderStyle);
+            return 1;
+        case kFrameWidth:
+            out = NumberValue(s_.frameWidth);
+            return 1;
+        case kFrameColour1:
+        case kFrameColour2:
+        case kFrameColour3:
+            out = NumberValue(s_.frameColours[index - kFrameColour1]);
+            return 1;
+        case kFont:
+            out = TextValue(s_.font);
+            return 1;
+        case kTextColour:
+            out = NumberValue(s_.textColour);
+            return 1;
+        case kBackColour:
+            out = NumberValue(s_.backColour);
+            return 1;
+        case kPicture:
+            out = TextValue(s_.picture);
+            return 1;
+        case kPictureLayout:
+            out = NumberValue(s_.pictureLayout);
+            return 1;
+        case kGradientMode:
+            out = NumberValue(s_.gradientMode);
+            return 1;
+        case kGradientColour1:
+        case kGradientColour2:
+        case kGradientColour3:
+            out = NumberValue(s_.gradientColours[index - kGradientColour1]);
+            return 1;
+        case kHAlign:
+            out = NumberValue(s_.hAlign);
+            return 1;
+        case kWordWrap:
+            out = NumberValue(s_.wordWrap);
+            return 1;
+        case kVAlign:
+            out = NumberValue(s_.vAlign);
+            return 1;
+        case kDataSource:
+            out = TextValue(s_.dataSource);
+            return 1;
+        case kDataColumn:
+            out = TextValue(s_.dataColumn);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int LabelUnit::Save(std::string& block) {
+    block = s_.encode();
+    return 1;
+}
+
+UnitOperation LabelInterface(int code) {
+    return StandardUnitInterface<LabelUnit>(code);
+}
+
+UnitTypeDescriptor LabelTypeDescriptor() {
+    return DescribeUnitType(
+        "\xB1\xEA\xC7\xA9", "Label", 0x84012040,
+        {kind::kText, kind::kWord, kind::kWord, kind::kWord, kind::kWord,  kind::kWord,
+         kind::kWord, kind::kFont, kind::kWord, kind::kWord, kind::kBytes, kind::kWord,
+         kind::kWord, kind::kWord, kind::kWord, kind::kWord, kind::kWord,  kind::kLogical,
+         kind::kWord, kind::kText, kind::kText});
+}
+
+}  // namespace kesu::units
