@@ -255,11 +255,12 @@ bool HeadlessComboBox::UserPick(int index) {
         sel_start_ = 0;
         sel_end_ = edit_.Size();
     }
-    Emit(Notify::SelectionEnded);
+    // The list closes first, then the choice is reported.
     if (dropped_) {
         dropped_ = false;
         Emit(Notify::ClosedUp);
     }
+    Emit(Notify::SelectionEnded);
     return true;
 }
 

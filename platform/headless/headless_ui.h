@@ -244,7 +244,7 @@ class HeadlessComboBox final : public NodeControl<ComboBox> {
     // The user opens the list: DropDown is emitted before it opens.
     bool UserDropDown();
     // The user picks item `index` (opening the list first if needed): the
-    // edit text becomes the item, then SelectionEnded and ClosedUp follow.
+    // edit text becomes the item, then ClosedUp and SelectionEnded follow.
     bool UserPick(int index);
     // The user closes the list without choosing.
     bool UserCloseUp();

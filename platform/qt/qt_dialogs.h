@@ -1,0 +1,35 @@
+#pragma once
+
+#include <Qt>
+
+#include "platform/dialogs.h"
+
+namespace kesu::platform::qt {
+
+class QtLoop;
+
+// Message boxes and file dialogs. On the UI thread the call waits in a nested
+// loop; on a worker the dialog is opened on the UI thread, not modal, and only
+// the worker waits.
+class QtDialogs final : public Dialogs {
+  public:
+    explicit QtDialogs(QtLoop& loop) : loop_(loop) {}
+    Answer MessageBox(const MessageBoxRequest& request) override;
+    std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+
+  private:
+    template <class T, class Open>
+    T Ask(Open open, T if_closed);
+    QtLoop& loop_;
+};
+
+class QtSound final : public Sound {
+  public:
+    explicit QtSound(QtLoop& loop) : loop_(loop) {}
+    void Beep() override;
+
+  private:
+    QtLoop& loop_;
+};
+
+}  // namespace kesu::platform::qt

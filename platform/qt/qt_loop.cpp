@@ -1,0 +1,189 @@
+#include "platform/qt/qt_loop.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+namespace kesu::platform::qt {
+
+struct QtLoop::SendState {
+    enum class Phase { Pending, Running, Done, Abandoned };
+    Phase phase = Phase::Pending;
+};
+
+QtLoop::QtLoop() {
+    clock_.start();
+    idle_timer_.setSingleShot(true);
+    idle_timer_.setInterval(0);
+    QObject::connect(&idle_timer_, &QTimer::timeout, &receiver_, [this] { IdlePass(); });
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     &receiver_, [this] { OnAboutToBlock(); });
+}
+
+QtLoop::~QtLoop() {
+    Close();
+    for (auto& [owner, timer] : timers_) delete timer;
+}
+
+void QtLoop::Post(Task task) {
+    QMetaObject::invokeMethod(
+        &receiver_, [this, t = std::move(task)] { Work(t); }, Qt::QueuedConnection);
+}
+
+bool QtLoop::Send(Task task) {
+    if (IsUiThread()) {
+        Work(task);
+        return true;
+    }
+    auto state = std::make_shared<SendState>();
+    {
+        std::lock_guard lock(mu_);
+        if (closed_) return false;
+        pending_sends_.push_back(state);
+    }
+    // Not a blocking-queued call: a blocked sender must be releasable when the
+    // program shuts down, which Qt's own blocking invocation cannot do.
+    QMetaObject::invokeMethod(
+        &receiver_,
+        [this, state, &task] {
+            {
+                std::lock_guard lock(mu_);
+                if (state->phase != SendState::Phase::Pending) return;
+                state->phase = SendState::Phase::Running;
+            }
+            Work(task);
+            {
+                std::lock_guard lock(mu_);
+                state->phase = SendState::Phase::Done;
+                std::erase(pending_sends_, state);
+            }
+            send_cv_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mu_);
+    send_cv_.wait(lock, [&] {
+        return state->phase == SendState::Phase::Done ||
+               state->phase == SendState::Phase::Abandoned;
+    });
+    return state->phase == SendState::Phase::Done;
+}
+
+bool QtLoop::IsUiThread() const {
+    return QThread::currentThread() == receiver_.thread();
+}
+
+void QtLoop::SetTimer(const void* owner, std::uint32_t period_ms, Task on_tick) {
+    KillTimer(owner);
+    if (period_ms == 0 || owner == nullptr) return;
+    auto* timer = new QTimer();
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(static_cast<int>(period_ms));
+    QObject::connect(timer, &QTimer::timeout, &receiver_,
+                     [this, t = std::move(on_tick)] { Work(t); });
+    timers_[owner] = timer;
+    timer->start();
+}
+
+void QtLoop::KillTimer(const void* owner) {
+    auto it = timers_.find(owner);
+    if (it == timers_.end()) return;
+    // The tick handler itself may kill its timer: stop it now, free it later.
+    it->second->stop();
+    it->second->disconnect();
+    it->second->deleteLater();
+    timers_.erase(it);
+}
+
+void QtLoop::SetIdleHook(std::function<bool(int)> hook) {
+    idle_hook_ = std::move(hook);
+}
+
+void QtLoop::OnAboutToBlock() {
+    if (!idle_hook_ || idle_active_ || !work_since_idle_) return;
+    idle_active_ = true;
+    idle_pass_ = 0;
+    idle_timer_.start();
+}
+
+void QtLoop::IdlePass() {
+    work_since_idle_ = false;
+    std::function<bool(int)> hook = idle_hook_;
+    bool more = hook && hook(idle_pass_);
+    CheckLoops();
+    // Other work in between ends the burst; the next one starts at pass 0.
+    if (more && !work_since_idle_) {
+        ++idle_pass_;
+        idle_timer_.start();
+    } else {
+        idle_active_ = false;
+    }
+}
+
+void QtLoop::AfterWork() {
+    work_since_idle_ = true;
+    CheckLoops();
+}
+
+void QtLoop::CheckLoops() {
+    bool quit = quit_.load();
+    for (Nested& n : nested_) {
+        if (quit || (*n.done)()) n.loop->exit(0);
+    }
+}
+
+int QtLoop::Run() {
+    RunUntil([] { return false; });
+    quit_.store(false);
+    return quit_code_.load();
+}
+
+bool QtLoop::RunUntil(const std::function<bool()>& done) {
+    if (done()) return true;
+    if (quit_.load()) return false;
+    QEventLoop loop;
+    nested_.push_back(Nested{&loop, &done});
+    loop.exec();
+    nested_.pop_back();
+    if (done()) return true;
+    return false;
+}
+
+void QtLoop::ProcessPending() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtLoop::Quit(int code) {
+    quit_code_.store(code);
+    quit_.store(true);
+    QMetaObject::invokeMethod(
+        &receiver_, [this] { CheckLoops(); }, Qt::QueuedConnection);
+}
+
+bool QtLoop::QuitRequested() const {
+    return quit_.load();
+}
+
+void QtLoop::Close() {
+    {
+        std::lock_guard lock(mu_);
+        closed_ = true;
+        for (auto& s : pending_sends_) {
+            if (s->phase == SendState::Phase::Pending) s->phase = SendState::Phase::Abandoned;
+        }
+        pending_sends_.clear();
+    }
+    send_cv_.notify_all();
+}
+
+bool QtLoop::Closed() const {
+    std::lock_guard lock(mu_);
+    return closed_;
+}
+
+std::uint64_t QtLoop::NowMs() const {
+    return static_cast<std::uint64_t>(clock_.elapsed());
+}
+
+}  // namespace kesu::platform::qt

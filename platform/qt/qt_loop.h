@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/event_loop.h"
+
+class QEventLoop;
+
+namespace kesu::platform::qt {
+
+// Posts and sends are queued invocations on an object living on the UI
+// thread; nested loops are QEventLoops whose conditions are checked after
+// every piece of program code the loop runs.
+class QtLoop final : public EventLoop {
+  public:
+    QtLoop();
+    ~QtLoop() override;
+
+    void Post(Task task) override;
+    bool Send(Task task) override;
+    bool IsUiThread() const override;
+    void SetTimer(const void* owner, std::uint32_t period_ms, Task on_tick) override;
+    void KillTimer(const void* owner) override;
+    void SetIdleHook(std::function<bool(int pass)> hook) override;
+    int Run() override;
+    bool RunUntil(const std::function<bool()>& done) override;
+    void ProcessPending() override;
+    void Quit(int code) override;
+    bool QuitRequested() const override;
+    void Close() override;
+    std::uint64_t NowMs() const override;
+
+    // Runs program code called back by Qt (a notification, a dialog answer)
+    // with the bookkeeping every piece of work gets.
+    template <class F>
+    void Work(F&& f) {
+        f();
+        AfterWork();
+    }
+    bool Closed() const;
+
+  private:
+    struct SendState;
+    struct Nested {
+        QEventLoop* loop;
+        const std::function<bool()>* done;
+    };
+    void AfterWork();
+    void CheckLoops();
+    void OnAboutToBlock();
+    void IdlePass();
+
+    QObject receiver_;
+    QElapsedTimer clock_;
+    mutable std::mutex mu_;
+    std::condition_variable send_cv_;
+    std::vector<std::shared_ptr<SendState>> pending_sends_;
+    bool closed_ = false;
+    std::atomic<bool> quit_{false};
+    std::atomic<int> quit_code_{0};
+
+    std::map<const void*, QTimer*> timers_;
+    std::vector<Nested> nested_;
+    std::function<bool(int)> idle_hook_;
+    QTimer idle_timer_;
+    bool work_since_idle_ = true;
+    bool idle_active_ = false;
+    int idle_pass_ = 0;
+};
+
+}  // namespace kesu::platform::qt

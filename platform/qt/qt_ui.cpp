@@ -1,0 +1,937 @@
+#include "platform/qt/qt_ui.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "platform/combo_items.h"
+#include "platform/edit_text.h"
+#include "platform/gbk.h"
+#include "platform/qt/qt_loop.h"
+#include "platform/qt/qt_platform.h"
+
+namespace kesu::platform::qt {
+
+namespace {
+
+QString ToQ(std::string_view gbk) {
+    std::u16string u = GbkToUtf16(gbk);
+    return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+}
+
+QString ViewQ(const std::u16string& v) {
+    return QString::fromUtf16(v.data(), static_cast<qsizetype>(v.size()));
+}
+
+std::u16string ViewOf(const QString& s) {
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
+                          static_cast<std::size_t>(s.size()));
+}
+
+QColor ToColour(Colour c, QPalette::ColorRole face_role = QPalette::Button) {
+    if (c == kButtonFace) return QApplication::palette().color(face_role);
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+Qt::Alignment ToAlign(HAlign h, VAlign v) {
+    Qt::Alignment a = h == HAlign::Left     ? Qt::AlignLeft
+                      : h == HAlign::Centre ? Qt::AlignHCenter
+                                            : Qt::AlignRight;
+    a |= v == VAlign::Top ? Qt::AlignTop : v == VAlign::Centre ? Qt::AlignVCenter : Qt::AlignBottom;
+    return a;
+}
+
+QFont ToQFont(const Font& f) {
+    QFont q = QApplication::font();
+    std::string family = FamilyFor(f.face);
+    if (!family.empty()) q.setFamily(QString::fromUtf8(family.c_str()));
+    if (f.height < 0) q.setPixelSize(-f.height);
+    // A positive height is the cell height, of which the character takes
+    // roughly four fifths.
+    if (f.height > 0) q.setPixelSize(std::max(1, f.height * 4 / 5));
+    q.setBold(f.weight >= 700);
+    q.setItalic(f.italic);
+    q.setUnderline(f.underline);
+    q.setStrikeOut(f.strike_out);
+    return q;
+}
+
+QWidget* ParentWidget(Control* parent) {
+    if (!parent) return nullptr;
+    auto* node = dynamic_cast<QtNode*>(parent);
+    return node ? node->Widget() : nullptr;
+}
+
+}  // namespace
+
+std::string FamilyFor(const std::string& gbk_face) {
+    static const std::string kSimSun = Gbk("宋体");
+    static const std::string kCjk = "WenQuanYi Micro Hei";
+    if (gbk_face.empty() || gbk_face == "System" || gbk_face == "MS Sans Serif") {
+        return QApplication::font().family().toStdString();
+    }
+    if (gbk_face == kSimSun || gbk_face == "SimSun" || gbk_face == Gbk("新宋体")) return kCjk;
+    std::string utf8 = GbkToUtf8(gbk_face);
+    if (QFontDatabase::hasFamily(QString::fromUtf8(utf8.c_str()))) return utf8;
+    return kCjk;
+}
+
+// The common part of every control: one widget, its looks, and the logical
+// focus. Connections are made with `ctx_` as context, so destroying the
+// control cuts them even while the widget waits for its deferred deletion.
+template <class Base, class W>
+class QtControl : public Base, public QtNode {
+  public:
+    QtControl(QtUi& ui, W* widget, Control* parent) : ui_(ui), w_(widget) {
+        if (QWidget* p = ParentWidget(parent)) w_->setParent(p);
+        // Children of a shown parent would appear on their own; a control is
+        // hidden until told otherwise, as on the other backend.
+        w_->hide();
+        font_ = ui.DefaultFont();
+    }
+    ~QtControl() override {
+        if (ui_.focused == this) ui_.focused = nullptr;
+        ctx_.reset();
+        if (w_) {
+            w_->hide();
+            w_->deleteLater();
+        }
+    }
+
+    QWidget* Widget() const override { return w_; }
+
+    void SetGeometry(const Rect& r) override {
+        if (w_) w_->setGeometry(r.left, r.top, r.width, r.height);
+    }
+    Rect Geometry() const override {
+        if (!w_) return {};
+        QRect g = w_->geometry();
+        return Rect{g.x(), g.y(), g.width(), g.height()};
+    }
+    void SetParent(Control* parent) override {
+        if (!w_) return;
+        bool shown = !w_->isHidden();
+        w_->setParent(ParentWidget(parent));
+        if (shown) w_->show();
+    }
+    void PlaceAfter(Control* sibling) override {
+        if (!w_) return;
+        QWidget* s = ParentWidget(sibling);
+        if (s && s->parentWidget() == w_->parentWidget()) {
+            w_->stackUnder(s);
+        } else {
+            w_->raise();
+        }
+    }
+    void SetVisible(bool v) override {
+        if (w_) w_->setVisible(v);
+    }
+    bool IsVisible() const override { return w_ && w_->isVisible(); }
+    void SetEnabled(bool e) override {
+        if (w_) w_->setEnabled(e);
+    }
+    bool IsEnabled() const override { return w_ && !w_->testAttribute(Qt::WA_ForceDisabled); }
+    void SetFont(const Font& f) override {
+        font_ = f;
+        if (w_) w_->setFont(ToQFont(f));
+    }
+    Font GetFont() const override { return font_; }
+    void SetTextColour(Colour c) override {
+        text_colour_ = c;
+        ApplyPalette();
+    }
+    void SetBackColour(Colour c) override {
+        back_colour_ = c;
+        ApplyPalette();
+    }
+    void SetBorder(Border b) override {
+        border_ = b;
+        if (auto* f = qobject_cast<QFrame*>(w_.data())) {
+            f->setFrameStyle(b == Border::None     ? QFrame::NoFrame
+                             : b == Border::Single ? QFrame::Box | QFrame::Plain
+                             : b == Border::Raised ? QFrame::Panel | QFrame::Raised
+                                                   : QFrame::Panel | QFrame::Sunken);
+        }
+    }
+    void SetFocus() override {
+        Control* old = ui_.focused;
+        if (old == this) return;
+        ui_.focused = this;
+        if (w_) w_->setFocus(Qt::OtherFocusReason);
+        if (old) NotifyOther(old, Notify::FocusOut);
+        if (ui_.focused == this) this->Emit(Notify::FocusIn);
+    }
+    bool HasFocus() const override { return ui_.focused == this; }
+
+    void EmitNotify(Notify n) { this->Emit(n); }
+
+  protected:
+    static void NotifyOther(Control* c, Notify n);
+    virtual void ApplyPalette() {
+        if (!w_) return;
+        QPalette p = w_->palette();
+        QColor fg = ToColour(text_colour_);
+        p.setColor(QPalette::WindowText, fg);
+        p.setColor(QPalette::Text, fg);
+        p.setColor(QPalette::ButtonText, fg);
+        QColor bg = ToColour(back_colour_);
+        p.setColor(QPalette::Window, bg);
+        p.setColor(QPalette::Base, bg);
+        w_->setPalette(p);
+    }
+    void Notify_(Notify n) {
+        ui_.loop().Work([this, n] { this->Emit(n); });
+    }
+
+    QtUi& ui_;
+    QPointer<W> w_;
+    std::unique_ptr<QObject> ctx_ = std::make_unique<QObject>();
+    Font font_;
+    Colour text_colour_ = kBlack;
+    Colour back_colour_ = kButtonFace;
+    Border border_ = Border::None;
+};
+
+// Emitting on another control goes through its own type; every control of
+// this backend offers EmitNotify through this small interface.
+class Emitter {
+  public:
+    virtual ~Emitter() = default;
+    virtual void EmitFrom(Notify n) = 0;
+};
+
+template <class Base, class W>
+void QtControl<Base, W>::NotifyOther(Control* c, Notify n) {
+    if (auto* e = dynamic_cast<Emitter*>(c)) e->EmitFrom(n);
+}
+
+template <class Base, class W>
+class QtLeaf : public QtControl<Base, W>, public Emitter {
+  public:
+    using QtControl<Base, W>::QtControl;
+    void EmitFrom(Notify n) override { this->Emit(n); }
+};
+
+// ---- Window ----
+
+class WindowWidget final : public QWidget {
+  public:
+    std::function<void()> on_close;
+    std::function<void(bool)> on_show;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override {
+        // Closing is the program's decision: it destroys the window itself.
+        e->ignore();
+        if (on_close) on_close();
+    }
+    void showEvent(QShowEvent*) override {
+        if (on_show) on_show(true);
+    }
+    void hideEvent(QHideEvent*) override {
+        if (on_show) on_show(false);
+    }
+};
+
+class QtWindow final : public QtLeaf<Window, WindowWidget> {
+  public:
+    explicit QtWindow(QtUi& ui) : QtLeaf(ui, new WindowWidget, nullptr) {
+        w_->setAttribute(Qt::WA_DeleteOnClose, false);
+        w_->setAutoFillBackground(true);
+        w_->on_close = [this] { Notify_(Notify::CloseRequested); };
+        w_->on_show = [this](bool shown) { Notify_(shown ? Notify::Shown : Notify::Hidden); };
+        ApplyFlags();
+    }
+    ~QtWindow() override {
+        if (w_) {
+            w_->on_close = nullptr;
+            w_->on_show = nullptr;
+        }
+    }
+    void SetGeometry(const Rect& r) override {
+        outer_ = r;
+        FrameInsets f = FrameFor(style_);
+        if (w_) {
+            w_->setGeometry(r.left + f.left, r.top + f.top, std::max(0, r.width - f.left - f.right),
+                            std::max(0, r.height - f.top - f.bottom));
+        }
+    }
+    Rect Geometry() const override { return outer_; }
+    void SetText(std::string_view gbk) override {
+        title_ = std::string(gbk);
+        if (w_) w_->setWindowTitle(ToQ(gbk));
+    }
+    std::string Text() const override { return title_; }
+    void SetStyle(const WindowStyle& s) override {
+        style_ = s;
+        ApplyFlags();
+        SetGeometry(outer_);
+    }
+    WindowStyle Style() const override { return style_; }
+    Rect ClientRect() const override {
+        FrameInsets f = FrameFor(style_);
+        return Rect{0, 0, std::max(0, outer_.width - f.left - f.right),
+                    std::max(0, outer_.height - f.top - f.bottom)};
+    }
+    void Show(WindowShow how) override {
+        if (!w_) return;
+        if (how == WindowShow::Minimised) {
+            w_->showMinimized();
+        } else if (how == WindowShow::Maximised) {
+            w_->showMaximized();
+        } else {
+            w_->showNormal();
+        }
+        state_ = how;
+        Activate();
+    }
+    WindowShow State() const override {
+        if (!w_) return state_;
+        Qt::WindowStates s = w_->windowState();
+        if (s & Qt::WindowMinimized) return WindowShow::Minimised;
+        if (s & Qt::WindowMaximized) return WindowShow::Maximised;
+        return WindowShow::Normal;
+    }
+    void Activate() override {
+        if (!w_) return;
+        w_->raise();
+        w_->activateWindow();
+    }
+    void SetAlwaysOnTop(bool on_top) override {
+        on_top_ = on_top;
+        ApplyFlags();
+    }
+
+  private:
+    void ApplyFlags() {
+        if (!w_) return;
+        bool shown = w_->isVisible();
+        Qt::WindowFlags f = style_.tool_window ? Qt::Tool : Qt::Window;
+        f |= Qt::CustomizeWindowHint;
+        if (style_.caption) f |= Qt::WindowTitleHint;
+        if (style_.system_menu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (style_.min_button) f |= Qt::WindowMinimizeButtonHint;
+        if (style_.max_button) f |= Qt::WindowMaximizeButtonHint;
+        if (!style_.caption) f |= Qt::FramelessWindowHint;
+        if (on_top_) f |= Qt::WindowStaysOnTopHint;
+        w_->setWindowFlags(f);
+        if (shown) w_->show();
+    }
+
+    Rect outer_;
+    std::string title_;
+    WindowStyle style_;
+    WindowShow state_ = WindowShow::Normal;
+    bool on_top_ = false;
+};
+
+// ---- Edit ----
+
+// The bytes live in an EditText; the widget shows its view. Program changes
+// are applied to the widget as the small view edits the model computes, and
+// a user's edit is turned into bytes and applied to the model the same way.
+template <class W>
+class QtEditBase : public QtLeaf<Edit, W> {
+  public:
+    QtEditBase(QtUi& ui, W* w, Control* parent, const EditStyle& style)
+        : QtLeaf<Edit, W>(ui, w, parent), style_(style), model_(style.multi_line) {
+        this->back_colour_ = kWhite;
+        this->ApplyPalette();
+    }
+    EditStyle Style() const override { return style_; }
+    std::string Text() const override { return model_.Bytes(); }
+    std::size_t TextLength() const override { return model_.Size(); }
+    void SetLimit(std::size_t bytes) override { limit_ = bytes; }
+    std::size_t Limit() const override { return limit_; }
+    void SetInputFilter(Edit::InputFilter f) override { filter_ = std::move(f); }
+
+    void SetText(std::string_view gbk) override {
+        Apply(model_.Assign(gbk));
+        SetSelection(0, 0);
+        this->Emit(Notify::TextChanged);
+    }
+    void SetSelection(std::size_t start, std::size_t end) override {
+        start = model_.Snap(std::min(start, end));
+        end = model_.Snap(std::max(start, end));
+        SetViewSelection(model_.ByteToView(start), model_.ByteToView(end));
+    }
+    std::pair<std::size_t, std::size_t> Selection() const override {
+        auto [a, b] = ViewSelection();
+        return {model_.ViewToByte(a), model_.ViewToByte(b)};
+    }
+    void ReplaceSelection(std::string_view gbk) override {
+        auto [a, b] = Selection();
+        Insert(a, b, gbk);
+        this->ScrollToCaret();
+    }
+    void Append(std::string_view gbk) override {
+        std::size_t n = model_.Size();
+        Insert(n, n, gbk);
+        this->ScrollToCaret();
+    }
+
+  protected:
+    virtual void ApplyView(const EditText::ViewEdit& e) = 0;
+    virtual void SetViewSelection(std::size_t a, std::size_t b) = 0;
+    virtual std::pair<std::size_t, std::size_t> ViewSelection() const = 0;
+
+    void Apply(const EditText::ViewEdit& e) {
+        programmatic_ = true;
+        ApplyView(e);
+        programmatic_ = false;
+    }
+
+    void Insert(std::size_t a, std::size_t b, std::string_view gbk) {
+        std::size_t kept = model_.Size() - (b - a);
+        std::string_view piece = gbk;
+        if (limit_ != 0)
+            piece = piece.substr(0, EditText::FitLength(piece, limit_ > kept ? limit_ - kept : 0));
+        if (piece.empty() && a == b) return;
+        Apply(model_.Replace(a, b, piece));
+        std::size_t caret = model_.ByteToView(a + piece.size());
+        SetViewSelection(caret, caret);
+        this->Emit(Notify::TextChanged);
+    }
+
+    // The user replaced `removed` view characters at `pos` by `typed`; the
+    // widget already shows that. The model takes the edit as bytes, after the
+    // box's filter, letter case and limit, and the widget is corrected where
+    // it shows something else.
+    void UserEdit(std::size_t pos, std::size_t removed, const std::u16string& typed) {
+        this->SetFocus();
+        std::size_t a = model_.ViewToByte(pos);
+        std::size_t b = model_.ViewToByte(pos + removed);
+        std::string bytes = model_.FromView(typed);
+        bytes = EditText::Filter(bytes, filter_);
+        bytes = EditText::ApplyCase(bytes, style_.letter_case == LetterCase::Lower,
+                                    style_.letter_case == LetterCase::Upper);
+        std::size_t kept = model_.Size() - (b - a);
+        if (limit_ != 0)
+            bytes.resize(EditText::FitLength(bytes, limit_ > kept ? limit_ - kept : 0));
+        std::size_t widget_len = CurrentViewLength();
+        EditText::ViewEdit e = model_.Replace(a, b, bytes);
+        // The same stretch in the widget: the model's old range, grown or
+        // shrunk by what the user's edit changed in length.
+        std::size_t shown_len = e.removed + typed.size() - removed;
+        (void)widget_len;
+        if (ShownText(e.start, shown_len) != e.inserted) {
+            Apply(EditText::ViewEdit{e.start, shown_len, e.inserted});
+        }
+        std::size_t caret = model_.ByteToView(a + bytes.size());
+        SetViewSelection(caret, caret);
+        this->Notify_(Notify::TextChanged);
+    }
+    virtual std::size_t CurrentViewLength() const = 0;
+    virtual std::u16string ShownText(std::size_t start, std::size_t len) const = 0;
+
+    EditStyle style_;
+    EditText model_;
+    Edit::InputFilter filter_;
+    std::size_t limit_ = 0;
+    bool programmatic_ = false;
+};
+
+class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
+  public:
+    QtMultiEdit(QtUi& ui, Control* parent, const EditStyle& style)
+        : QtEditBase(ui, new QPlainTextEdit, parent, style) {
+        QPlainTextEdit* e = w_;
+        e->document()->setUndoRedoEnabled(false);
+        e->setLineWrapMode(style.hscroll ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        e->setHorizontalScrollBarPolicy(style.hscroll ? Qt::ScrollBarAlwaysOn
+                                                      : Qt::ScrollBarAlwaysOff);
+        e->setVerticalScrollBarPolicy(style.vscroll ? Qt::ScrollBarAlwaysOn
+                                                    : Qt::ScrollBarAlwaysOff);
+        e->setReadOnly(style.read_only);
+        QObject::connect(
+            e->document(), &QTextDocument::contentsChange, ctx_.get(),
+            [this](int pos, int removed, int added) {
+                if (programmatic_ || !w_) return;
+                ui_.loop().Work([&] {
+                    UserEdit(
+                        static_cast<std::size_t>(pos), static_cast<std::size_t>(removed),
+                        ShownText(static_cast<std::size_t>(pos), static_cast<std::size_t>(added)));
+                });
+            });
+        SetBorder(Border::Sunken);
+    }
+    void SetReadOnly(bool ro) override {
+        style_.read_only = ro;
+        if (w_) w_->setReadOnly(ro);
+    }
+    void SetPassword(bool on, char c) override {
+        style_.password = on;
+        style_.password_char = c;
+    }
+    void ScrollToCaret() override {
+        if (w_) w_->ensureCursorVisible();
+    }
+
+  protected:
+    void ApplyView(const EditText::ViewEdit& ed) override {
+        if (!w_) return;
+        QTextCursor c(w_->document());
+        c.setPosition(static_cast<int>(ed.start));
+        c.setPosition(static_cast<int>(ed.start + ed.removed), QTextCursor::KeepAnchor);
+        c.insertText(ViewQ(ed.inserted));
+    }
+    void SetViewSelection(std::size_t a, std::size_t b) override {
+        if (!w_) return;
+        QTextCursor c(w_->document());
+        c.setPosition(static_cast<int>(a));
+        c.setPosition(static_cast<int>(b), QTextCursor::KeepAnchor);
+        w_->setTextCursor(c);
+    }
+    std::pair<std::size_t, std::size_t> ViewSelection() const override {
+        if (!w_) return {0, 0};
+        QTextCursor c = w_->textCursor();
+        return {static_cast<std::size_t>(c.selectionStart()),
+                static_cast<std::size_t>(c.selectionEnd())};
+    }
+    std::size_t CurrentViewLength() const override {
+        return w_ ? static_cast<std::size_t>(w_->document()->characterCount() - 1) : 0;
+    }
+    std::u16string ShownText(std::size_t start, std::size_t len) const override {
+        if (!w_ || len == 0) return {};
+        QTextCursor c(w_->document());
+        c.setPosition(static_cast<int>(start));
+        c.setPosition(static_cast<int>(start + len), QTextCursor::KeepAnchor);
+        QString s = c.selectedText();
+        s.replace(QChar::ParagraphSeparator, QChar(u'\n'));
+        return ViewOf(s);
+    }
+};
+
+class QtLineEdit final : public QtEditBase<QLineEdit> {
+  public:
+    QtLineEdit(QtUi& ui, Control* parent, const EditStyle& style)
+        : QtEditBase(ui, new QLineEdit, parent, style) {
+        QLineEdit* e = w_;
+        e->setAlignment(ToAlign(style.align, VAlign::Centre));
+        e->setReadOnly(style.read_only);
+        e->setEchoMode(style.password ? QLineEdit::Password : QLineEdit::Normal);
+        shown_ = model_.View();
+        QObject::connect(e, &QLineEdit::textEdited, ctx_.get(), [this](const QString& now) {
+            if (!w_) return;
+            // A line edit reports its whole new text; the edit is what lies
+            // between the common start and the common end.
+            std::u16string after = ViewOf(now);
+            const std::u16string& before = shown_;
+            std::size_t p = 0;
+            while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
+            std::size_t s = 0;
+            while (s < before.size() - p && s < after.size() - p &&
+                   before[before.size() - 1 - s] == after[after.size() - 1 - s]) {
+                ++s;
+            }
+            std::u16string typed = after.substr(p, after.size() - p - s);
+            shown_ = after;
+            ui_.loop().Work([&] { UserEdit(p, before.size() - p - s, typed); });
+        });
+        QObject::connect(e, &QLineEdit::editingFinished, ctx_.get(), [] {});
+        SetBorder(Border::Sunken);
+    }
+    void SetReadOnly(bool ro) override {
+        style_.read_only = ro;
+        if (w_) w_->setReadOnly(ro);
+    }
+    void SetPassword(bool on, char c) override {
+        style_.password = on;
+        style_.password_char = c;
+        if (w_) w_->setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
+    }
+    void ScrollToCaret() override {}
+    void SetBorder(Border b) override {
+        border_ = b;
+        if (w_) w_->setFrame(b != Border::None);
+    }
+
+  protected:
+    void ApplyView(const EditText::ViewEdit& ed) override {
+        shown_.replace(ed.start, ed.removed, ed.inserted);
+        if (w_) w_->setText(ViewQ(shown_));
+    }
+    void SetViewSelection(std::size_t a, std::size_t b) override {
+        if (!w_) return;
+        if (a == b) {
+            w_->setCursorPosition(static_cast<int>(a));
+        } else {
+            w_->setSelection(static_cast<int>(a), static_cast<int>(b - a));
+        }
+    }
+    std::pair<std::size_t, std::size_t> ViewSelection() const override {
+        if (!w_) return {0, 0};
+        if (!w_->hasSelectedText()) {
+            auto c = static_cast<std::size_t>(w_->cursorPosition());
+            return {c, c};
+        }
+        auto s = static_cast<std::size_t>(w_->selectionStart());
+        return {s, s + static_cast<std::size_t>(w_->selectionLength())};
+    }
+    std::size_t CurrentViewLength() const override { return shown_.size(); }
+    std::u16string ShownText(std::size_t start, std::size_t len) const override {
+        if (start >= shown_.size()) return {};
+        return shown_.substr(start, len);
+    }
+
+  private:
+    std::u16string shown_;  // what the widget shows, kept to find the user's edit
+};
+
+// ---- Buttons, group box ----
+
+class QtButton final : public QtLeaf<Button, QPushButton> {
+  public:
+    QtButton(QtUi& ui, Control* parent) : QtLeaf(ui, new QPushButton, parent) {
+        QObject::connect(w_, &QPushButton::clicked, ctx_.get(), [this] {
+            SetFocus();
+            Notify_(Notify::Clicked);
+        });
+    }
+    void SetText(std::string_view gbk) override {
+        text_ = std::string(gbk);
+        if (w_) w_->setText(ToQ(gbk));
+    }
+    std::string Text() const override { return text_; }
+    void SetDefault(bool d) override {
+        if (w_) w_->setDefault(d);
+    }
+    void SetAlignment(HAlign, VAlign) override {}
+
+  private:
+    std::string text_;
+};
+
+class QtCheckBox final : public QtLeaf<CheckBox, QCheckBox> {
+  public:
+    QtCheckBox(QtUi& ui, Control* parent) : QtLeaf(ui, new QCheckBox, parent) {
+        QObject::connect(w_, &QCheckBox::clicked, ctx_.get(), [this] {
+            SetFocus();
+            Notify_(Notify::Clicked);
+        });
+    }
+    void SetText(std::string_view gbk) override {
+        text_ = std::string(gbk);
+        if (w_) w_->setText(ToQ(gbk));
+    }
+    std::string Text() const override { return text_; }
+    void SetChecked(bool c) override {
+        if (w_) w_->setChecked(c);
+    }
+    bool IsChecked() const override { return w_ && w_->isChecked(); }
+    void SetAlignment(HAlign, VAlign) override {}
+    void SetCheckStyle(const CheckStyle& s) override {
+        if (w_) w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
+    }
+
+  private:
+    std::string text_;
+};
+
+class QtGroupBox final : public QtLeaf<GroupBox, QGroupBox> {
+  public:
+    QtGroupBox(QtUi& ui, Control* parent) : QtLeaf(ui, new QGroupBox, parent) {}
+    void SetText(std::string_view gbk) override {
+        text_ = std::string(gbk);
+        if (w_) w_->setTitle(ToQ(gbk));
+    }
+    std::string Text() const override { return text_; }
+    void SetAlignment(HAlign h) override {
+        if (w_)
+            w_->setAlignment(h == HAlign::Left     ? Qt::AlignLeft
+                             : h == HAlign::Centre ? Qt::AlignHCenter
+                                                   : Qt::AlignRight);
+    }
+
+  private:
+    std::string text_;
+};
+
+// ---- Combo box ----
+
+class ComboWidget final : public QComboBox {
+  public:
+    std::function<void()> on_drop;
+    std::function<void()> on_close;
+    void showPopup() override {
+        if (on_drop) on_drop();
+        QComboBox::showPopup();
+    }
+    void hidePopup() override {
+        bool was = view() && view()->isVisible();
+        QComboBox::hidePopup();
+        if (was && on_close) on_close();
+    }
+};
+
+class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
+  public:
+    QtComboBox(QtUi& ui, Control* parent, const ComboStyle& style)
+        : QtLeaf(ui, new ComboWidget, parent), style_(style), items_(style.sorted) {
+        back_colour_ = kWhite;
+        w_->setEditable(style.kind != ComboKind::DropDownList);
+        w_->setInsertPolicy(QComboBox::NoInsert);
+        w_->setMaxVisibleItems(12);
+        w_->on_drop = [this] { Notify_(Notify::DropDown); };
+        w_->on_close = [this] { Notify_(Notify::ClosedUp); };
+        QObject::connect(w_, &QComboBox::activated, ctx_.get(), [this](int index) {
+            items_.SetCurrent(index);
+            Notify_(Notify::SelectionEnded);
+        });
+        if (QLineEdit* le = w_->lineEdit()) {
+            QObject::connect(le, &QLineEdit::textEdited, ctx_.get(),
+                             [this](const QString&) { Notify_(Notify::EditChanged); });
+        }
+    }
+    ~QtComboBox() override {
+        if (w_) {
+            w_->on_drop = nullptr;
+            w_->on_close = nullptr;
+        }
+    }
+    ComboStyle Style() const override { return style_; }
+    int AddItem(std::string_view gbk) override {
+        int at = items_.Add(gbk);
+        if (w_) {
+            QSignalBlocker block(w_.data());
+            QString edit = w_->currentText();
+            w_->insertItem(at, ToQ(gbk));
+            w_->setCurrentIndex(items_.Current());
+            if (w_->isEditable()) w_->setEditText(edit);
+        }
+        return at;
+    }
+    void ClearItems() override {
+        items_.Clear();
+        if (w_) {
+            QSignalBlocker block(w_.data());
+            w_->clear();
+            if (w_->isEditable()) w_->setEditText(QString());
+        }
+    }
+    int Count() const override { return items_.Count(); }
+    std::string Item(int index) const override { return items_.Text(index); }
+    void SetItemData(int index, std::uint32_t data) override { items_.SetData(index, data); }
+    std::uint32_t ItemData(int index) const override { return items_.Data(index); }
+    void SetCurrent(int index) override {
+        items_.SetCurrent(index);
+        if (!w_) return;
+        QSignalBlocker block(w_.data());
+        w_->setCurrentIndex(items_.Current());
+        if (w_->isEditable()) {
+            w_->setEditText(ToQ(items_.Text(items_.Current())));
+            w_->lineEdit()->selectAll();
+        }
+    }
+    int Current() const override { return items_.Current(); }
+    void SetText(std::string_view gbk) override {
+        if (style_.kind == ComboKind::DropDownList || !w_) return;
+        QSignalBlocker block(w_.data());
+        w_->setEditText(ViewQ(EditText::Render(gbk, false)));
+        w_->lineEdit()->setCursorPosition(0);
+    }
+    std::string Text() const override {
+        if (style_.kind == ComboKind::DropDownList || !w_) return items_.Text(items_.Current());
+        return EditText(false).FromView(ViewOf(w_->currentText()));
+    }
+    void SetLimit(std::size_t bytes) override { limit_ = bytes; }
+    void SetEditSelection(std::size_t start, std::size_t end) override {
+        if (style_.kind == ComboKind::DropDownList || !w_) return;
+        EditText m(false);
+        m.Assign(Text());
+        std::size_t a = m.ByteToView(std::min(start, end));
+        std::size_t b = m.ByteToView(std::max(start, end));
+        w_->lineEdit()->setSelection(static_cast<int>(a), static_cast<int>(b - a));
+    }
+    std::pair<std::size_t, std::size_t> EditSelection() const override {
+        if (style_.kind == ComboKind::DropDownList || !w_) return {0, 0};
+        EditText m(false);
+        m.Assign(Text());
+        QLineEdit* le = w_->lineEdit();
+        std::size_t a = static_cast<std::size_t>(le->hasSelectedText() ? le->selectionStart()
+                                                                       : le->cursorPosition());
+        std::size_t b =
+            a + static_cast<std::size_t>(le->hasSelectedText() ? le->selectionLength() : 0);
+        return {m.ViewToByte(a), m.ViewToByte(b)};
+    }
+    void ReplaceEditSelection(std::string_view gbk) override {
+        if (style_.kind == ComboKind::DropDownList || !w_) return;
+        auto [a, b] = EditSelection();
+        EditText m(false);
+        m.Assign(Text());
+        std::size_t kept = m.Size() - (b - a);
+        std::string_view piece = gbk;
+        if (limit_ != 0)
+            piece = piece.substr(0, EditText::FitLength(piece, limit_ > kept ? limit_ - kept : 0));
+        m.Replace(a, b, piece);
+        QSignalBlocker block(w_.data());
+        w_->setEditText(ViewQ(m.View()));
+        w_->lineEdit()->setCursorPosition(static_cast<int>(m.ByteToView(a + piece.size())));
+    }
+    void SetItemHeight(int) override {}
+
+  private:
+    ComboStyle style_;
+    ComboItems items_;
+    std::size_t limit_ = 0;
+};
+
+// ---- Label ----
+
+class LabelWidget final : public QWidget {
+  public:
+    std::string caption;
+    LabelStyle style;
+    QColor fg = Qt::black;
+    QColor bg;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), bg);
+        p.setFont(font());
+        int flags = Qt::TextShowMnemonic * 0;
+        flags |= style.h_align == HAlign::Left     ? Qt::AlignLeft
+                 : style.h_align == HAlign::Centre ? Qt::AlignHCenter
+                                                   : Qt::AlignRight;
+        if (style.word_wrap) {
+            flags |= Qt::TextWordWrap | Qt::AlignVCenter;
+        } else {
+            flags |= Qt::TextSingleLine | (style.v_align == VAlign::Top      ? Qt::AlignTop
+                                           : style.v_align == VAlign::Centre ? Qt::AlignVCenter
+                                                                             : Qt::AlignBottom);
+        }
+        QString text = ToQ(caption);
+        QRect r = rect();
+        // The effects draw the caption once more, offset, before the real one.
+        switch (style.effect) {
+            case TextEffect::Raised:
+                p.setPen(Qt::white);
+                p.drawText(r.translated(1, 1), flags, text);
+                break;
+            case TextEffect::Sunken:
+                p.setPen(Qt::white);
+                p.drawText(r, flags, text);
+                r.translate(1, 1);
+                break;
+            case TextEffect::Shadowed:
+                p.setPen(Qt::black);
+                p.drawText(r.translated(2, 2), flags, text);
+                break;
+            case TextEffect::Plain:
+                break;
+        }
+        p.setPen(isEnabled() ? fg : palette().color(QPalette::Disabled, QPalette::WindowText));
+        p.drawText(r, flags, text);
+    }
+};
+
+class QtLabel final : public QtLeaf<Label, LabelWidget> {
+  public:
+    QtLabel(QtUi& ui, Control* parent) : QtLeaf(ui, new LabelWidget, parent) { ApplyPalette(); }
+    void SetText(std::string_view gbk) override {
+        if (!w_) return;
+        w_->caption = std::string(gbk);
+        w_->update();
+    }
+    std::string Text() const override { return w_ ? w_->caption : std::string(); }
+    void SetLabelStyle(const LabelStyle& s) override {
+        style_ = s;
+        if (w_) {
+            w_->style = s;
+            w_->update();
+        }
+    }
+    LabelStyle GetLabelStyle() const override { return style_; }
+
+  protected:
+    void ApplyPalette() override {
+        if (!w_) return;
+        w_->fg = ToColour(text_colour_);
+        w_->bg = ToColour(back_colour_, QPalette::Window);
+        w_->update();
+    }
+
+  private:
+    LabelStyle style_;
+};
+
+// ---- Ui ----
+
+QtUi::QtUi(QtLoop& loop) : loop_(loop) {}
+
+std::unique_ptr<Window> QtUi::CreateWindow() {
+    return std::make_unique<QtWindow>(*this);
+}
+
+std::unique_ptr<Edit> QtUi::CreateEdit(Control* parent, const EditStyle& style) {
+    if (style.multi_line) return std::make_unique<QtMultiEdit>(*this, parent, style);
+    return std::make_unique<QtLineEdit>(*this, parent, style);
+}
+
+std::unique_ptr<Button> QtUi::CreateButton(Control* parent) {
+    return std::make_unique<QtButton>(*this, parent);
+}
+
+std::unique_ptr<CheckBox> QtUi::CreateCheckBox(Control* parent) {
+    return std::make_unique<QtCheckBox>(*this, parent);
+}
+
+std::unique_ptr<GroupBox> QtUi::CreateGroupBox(Control* parent) {
+    return std::make_unique<QtGroupBox>(*this, parent);
+}
+
+std::unique_ptr<ComboBox> QtUi::CreateComboBox(Control* parent, const ComboStyle& style) {
+    return std::make_unique<QtComboBox>(*this, parent, style);
+}
+
+std::unique_ptr<Label> QtUi::CreateLabel(Control* parent) {
+    return std::make_unique<QtLabel>(*this, parent);
+}
+
+Rect QtUi::Screen() const {
+    QScreen* s = QApplication::primaryScreen();
+    if (!s) return Rect{0, 0, 1280, 800};
+    QRect g = s->geometry();
+    return Rect{g.x(), g.y(), g.width(), g.height()};
+}
+
+Font QtUi::DefaultFont() const {
+    Font f;
+    QFont q = QApplication::font();
+    f.height = -(q.pixelSize() > 0 ? q.pixelSize() : QFontMetrics(q).ascent());
+    return f;
+}
+
+int QtUi::TextHeight(const Font& font, std::string_view gbk) const {
+    QFontMetrics m(ToQFont(font));
+    return m.boundingRect(ToQ(gbk)).height();
+}
+
+QWidget* WidgetOf(Control& control) {
+    auto* node = dynamic_cast<QtNode*>(&control);
+    return node ? node->Widget() : nullptr;
+}
+
+bool SaveWindowPng(Window& window, const std::string& path) {
+    QWidget* w = WidgetOf(window);
+    if (!w) return false;
+    return w->grab().save(QString::fromUtf8(path.c_str()), "PNG");
+}
+
+}  // namespace kesu::platform::qt

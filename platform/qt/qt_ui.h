@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+#include "platform/ui.h"
+
+namespace kesu::platform::qt {
+
+class QtLoop;
+
+// What every control of this backend can give: its widget.
+class QtNode {
+  public:
+    virtual ~QtNode() = default;
+    virtual QWidget* Widget() const = 0;
+};
+
+class QtUi final : public Ui {
+  public:
+    explicit QtUi(QtLoop& loop);
+    std::unique_ptr<Window> CreateWindow() override;
+    std::unique_ptr<Edit> CreateEdit(Control* parent, const EditStyle& style) override;
+    std::unique_ptr<Button> CreateButton(Control* parent) override;
+    std::unique_ptr<CheckBox> CreateCheckBox(Control* parent) override;
+    std::unique_ptr<GroupBox> CreateGroupBox(Control* parent) override;
+    std::unique_ptr<ComboBox> CreateComboBox(Control* parent, const ComboStyle& style) override;
+    std::unique_ptr<Label> CreateLabel(Control* parent) override;
+    Rect Screen() const override;
+    Font DefaultFont() const override;
+    int TextHeight(const Font& font, std::string_view gbk) const override;
+
+    QtLoop& loop() { return loop_; }
+    // The control holding the logical focus, kept like the headless backend
+    // keeps it so that focus notifications come in the same order.
+    Control* focused = nullptr;
+
+  private:
+    QtLoop& loop_;
+};
+
+}  // namespace kesu::platform::qt
