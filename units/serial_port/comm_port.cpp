@@ -1,0 +1,257 @@
+#include "units/serial_port/comm_port.h"
+
+#include <algorithm>
+
+namespace kesu::units {
+
+using platform::SerialDevice;
+
+CCommPort::CCommPort(Poster post_to_window_thread) : queue_(std::make_shared<Queue>()) {
+    queue_->post = std::move(post_to_window_thread);
+    queue_->owner.store(this, std::memory_order_release);
+}
+
+CCommPort::~CCommPort() {
+    Shutdown();
+}
+
+void CCommPort::Shutdown() {
+    queue_->owner.store(nullptr, std::memory_order_release);
+    Close();
+}
+
+void CCommPort::Attach(std::unique_ptr<SerialDevice> device) {
+    Close();
+    std::lock_guard lock(control_);
+    device_ = std::move(device);
+}
+
+bool CCommPort::StartThread() {
+    std::lock_guard lock(control_);
+    if (running_) {
+        return true;
+    }
+    if (!device_) {
+        return false;
+    }
+    stop_ = false;
+    write_requested_ = false;
+    running_ = true;
+    thread_ = std::thread([this] { ThreadMain(); });
+    return true;
+}
+
+bool CCommPort::IsRunning() const {
+    std::lock_guard lock(control_);
+    return running_;
+}
+
+void CCommPort::StopThread() {
+    {
+        std::lock_guard lock(control_);
+        if (!thread_.joinable()) {
+            return;
+        }
+        stop_ = true;
+        device_->Wake();
+    }
+    // Waiting for the thread to end, rather than polling for it, keeps the stopping thread off
+    // the processor while a write in progress finishes.
+    thread_.join();
+    std::lock_guard lock(control_);
+    running_ = false;
+}
+
+void CCommPort::Close() {
+    StopThread();
+    std::unique_ptr<SerialDevice> device;
+    {
+        std::lock_guard lock(control_);
+        device = std::move(device_);
+    }
+    device.reset();
+    std::lock_guard lock(queue_->mutex);
+    queue_->notes.clear();
+}
+
+int CCommPort::Write(const uint8_t* data, int64_t length) {
+    std::lock_guard serial(write_serial_);
+    std::unique_lock lock(control_);
+    if (!running_ || stop_ || length < 0) {
+        return 0;
+    }
+    if (length == 0) {
+        return 1;
+    }
+    write_buffer_.assign(data, data + length);
+    write_result_ = 1;
+    write_done_ = false;
+    write_requested_ = true;
+    device_->Wake();
+    write_done_cv_.wait(lock, [this] { return write_done_; });
+    const int result = write_result_;
+    std::vector<uint8_t>().swap(write_buffer_);
+    return result;
+}
+
+// ---- The I/O thread -----------------------------------------------------------------------------
+
+void CCommPort::ThreadMain() {
+    SerialDevice& device = *device_;
+    device.Purge(platform::kPurgeRx | platform::kPurgeTx);
+    for (;;) {
+        uint32_t events = 0;
+        const platform::WaitStatus status = device.WaitEvent(events);
+        bool write_now = false;
+        {
+            std::lock_guard lock(control_);
+            if (stop_) {
+                // A request that arrived together with the stop is answered, not left waiting.
+                if (write_requested_) {
+                    write_requested_ = false;
+                    write_result_ = 0;
+                    write_done_ = true;
+                    write_done_cv_.notify_all();
+                }
+                return;
+            }
+            write_now = write_requested_;
+        }
+        if (status == platform::WaitStatus::Events) {
+            HandleEvents(events);
+        }
+        if (write_now) {
+            WriteRequested();
+        }
+    }
+}
+
+void CCommPort::HandleEvents(uint32_t events) {
+    using namespace platform;
+    if (events & kEvBreak) Post(kNoteBreak);
+    if (events & kEvErr) Post(kNoteLineError);
+    if (events & kEvRxFlag) Post(kNoteEventChar);
+    if (events & kEvRing) Post(kNoteRing);
+    if (events & (kEvCts | kEvDsr | kEvRlsd)) {
+        uint32_t status = 0;
+        device_->ModemStatus(status);  // a failed read leaves every line off
+        if (events & kEvCts) Post((status & kMsCtsOn) ? kNoteCtsOn : kNoteCtsOff);
+        if (events & kEvDsr) Post((status & kMsDsrOn) ? kNoteDsrOn : kNoteDsrOff);
+        if (events & kEvRlsd) Post((status & kMsRlsdOn) ? kNoteRlsdOn : kNoteRlsdOff);
+    }
+    ReadLoop();
+}
+
+void CCommPort::ReadLoop() {
+    uint8_t block[4096];
+    for (;;) {
+        uint32_t errors = 0;
+        size_t count = 0;
+        device_->ClearErrors(errors, count);
+        if (errors & kReportedLineErrors) {
+            Post(kNoteLineError);
+        }
+        if (count == 0) {
+            return;
+        }
+        const size_t n = device_->Read(block, std::min(count, sizeof block));
+        if (n == 0) {
+            return;  // the count was stale; the next event brings the bytes
+        }
+        PostBytes(block, n);
+    }
+}
+
+void CCommPort::WriteRequested() {
+    // Only the transmit side is purged: received bytes the read loop has not taken yet must
+    // survive a write and still be delivered in order.
+    device_->Purge(platform::kPurgeTx);
+    // The buffer is the requester's until write_requested_ was seen under the lock, and it waits
+    // for write_done_ before touching it again, so the write itself needs no lock.
+    const bool ok = device_->Write(write_buffer_.data(), write_buffer_.size());
+    std::lock_guard lock(control_);
+    write_requested_ = false;
+    write_result_ = ok ? 1 : 0;
+    write_done_ = true;
+    write_done_cv_.notify_all();
+}
+
+// ---- The notification queue ---------------------------------------------------------------------
+
+void CCommPort::PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now) {
+    post_now = !queue->drain_posted && !queue->notes.empty();
+    if (post_now) {
+        queue->drain_posted = true;
+    }
+}
+
+void CCommPort::Post(int code, int value) {
+    bool post_now;
+    {
+        std::lock_guard lock(queue_->mutex);
+        queue_->notes.push_back({code, value});
+        PostDrainLocked(queue_, post_now);
+    }
+    if (post_now) {
+        queue_->post([queue = queue_] { Drain(queue); });
+    }
+}
+
+void CCommPort::PostBytes(const uint8_t* bytes, size_t count) {
+    bool post_now;
+    {
+        std::lock_guard lock(queue_->mutex);
+        for (size_t i = 0; i < count; ++i) {
+            queue_->notes.push_back({kNoteByte, bytes[i]});
+        }
+        PostDrainLocked(queue_, post_now);
+    }
+    if (post_now) {
+        queue_->post([queue = queue_] { Drain(queue); });
+    }
+}
+
+void CCommPort::Drain(const std::shared_ptr<Queue>& queue) {
+    std::vector<Note> batch;
+    {
+        std::lock_guard lock(queue->mutex);
+        queue->drain_posted = false;
+        // A handler that runs a nested event loop may let another drain run in the middle of
+        // this one; that drain leaves the queue alone so entries keep their order, and this one
+        // posts a fresh drain for what arrived meanwhile.
+        if (queue->draining) {
+            return;
+        }
+        batch.swap(queue->notes);
+        queue->draining = true;
+    }
+    for (const Note& note : batch) {
+        // The unit's window (and the engine with it) may be gone after any event: the rest of
+        // the batch is then dropped.
+        CCommPort* owner = queue->owner.load(std::memory_order_acquire);
+        if (owner == nullptr) {
+            break;
+        }
+        if (note.code == kNoteByte) {
+            owner->FireDataEvent(static_cast<uint8_t>(note.value & 0xFF));
+        } else if (note.code >= kNoteBreak && note.code <= kNoteRlsdOff) {
+            owner->FireLineEvent(note.code);
+        }
+    }
+    bool post_now;
+    {
+        std::lock_guard lock(queue->mutex);
+        queue->draining = false;
+        // Hand the storage back so a steady stream does not reallocate for every batch.
+        if (queue->notes.empty()) {
+            batch.clear();
+            batch.swap(queue->notes);
+        }
+        PostDrainLocked(queue, post_now);
+    }
+    if (post_now) {
+        queue->post([queue] { Drain(queue); });
+    }
+}
+
+}  // namespace kesu::units

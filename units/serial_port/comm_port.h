@@ -1,0 +1,132 @@
+// The serial port engine: owns an open serial device and the one I/O thread that does all of its
+// reads, writes and event waits, and carries everything the thread learns to the window thread
+// through a locked notification queue.
+//
+// The I/O thread waits on the device. When the wait reports events it posts, in this order: break
+// (1026), line error (1029), event character (1033), ring (1030), then CTS (1027 on, 1034 off),
+// DSR (1028/1035) and carrier detect (1031/1036) from one modem-status read; then it runs the read
+// loop, which posts one byte notification (1032) per received byte in arrival order and a line
+// error (1029) whenever clearing the errors reports a parity, framing or overrun error. The window
+// thread drains the queue in order and fires one event per entry.
+//
+// Notifications are queued per entry but the window thread is woken once per batch: a drain is
+// posted only when the queue goes from empty to non-empty, and one drain delivers everything
+// queued. Bytes are read from the device in blocks; each still becomes its own entry.
+//
+// Writes are handed to the I/O thread and the caller waits for the result. Before a write only
+// the transmit side is purged: bytes already received stay and are delivered in order.
+//
+// Close stops and joins the I/O thread, releases the device and drops every queued entry, so no
+// event fires for them afterwards. Destroying the engine closes it; a drain already posted to the
+// window thread then finds nothing to do.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/serial.h"
+
+namespace kesu::units {
+
+// Notification codes of the queue.
+inline constexpr int kNoteBreak = 1026;
+inline constexpr int kNoteCtsOn = 1027;
+inline constexpr int kNoteDsrOn = 1028;
+inline constexpr int kNoteLineError = 1029;
+inline constexpr int kNoteRing = 1030;
+inline constexpr int kNoteRlsdOn = 1031;
+inline constexpr int kNoteByte = 1032;
+inline constexpr int kNoteEventChar = 1033;
+inline constexpr int kNoteCtsOff = 1034;
+inline constexpr int kNoteDsrOff = 1035;
+inline constexpr int kNoteRlsdOff = 1036;
+
+// Line errors that the read loop reports: overrun, parity and framing.
+inline constexpr uint32_t kReportedLineErrors = 0x0E;
+
+class CCommPort {
+  public:
+    // Runs a task on the window thread later; callable from any thread, never blocking.
+    using Poster = std::function<void(std::function<void()>)>;
+
+    explicit CCommPort(Poster post_to_window_thread);
+    virtual ~CCommPort();
+    CCommPort(const CCommPort&) = delete;
+    CCommPort& operator=(const CCommPort&) = delete;
+
+    // Takes an opened device; any device held before is closed first. The caller configures the
+    // device through device() and then starts the thread.
+    void Attach(std::unique_ptr<platform::SerialDevice> device);
+    platform::SerialDevice* device() const { return device_.get(); }
+
+    // Starts the I/O thread when a device is attached and no thread runs. True if it runs.
+    bool StartThread();
+    bool IsRunning() const;
+
+    // Stops the I/O thread, releases the device, drops queued notifications. Idempotent.
+    void Close();
+
+    // The synchronous write: 0 when no thread runs or the length is negative, 1 at once for zero
+    // bytes (the I/O thread is not disturbed), otherwise 1 when the device wrote everything
+    // within its write time-outs. Concurrent callers are served one at a time.
+    int Write(const uint8_t* data, int64_t length);
+
+  protected:
+    // Called on the window thread by the drain, one call per queued entry.
+    virtual void FireLineEvent(int code) = 0;
+    virtual void FireDataEvent(uint8_t byte) = 0;
+
+    // Must be called first thing by a derived destructor, so that no event reaches a
+    // half-destroyed object.
+    void Shutdown();
+
+  private:
+    struct Note {
+        int32_t code;
+        int32_t value;
+    };
+    // Shared with drains already posted to the window thread, which may outlive the engine.
+    struct Queue {
+        std::mutex mutex;
+        std::vector<Note> notes;
+        bool drain_posted = false;
+        bool draining = false;  // window thread only
+        std::atomic<CCommPort*> owner{nullptr};
+        Poster post;
+    };
+
+    static void Drain(const std::shared_ptr<Queue>& queue);
+    static void PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now);
+
+    void ThreadMain();
+    void HandleEvents(uint32_t events);
+    void ReadLoop();
+    void WriteRequested();
+    void Post(int code, int value = 0);
+    void PostBytes(const uint8_t* bytes, size_t count);
+    void StopThread();
+
+    std::shared_ptr<Queue> queue_;
+    std::unique_ptr<platform::SerialDevice> device_;
+    std::thread thread_;
+
+    std::mutex write_serial_;  // one write request at a time, from filling to the result
+
+    // The write handshake and the stop request, between callers and the I/O thread.
+    mutable std::mutex control_;
+    std::condition_variable write_done_cv_;
+    bool running_ = false;
+    bool stop_ = false;
+    bool write_requested_ = false;
+    bool write_done_ = false;
+    int write_result_ = 0;
+    std::vector<uint8_t> write_buffer_;
+};
+
+}  // namespace kesu::units

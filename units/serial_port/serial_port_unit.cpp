@@ -1,0 +1,425 @@
+#include "units/serial_port/serial_port_unit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/event_loop.h"
+#include "platform/serial.h"
+#include "runtime/notify.h"
+
+namespace kesu::units {
+
+using platform::LineControl;
+using platform::LineSettings;
+
+int LineEventOf(int note_code) {
+    switch (note_code) {
+        case kNoteBreak:
+            return 1;
+        case kNoteCtsOn:
+            return 2;
+        case kNoteDsrOn:
+            return 3;
+        case kNoteLineError:
+            return 4;
+        case kNoteRing:
+            return 5;
+        case kNoteRlsdOn:
+            return 6;
+        case kNoteEventChar:
+            return 7;
+        case kNoteCtsOff:
+            return 8;
+        case kNoteDsrOff:
+            return 9;
+        case kNoteRlsdOff:
+            return 10;
+        default:
+            return 0;
+    }
+}
+
+// ---- Properties ---------------------------------------------------------------------------------
+
+bool SerialPortProperties::Load(std::string_view block) {
+    Reset();
+    if (block.empty()) {
+        return true;
+    }
+    BlockReader in(block);
+    const int32_t version = in.Word();
+    if (in.failed() || version > kNewestVersion) {
+        Reset();
+        return false;
+    }
+    port_number = in.Word();
+    baud_rate = in.Word();
+    data_bits = in.Word();
+    stop_bits = in.Word();
+    parity_check = in.Word() != 0;
+    timeout = in.Word();
+    open_at_start = in.Word() != 0;
+    event_char = in.Counted();
+    if (version >= 2) parity = in.Word();
+    if (version >= 3) flow_control = in.Word();
+    if (version >= 4) {
+        rts_mode = in.Word();
+        dtr_mode = in.Word();
+    }
+    if (in.failed()) {
+        Reset();
+        return false;
+    }
+    return true;
+}
+
+std::string SerialPortProperties::Save() const {
+    BlockWriter out;
+    out.Word(kNewestVersion);
+    out.Word(port_number);
+    out.Word(baud_rate);
+    out.Word(data_bits);
+    out.Word(stop_bits);
+    out.Word(parity_check ? 1 : 0);
+    out.Word(timeout);
+    out.Word(open_at_start ? 1 : 0);
+    out.Counted(event_char);
+    out.Word(parity);
+    out.Word(flow_control);
+    out.Word(rts_mode);
+    out.Word(dtr_mode);
+    return out.Take();
+}
+
+bool SerialPortProperties::Set(int index, const PropertyValue& value) {
+    const auto v = static_cast<int32_t>(value.number);
+    auto clamp = [v](int32_t low, int32_t high) { return std::clamp(v, low, high); };
+    switch (index) {
+        case kPortNumber:
+            port_number = std::max(v, 1);
+            break;
+        case kBaudRate:
+            baud_rate = std::max(v, 0);
+            break;
+        case kDataBits:
+            data_bits = v;
+            break;
+        case kStopBits:
+            stop_bits = clamp(1, 3);
+            break;
+        case kParityCheck:
+            parity_check = v != 0;
+            break;
+        case kEventChar:
+            event_char = value.bytes;
+            break;
+        case kTimeout:
+            timeout = std::max(v, 0);
+            break;
+        case kOpenAtStart:
+            open_at_start = v != 0;
+            break;
+        case kParity:
+            parity = clamp(0, 4);
+            break;
+        case kFlowControl:
+            flow_control = clamp(0, 5);
+            break;
+        case kRtsMode:
+            rts_mode = clamp(0, 2);
+            break;
+        case kDtrMode:
+            dtr_mode = clamp(0, 2);
+            break;
+        default:
+            return false;
+    }
+    return true;
+}
+
+bool SerialPortProperties::Get(int index, PropertyValue& out) const {
+    out = PropertyValue{};
+    switch (index) {
+        case kPortNumber:
+            out.number = port_number;
+            break;
+        case kBaudRate:
+            out.number = baud_rate;
+            break;
+        case kDataBits:
+            out.number = data_bits;
+            break;
+        case kStopBits:
+            out.number = stop_bits;
+            break;
+        case kParityCheck:
+            out.number = parity_check ? 1 : 0;
+            break;
+        case kEventChar:
+            out.bytes = event_char;
+            break;
+        case kTimeout:
+            out.number = timeout;
+            break;
+        case kOpenAtStart:
+            out.number = open_at_start ? 1 : 0;
+            break;
+        case kParity:
+            out.number = parity;
+            break;
+        case kFlowControl:
+            out.number = flow_control;
+            break;
+        case kRtsMode:
+            out.number = rts_mode;
+            break;
+        case kDtrMode:
+            out.number = dtr_mode;
+            break;
+        default:
+            return false;
+    }
+    return true;
+}
+
+// ---- The unit -----------------------------------------------------------------------------------
+
+CSerialPortUnit::CSerialPortUnit(const UnitCreateInfo& info, Poster post)
+    : Unit(info), CCommPort(std::move(post)) {}
+
+CSerialPortUnit::~CSerialPortUnit() {
+    Shutdown();
+}
+
+std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& info) {
+    auto unit = std::make_unique<CSerialPortUnit>(
+        info, [](std::function<void()> task) { UiLoop().Post(std::move(task)); });
+    if (!unit->props_.Load(info.data)) {
+        return nullptr;
+    }
+    if (unit->props_.open_at_start) {
+        unit->Open();  // the result is not looked at: a port that fails stays closed
+    }
+    return unit;
+}
+
+void CSerialPortUnit::OnDestroy() {
+    Shutdown();
+}
+
+int CSerialPortUnit::SetProperty(int index, const PropertyValue& value) {
+    props_.Set(index, value);
+    return 0;
+}
+
+int CSerialPortUnit::GetProperty(int index, PropertyValue& out) {
+    return props_.Get(index, out) ? 1 : 0;
+}
+
+int CSerialPortUnit::Save(std::string& block) {
+    block = props_.Save();
+    return 1;
+}
+
+bool CSerialPortUnit::Open() {
+    std::lock_guard lock(port_mutex_);
+    return OpenLocked();
+}
+
+bool CSerialPortUnit::OpenLocked() {
+    // A failed open always leaves the port closed, so the close comes first.
+    CCommPort::Close();
+    const SerialPortProperties p = props_;
+    if (p.port_number < 1) {
+        return false;
+    }
+    platform::SerialPorts* ports = platform::CurrentSerialPorts();
+    if (ports == nullptr) {
+        return false;
+    }
+    std::unique_ptr<platform::SerialDevice> device = ports->Open(p.port_number);
+    if (!device) {
+        return false;
+    }
+    const uint8_t event_char = p.event_char.empty() ? 0 : static_cast<uint8_t>(p.event_char[0]);
+
+    // Every time-out takes the Timeout value: a write of n bytes may take Timeout * (n + 1) ms.
+    const auto t = static_cast<uint32_t>(std::max(p.timeout, 0));
+    const platform::SerialTimeouts timeouts{t, t, t, t, t};
+    uint32_t mask = 0x1F9;
+    if (event_char != 0) {
+        mask |= platform::kEvRxFlag;
+    }
+    LineSettings s;
+    if (!device->SetTimeouts(timeouts) || !device->SetEventMask(mask) || !device->GetSettings(s)) {
+        return false;
+    }
+    s.baud_rate = static_cast<uint32_t>(p.baud_rate);
+    // Only the low byte of the data bits reaches the device, which refuses anything but 5 to 8.
+    s.data_bits = static_cast<uint8_t>(p.data_bits);
+    s.parity = (p.parity >= 1 && p.parity <= 4) ? static_cast<platform::Parity>(p.parity)
+                                                : platform::Parity::None;
+    s.stop_bits = p.stop_bits == 2   ? platform::StopBits::OneAndHalf
+                  : p.stop_bits == 3 ? platform::StopBits::Two
+                                     : platform::StopBits::One;
+    s.parity_check = p.parity_check;
+    if (event_char != 0) {
+        s.event_char = event_char;
+    }
+    s.rts = p.rts_mode == 1 ? LineControl::Disable : LineControl::Enable;
+    if (p.dtr_mode == 1) {
+        s.dtr = LineControl::Disable;
+    } else if (p.dtr_mode == 2) {
+        s.dtr = LineControl::Enable;
+    }
+    // The flow-control choice overrides the RTS and DTR modes for its handshake line.
+    s.cts_flow = p.flow_control == 1 || p.flow_control == 2;
+    s.dsr_flow = p.flow_control == 3 || p.flow_control == 4;
+    if (p.flow_control == 1 || p.flow_control == 3) s.rts = LineControl::Handshake;
+    if (p.flow_control == 2 || p.flow_control == 4) s.dtr = LineControl::Handshake;
+    s.xon_out = s.xon_in = p.flow_control == 5;
+    if (p.flow_control == 5) {
+        s.xon_char = 0x11;
+        s.xoff_char = 0x13;
+        s.xon_limit = 100;
+        s.xoff_limit = 100;
+    }
+    if (!device->SetSettings(s)) {
+        return false;
+    }
+    device->Purge(platform::kPurgeRx | platform::kPurgeTx);
+    Attach(std::move(device));
+    return StartThread();
+}
+
+void CSerialPortUnit::Close() {
+    std::lock_guard lock(port_mutex_);
+    CCommPort::Close();
+}
+
+bool CSerialPortUnit::SendData(std::string_view bytes) {
+    std::lock_guard lock(port_mutex_);
+    return Write(reinterpret_cast<const uint8_t*>(bytes.data()),
+                 static_cast<int64_t>(bytes.size())) != 0;
+}
+
+bool CSerialPortUnit::SetLineSignal(int action, int line) {
+    std::lock_guard lock(port_mutex_);
+    if (!IsRunning() || (action != 1 && action != 2) || line < 1 || line > 3) {
+        return false;
+    }
+    static constexpr platform::Line kLines[] = {platform::Line::Dtr, platform::Line::Rts,
+                                                platform::Line::Break};
+    return device()->SetLine(kLines[line - 1], action == 2);
+}
+
+void CSerialPortUnit::FireLineEvent(int code) {
+    if (int what = LineEventOf(code); what != 0) {
+        RaiseEvent(kSerialLineEvent, {what});
+    }
+}
+
+void CSerialPortUnit::FireDataEvent(uint8_t byte) {
+    RaiseEvent(kSerialDataArrived, {byte});
+}
+
+UnitOperation SerialPortInterface(int code) {
+    return StandardUnitInterface<CSerialPortUnit>(code);
+}
+
+// ---- Values as line bytes -----------------------------------------------------------------------
+
+bool ValueToLineBytes(const ArgRecord& value, std::string& out) {
+    out.clear();
+    if (IsArrayType(value.type)) {
+        return false;
+    }
+    auto raw = [&](size_t width) {
+        const uint64_t bits = value.Bits();
+        for (size_t i = 0; i < width; ++i) {
+            out.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
+        }
+        return true;
+    };
+    switch (value.type) {
+        case kTypeText:
+            if (const char* text = value.AsText(); text != nullptr) {
+                out.assign(text);
+            }
+            return true;
+        case kTypeByteSet:
+            if (const uint8_t* block = value.AsByteSet(); block != nullptr) {
+                int32_t length = 0;
+                std::memcpy(&length, block + 4, sizeof length);
+                if (length > 0) {
+                    out.assign(reinterpret_cast<const char*>(block + 8),
+                               static_cast<size_t>(length));
+                }
+            }
+            return true;
+        case kTypeByte:
+            return raw(1);
+        case kTypeShort:
+            return raw(2);
+        case kTypeInt:
+        case kTypeBool:
+        case kTypeFloat:
+            return raw(4);
+        // A sub-program pointer is a pointer, eight bytes wide on this build.
+        case kTypeSubroutine:
+        case kTypeLong:
+        case kTypeDouble:
+        case kTypeDateTime:
+            return raw(8);
+        default:
+            return false;
+    }
+}
+
+// ---- Command bodies -----------------------------------------------------------------------------
+
+namespace {
+
+// The unit a method's unit reference names. The lookup ends the program with the runtime error
+// of a missing unit, as every unit method does; a unit of another type gives null.
+CSerialPortUnit* UnitOf(int argCount, const ArgRecord* args) {
+    if (argCount < 1) {
+        return nullptr;
+    }
+    auto* unit =
+        reinterpret_cast<Unit*>(NotifyRuntime(notify::kFindUnitOrFail, args[0].low, args[0].high));
+    return dynamic_cast<CSerialPortUnit*>(unit);
+}
+
+int32_t IntArg(int argCount, const ArgRecord* args, int k) {
+    return argCount > k ? args[k].AsInt() : 0;
+}
+
+}  // namespace
+
+void SerialPortOpenCommand(ResultRecord* result, int argCount, ArgRecord* args) {
+    CSerialPortUnit* unit = UnitOf(argCount, args);
+    result->SetBool(unit != nullptr && unit->Open());
+}
+
+void SerialPortCloseCommand(ResultRecord*, int argCount, ArgRecord* args) {
+    if (CSerialPortUnit* unit = UnitOf(argCount, args)) {
+        unit->Close();
+    }
+}
+
+void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* args) {
+    CSerialPortUnit* unit = UnitOf(argCount, args);
+    std::string bytes;
+    const bool ok = unit != nullptr && argCount >= 2 && ValueToLineBytes(args[1], bytes) &&
+                    unit->SendData(bytes);
+    result->SetBool(ok);
+}
+
+void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args) {
+    CSerialPortUnit* unit = UnitOf(argCount, args);
+    result->SetBool(unit != nullptr &&
+                    unit->SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2)));
+}
+
+}  // namespace kesu::units

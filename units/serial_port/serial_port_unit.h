@@ -1,0 +1,123 @@
+// The SerialPort unit (unit type 0x10027): the non-visual unit through which the program talks to
+// one serial port. It keeps the port's settings as properties, opens the port with exactly the
+// line configuration those settings describe, sends bytes, drives DTR, RTS and break, and turns
+// the engine's notifications into its two events, LineEvent (0) and DataArrived (1), on the
+// window thread.
+//
+// Open, Close, SendData and SetLineSignal may be called from any thread; one lock per port
+// serialises them, so a worker's send never overlaps another thread's open or close of the same
+// port. SendData holds that lock while its write is in progress.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "runtime/unit.h"
+#include "runtime/value.h"
+#include "units/serial_port/comm_port.h"
+
+namespace kesu::units {
+
+inline constexpr int kSerialLineEvent = 0;
+inline constexpr int kSerialDataArrived = 1;
+
+// The LineEvent argument for a notification code (1..10), or 0 for a code that has none.
+int LineEventOf(int note_code);
+
+// The unit's own properties, indices 8 to 19 (unit-relative 0 to 11).
+struct SerialPortProperties {
+    enum Index {
+        kPortNumber = 0,
+        kBaudRate,
+        kDataBits,
+        kStopBits,
+        kParityCheck,
+        kEventChar,
+        kTimeout,
+        kOpenAtStart,
+        kParity,
+        kFlowControl,
+        kRtsMode,
+        kDtrMode,
+        kCount
+    };
+    static constexpr int32_t kNewestVersion = 4;
+
+    int32_t port_number = 1;
+    int32_t baud_rate = 19200;
+    int32_t data_bits = 8;
+    int32_t stop_bits = 1;  // 1 one, 2 one and a half, 3 two
+    bool parity_check = false;
+    std::string event_char;  // only the first byte is used
+    int32_t timeout = 1000;  // milliseconds
+    bool open_at_start = false;
+    int32_t parity = 0;        // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int32_t flow_control = 0;  // 0 none, 1 RTS/CTS, 2 DTR/CTS, 3 RTS/DSR, 4 DTR/DSR, 5 XON/XOFF
+    int32_t rts_mode = 0;      // 1 holds RTS off, otherwise on
+    int32_t dtr_mode = 0;      // 0 as the driver had it, 1 off, 2 on
+
+    void Reset() { *this = SerialPortProperties{}; }
+    // Resets, then reads a stored block of versions 1 to 4. An empty block keeps the defaults.
+    // A newer version or a block cut short fails; the defaults are restored then.
+    bool Load(std::string_view block);
+    // The current values as a block of the newest version.
+    std::string Save() const;
+    // A property write with its clamps; 0 for an index outside the table (nothing changes).
+    bool Set(int index, const PropertyValue& value);
+    bool Get(int index, PropertyValue& out) const;
+};
+
+class CSerialPortUnit : public Unit, public CCommPort {
+  public:
+    // `post` runs a task on the window thread; Create uses the installed platform's event loop.
+    CSerialPortUnit(const UnitCreateInfo& info, Poster post);
+    ~CSerialPortUnit() override;
+
+    static std::unique_ptr<CSerialPortUnit> Create(const UnitCreateInfo& info);
+
+    int SetProperty(int index, const PropertyValue& value) override;
+    int GetProperty(int index, PropertyValue& out) override;
+    int Save(std::string& block) override;
+    // The unit's window goes: the port closes and no further event is raised.
+    void OnDestroy() override;
+
+    SerialPortProperties& properties() { return props_; }
+
+    // The unit's methods.
+    bool Open();
+    void Close();
+    // True when the write finished without a device error; false when the port is closed.
+    bool SendData(std::string_view bytes);
+    // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break. False when nothing was done.
+    bool SetLineSignal(int action, int line);
+
+  protected:
+    void FireLineEvent(int code) override;
+    void FireDataEvent(uint8_t byte) override;
+
+  private:
+    bool OpenLocked();
+
+    SerialPortProperties props_;
+    std::mutex port_mutex_;
+};
+
+// The interface function of the unit type, for the core library's unit type descriptor.
+UnitOperation SerialPortInterface(int code);
+
+// A basic value as the bytes SendData puts on the line: a text without its terminator, a byte
+// set's bytes, any other basic value its raw little-endian bytes in the width of its type.
+// False for arrays and values that are not basic.
+bool ValueToLineBytes(const ArgRecord& value, std::string& out);
+
+// The method bodies as command bodies: argument 0 is the unit reference (window id in the low
+// word, unit id in the high word, unit type code), the method's arguments follow.
+void SerialPortOpenCommand(ResultRecord* result, int argCount, ArgRecord* args);
+void SerialPortCloseCommand(ResultRecord* result, int argCount, ArgRecord* args);
+void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* args);
+void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args);
+
+}  // namespace kesu::units
