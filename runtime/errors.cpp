@@ -159,6 +159,7 @@ void SetErrorBoxPresenter(ErrorBoxPresenter presenter) {
 
 void SetErrorHook(ErrorHook hook) {
     g_hook.store(hook);
+    g_hookRunning.store(false);
 }
 
 void ReportRuntimeError(const char* message, int code) {

@@ -133,7 +133,9 @@ uint32_t AttributesOf(const FileSearch& s, const char* name) {
     if (S_ISDIR(st.st_mode)) attributes |= 0x10;
     if (S_ISREG(st.st_mode)) attributes |= 0x20;
     if (name[0] == '.') attributes |= 0x02;
-    if (faccessat(fd, name, W_OK, 0) != 0) attributes |= 0x01;
+    // Read-only is a property of the file, as its mode bits say, not of
+    // whoever asks (a privileged user may write anything).
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= 0x01;
     return attributes;
 }
 

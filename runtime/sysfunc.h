@@ -87,7 +87,7 @@ intptr_t RuntimeService(int service, intptr_t a1 = 0, intptr_t a2 = 0, intptr_t 
 // Service 0: the next name matching `pattern` (a directory part and a
 // wildcard name with * and ?), as a fresh text, or null when none is left (the
 // handle is then closed and cleared). An empty or null pattern continues the
-// search of *handle. Attribute bits: read-only 0x01 (not writable), hidden
+// search of *handle. Attribute bits: read-only 0x01 (no write permission bit), hidden
 // 0x02 (dot-files), directory 0x10, archive 0x20 (regular files).
 char* FindFile(const char* pattern, uint32_t attributeMask, bool nonDirectories, intptr_t* handle);
 void CloseFindFile(intptr_t handle);
