@@ -11,6 +11,8 @@
 // - RTS/CTS flow control is CRTSCTS. Linux has no DSR flow control and no DTR handshake: the
 //   settings are kept and reported back, DTR is held on, and output is not held by DSR.
 // - XON/XOFF is IXON/IXOFF with the given characters; the limits are kept but not used.
+// Pseudo-terminals carry every character as 8 bits without parity: the kernel keeps CS8 and
+// clears PARENB whatever is set, and the device reports that back.
 // Modem lines, break and line-error counts come from TIOCMGET and TIOCGICOUNT, which are watched
 // every 20 ms while the event mask asks for them. Pseudo-terminals have none: the line calls fail
 // and no modem events arise.
