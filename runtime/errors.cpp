@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/platform.h"
 #include "runtime/notify.h"
 #include "runtime/sysfunc.h"
 
@@ -57,7 +58,15 @@ std::atomic<ErrorBoxPresenter> g_presenter{nullptr};
 std::atomic<ErrorHook> g_hook{nullptr};
 std::atomic<bool> g_hookRunning{false};
 
+// The box goes through the installed platform (error icon, OK only, no
+// owner); before a platform exists, as in tools and early start-up, the text
+// goes to standard error.
 void DefaultPresenter(const std::string& text, const std::string& title) {
+    if (platform::HasCurrent()) {
+        platform::Current().Dialog().MessageBox(
+            platform::MessageBoxRequest{text, title, platform::mb::kOk | platform::mb::kIconError});
+        return;
+    }
     std::fprintf(stderr, "[%s] %s", title.c_str(), text.c_str());
     std::fflush(stderr);
 }

@@ -39,9 +39,9 @@ extern const char* const kBoxTitle;    // "错误"
 // message is not empty.
 std::string FormatRuntimeErrorText(const char* message, int code);
 
-// Shows the error box (error icon, OK button only, no owner). The runtime's
-// start-up installs one that reaches the platform's message box; without one
-// the text goes to standard error.
+// Shows the error box (error icon, OK button only, no owner). Without an
+// installed presenter the box goes to the installed platform's message box,
+// or to standard error when no platform is installed. Tests install their own.
 using ErrorBoxPresenter = void (*)(const std::string& textGbk, const std::string& titleGbk);
 void SetErrorBoxPresenter(ErrorBoxPresenter presenter);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/headless/headless.h"
 #include "runtime/notify.h"
 #include "runtime/sysfunc.h"
 #include "tests/runtime/runtime_test_support.h"
@@ -40,6 +41,18 @@ TEST_F(RuntimeErrorTest, MessageOnlyErrorHasNoCodePart) {
     EXPECT_EQ(test::LastBoxText(), kHeading + kMessage + "boom\r\n");
     // A coded error without a table message shows no message part.
     EXPECT_EQ(FormatRuntimeErrorText(nullptr, 12), kHeading + kCode + "12\r\n\r\n");
+}
+
+TEST_F(RuntimeErrorTest, WithoutPresenterTheBoxGoesToThePlatform) {
+    platform::headless::HeadlessPlatform backend;
+    platform::ScopedInstall install(backend);
+    SetErrorBoxPresenter(nullptr);
+    EXPECT_EQ(ExitCodeOf([] { RaiseRuntimeError(1); }), -1);
+    auto boxes = backend.dialogs().Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "\xB4\xED\xCE\xF3");  // 错误
+    EXPECT_EQ(boxes[0].flags, platform::mb::kOk | platform::mb::kIconError);
+    EXPECT_EQ(boxes[0].text, FormatRuntimeErrorText(RuntimeErrorMessage(1), 1));
 }
 
 TEST(RuntimeErrorMessages, ElevenCodesEachWithItsOwnMessage) {
