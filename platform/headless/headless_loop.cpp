@@ -194,8 +194,17 @@ bool HeadlessLoop::RunUntil(const std::function<bool()>& done) {
             continue;
         }
         if (auto_advance_ && FireNextTimer(std::numeric_limits<std::uint64_t>::max())) continue;
-        std::unique_lock lock(mu_);
-        bool woke = cv_.wait_for(lock, stall_timeout_, [&] { return !queue_.empty() || quit_; });
+        // Wait for a worker in short slices: the condition may also be met
+        // by a worker that posts nothing (it sets a flag after its Send).
+        auto deadline = std::chrono::steady_clock::now() + stall_timeout_;
+        bool woke = false;
+        while (!woke && std::chrono::steady_clock::now() < deadline) {
+            std::unique_lock lock(mu_);
+            woke = cv_.wait_for(lock, std::chrono::milliseconds(5),
+                                [&] { return !queue_.empty() || quit_; });
+            lock.unlock();
+            if (!woke && done()) return true;
+        }
         if (!woke) {
             stalled_ = true;
             std::fprintf(stderr, "headless loop: nothing left to do at %llu ms\n",

@@ -17,6 +17,8 @@ QtLoop::QtLoop() {
     idle_timer_.setSingleShot(true);
     idle_timer_.setInterval(0);
     QObject::connect(&idle_timer_, &QTimer::timeout, &receiver_, [this] { IdlePass(); });
+    check_timer_.setInterval(5);
+    QObject::connect(&check_timer_, &QTimer::timeout, &receiver_, [this] { CheckLoops(); });
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      &receiver_, [this] { OnAboutToBlock(); });
 }
@@ -143,8 +145,10 @@ bool QtLoop::RunUntil(const std::function<bool()>& done) {
     if (quit_.load()) return false;
     QEventLoop loop;
     nested_.push_back(Nested{&loop, &done});
+    check_timer_.start();
     loop.exec();
     nested_.pop_back();
+    if (nested_.empty()) check_timer_.stop();
     if (done()) return true;
     return false;
 }

@@ -72,6 +72,9 @@ class QtLoop final : public EventLoop {
     std::vector<Nested> nested_;
     std::function<bool(int)> idle_hook_;
     QTimer idle_timer_;
+    // Re-checks the nested loops' conditions now and then: a worker may meet
+    // one without giving the UI thread any work.
+    QTimer check_timer_;
     bool work_since_idle_ = true;
     bool idle_active_ = false;
     int idle_pass_ = 0;

@@ -1,0 +1,438 @@
+#pragma once
+
+// One behaviour suite for every UI backend. A backend's test file defines a
+// driver (how a user acts on its controls and answers its dialogs, and how
+// time passes) and instantiates the suite with it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/gbk.h"
+#include "platform/platform.h"
+
+namespace kesu::platform::testing {
+
+class Driver {
+  public:
+    virtual ~Driver() = default;
+    virtual Platform& P() = 0;
+    virtual void Click(Control& c) = 0;
+    virtual void Type(Edit& e, std::string_view gbk) = 0;
+    virtual void Pick(ComboBox& c, int index) = 0;
+    virtual void UserClose(Window& w) = 0;
+    // Lets `ms` of the loop's time pass with the loop running.
+    virtual void Wait(std::uint64_t ms) = 0;
+    // The next box or file dialog is answered like this, whichever thread
+    // opens it.
+    virtual void AnswerBox(Answer a) = 0;
+    virtual void AnswerFile(std::optional<std::string> path) = 0;
+    // Timing slack of the backend's clock in ticks (0 for a virtual clock).
+    virtual int TickSlack() const = 0;
+};
+
+using MakeDriver = std::unique_ptr<Driver> (*)();
+
+struct Recorder {
+    std::vector<Notify> seen;
+    NotifyHandler Handler() {
+        return [this](Notify n) { seen.push_back(n); };
+    }
+    int Count(Notify n) const {
+        int k = 0;
+        for (Notify s : seen) k += s == n;
+        return k;
+    }
+};
+
+class Conformance : public ::testing::TestWithParam<MakeDriver> {
+  protected:
+    void SetUp() override { d = GetParam()(); }
+    void TearDown() override { d.reset(); }
+    EventLoop& loop() { return d->P().Loop(); }
+    Ui& ui() { return d->P().UserInterface(); }
+    std::unique_ptr<Window> ShownWindow() {
+        auto w = ui().CreateWindow();
+        w->SetGeometry({10, 10, 400, 300});
+        w->Show(WindowShow::Normal);
+        return w;
+    }
+    std::unique_ptr<Driver> d;
+};
+
+// ---- Event loop ----
+
+TEST_P(Conformance, PostRunsInOrderAndSendRunsInlineOnTheUiThread) {
+    std::vector<int> order;
+    loop().Post([&] { order.push_back(1); });
+    loop().Post([&] { order.push_back(2); });
+    EXPECT_TRUE(loop().Send([&] { order.push_back(0); }));
+    EXPECT_EQ(order, (std::vector<int>{0}));  // posted tasks wait for the loop
+    loop().ProcessPending();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+}
+
+TEST_P(Conformance, WorkerSendRunsOnUiThreadWhileItSitsInANestedLoop) {
+    std::atomic<bool> ran_on_ui{false};
+    std::atomic<bool> sent{false};
+    int ui_value = 0;
+    std::thread worker([&] {
+        bool ok = loop().Send([&] {
+            ran_on_ui = loop().IsUiThread();
+            ui_value = 42;
+        });
+        // The task has finished when Send returns.
+        EXPECT_EQ(ui_value, 42);
+        sent = ok;
+    });
+    EXPECT_TRUE(loop().RunUntil([&] { return sent.load(); }));
+    worker.join();
+    EXPECT_TRUE(ran_on_ui);
+}
+
+TEST_P(Conformance, QuitEndsNestedLoopsAndRunReturnsTheCode) {
+    bool nested_result = true;
+    loop().Post([&] {
+        loop().Post([&] { loop().Quit(7); });
+        nested_result = loop().RunUntil([] { return false; });
+    });
+    EXPECT_EQ(loop().Run(), 7);
+    EXPECT_FALSE(nested_result);
+    EXPECT_FALSE(loop().QuitRequested());  // consumed by Run
+}
+
+TEST_P(Conformance, SendAfterCloseFailsInsteadOfBlocking) {
+    loop().Close();
+    bool result = true;
+    std::thread worker([&] { result = loop().Send([] {}); });
+    worker.join();
+    EXPECT_FALSE(result);
+}
+
+TEST_P(Conformance, TimersTickPeriodicallyAndReArmingRestartsThePhase) {
+    int ticks = 0;
+    int owner = 0;
+    loop().SetTimer(&owner, 100, [&] { ++ticks; });
+    d->Wait(80);
+    EXPECT_EQ(ticks, 0);
+    loop().SetTimer(&owner, 100, [&] { ++ticks; });  // the count starts again
+    d->Wait(60);
+    EXPECT_EQ(ticks, 0);
+    d->Wait(60);
+    EXPECT_NEAR(ticks, 1, d->TickSlack());
+    d->Wait(300);
+    EXPECT_NEAR(ticks, 4, d->TickSlack());
+    loop().SetTimer(&owner, 0, [&] { ++ticks; });
+    int before = ticks;
+    d->Wait(300);
+    EXPECT_EQ(ticks, before);
+}
+
+TEST_P(Conformance, TimersOfDifferentOwnersAreIndependent) {
+    int a = 0, b = 0;
+    int oa = 0, ob = 0;
+    loop().SetTimer(&oa, 50, [&] { ++a; });
+    loop().SetTimer(&ob, 120, [&] {
+        ++b;
+        loop().KillTimer(&ob);  // a handler may stop its own timer
+    });
+    d->Wait(530);
+    loop().KillTimer(&oa);
+    EXPECT_NEAR(a, 10, d->TickSlack() + 1);
+    EXPECT_EQ(b, 1);
+}
+
+TEST_P(Conformance, IdleHookRunsWhenTheQueueEmptiesAndCountsPasses) {
+    std::vector<int> passes;
+    loop().SetIdleHook([&](int pass) {
+        passes.push_back(pass);
+        return pass < 2;
+    });
+    bool done = false;
+    loop().Post([&] { done = true; });
+    loop().RunUntil([&] { return done && passes.size() >= 3; });
+    loop().SetIdleHook({});
+    ASSERT_GE(passes.size(), 3u);
+    EXPECT_EQ(passes[0], 0);
+    EXPECT_EQ(passes[1], 1);
+    EXPECT_EQ(passes[2], 2);
+}
+
+// ---- Edit ----
+
+TEST_P(Conformance, EditKeepsEveryByteThroughSetAndAppend) {
+    auto w = ShownWindow();
+    auto e = ui().CreateEdit(w.get(), EditStyle{.multi_line = true, .vscroll = true});
+    e->SetVisible(true);
+    const std::string tricky = "a\r\nb\nc\rd" + Gbk("串口") + "\x81" + "\xff" + "z\x80";
+    e->SetText(tricky);
+    EXPECT_EQ(e->Text(), tricky);
+    EXPECT_EQ(e->TextLength(), tricky.size());
+
+    // A CR at the end of one piece and an LF at the start of the next are
+    // one line break; a lead byte and its trail byte in two pieces are one
+    // character. Nothing is lost either way.
+    e->SetText("");
+    const std::string pieces[] = {"x\r", "\ny", "\xB4", "\xAE", "\r", "", "\r\n"};
+    std::string all;
+    for (const std::string& p : pieces) {
+        e->Append(p);
+        all += p;
+    }
+    EXPECT_EQ(e->Text(), all);
+    auto sel = e->Selection();
+    EXPECT_EQ(sel.first, all.size());  // the caret follows the added text
+}
+
+TEST_P(Conformance, EditSelectionSnapsToCharactersAndLimitCutsWholeCharacters) {
+    auto w = ShownWindow();
+    auto e = ui().CreateEdit(w.get(), EditStyle{});
+    e->SetVisible(true);
+    e->SetText(Gbk("你好") + "ab");
+    e->SetSelection(1, 100);  // inside the first character, past the end
+    EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{0, 6}));
+    e->SetSelection(2, 4);
+    e->ReplaceSelection("XY");
+    EXPECT_EQ(e->Text(), Gbk("你") + "XYab");
+    EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{4, 4}));
+
+    e->SetLimit(7);
+    e->Append(Gbk("世界"));  // room for one byte: not half a character
+    EXPECT_EQ(e->Text(), Gbk("你") + "XYab");
+    e->SetSelection(0, 2);
+    e->ReplaceSelection(Gbk("世界"));  // 2 removed, 4 offered, room for 3
+    EXPECT_EQ(e->Text(), Gbk("世") + "XYab");
+}
+
+TEST_P(Conformance, EditNotifiesProgramAndUserChanges) {
+    auto w = ShownWindow();
+    auto e = ui().CreateEdit(w.get(), EditStyle{.multi_line = true});
+    e->SetVisible(true);
+    Recorder r;
+    e->SetNotifyHandler(r.Handler());
+    e->SetText("same");
+    e->SetText("same");
+    EXPECT_EQ(r.Count(Notify::TextChanged), 2);
+    e->Append("1");
+    e->Append("2");
+    EXPECT_EQ(r.Count(Notify::TextChanged), 4);
+
+    e->SetSelection(4, 4);
+    d->Type(*e, Gbk("中") + "\r\n");
+    EXPECT_EQ(e->Text(), "same" + Gbk("中") + "\r\n12");
+    EXPECT_GE(r.Count(Notify::TextChanged), 5);
+}
+
+TEST_P(Conformance, TypedTextPassesFilterLetterCaseAndReadOnly) {
+    auto w = ShownWindow();
+    auto e = ui().CreateEdit(w.get(), EditStyle{.letter_case = LetterCase::Upper});
+    e->SetVisible(true);
+    d->Type(*e, "ab" + Gbk("串") + "c");
+    EXPECT_EQ(e->Text(), "AB" + Gbk("串") + "C");
+
+    auto digits = ui().CreateEdit(w.get(), EditStyle{});
+    digits->SetVisible(true);
+    digits->SetInputFilter(
+        [](std::string_view ch) { return ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9'; });
+    d->Type(*digits, "2a9");
+    EXPECT_EQ(digits->Text(), "29");
+
+    digits->SetReadOnly(true);
+    d->Type(*digits, "5");
+    EXPECT_EQ(digits->Text(), "29");
+    digits->SetText("77");  // the program may still write
+    EXPECT_EQ(digits->Text(), "77");
+}
+
+// ---- Buttons ----
+
+TEST_P(Conformance, ButtonClicksOnlyWhenEnabledAndCheckBoxTogglesFirst) {
+    auto w = ShownWindow();
+    auto b = ui().CreateButton(w.get());
+    b->SetVisible(true);
+    b->SetText(Gbk("打开串口"));
+    EXPECT_EQ(b->Text(), Gbk("打开串口"));
+    Recorder r;
+    b->SetNotifyHandler(r.Handler());
+    d->Click(*b);
+    EXPECT_EQ(r.Count(Notify::Clicked), 1);
+    b->SetEnabled(false);
+    EXPECT_FALSE(b->IsEnabled());
+    d->Click(*b);
+    EXPECT_EQ(r.Count(Notify::Clicked), 1);
+
+    auto c = ui().CreateCheckBox(w.get());
+    c->SetVisible(true);
+    std::vector<bool> seen;
+    c->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::Clicked) seen.push_back(c->IsChecked());
+    });
+    d->Click(*c);
+    d->Click(*c);
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    c->SetChecked(true);  // no notification for the program's own change
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(c->IsChecked());
+}
+
+// ---- Combo box ----
+
+TEST_P(Conformance, SortedComboInsertsInPlaceAndSelectionClamps) {
+    auto w = ShownWindow();
+    auto c =
+        ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDownList, .sorted = true});
+    c->SetVisible(true);
+    EXPECT_EQ(c->AddItem("COM3"), 0);
+    EXPECT_EQ(c->AddItem("COM1"), 0);
+    EXPECT_EQ(c->AddItem("com2"), 1);
+    EXPECT_EQ(c->Count(), 3);
+    EXPECT_EQ(c->Item(2), "COM3");
+    c->SetCurrent(2);
+    EXPECT_EQ(c->Text(), "COM3");
+    c->SetCurrent(9);
+    EXPECT_EQ(c->Current(), -1);
+    c->SetItemData(1, 0xABCD);
+    EXPECT_EQ(c->ItemData(1), 0xABCDu);
+    c->ClearItems();
+    EXPECT_EQ(c->Count(), 0);
+}
+
+TEST_P(Conformance, PickingAnItemNotifiesInOrderWithTheTextAlreadySet) {
+    auto w = ShownWindow();
+    auto c = ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDown});
+    c->SetVisible(true);
+    for (const char* s : {"9600", "115200"}) c->AddItem(s);
+    std::vector<Notify> order;
+    std::string text_at_selection;
+    c->SetNotifyHandler([&](Notify n) {
+        order.push_back(n);
+        if (n == Notify::SelectionEnded) text_at_selection = c->Text();
+        // A refill while the list opens, as a port scan does.
+        if (n == Notify::DropDown && c->Count() == 2) c->AddItem("1843200");
+    });
+    d->Pick(*c, 1);
+    std::vector<Notify> want{Notify::DropDown, Notify::ClosedUp, Notify::SelectionEnded};
+    std::erase_if(order, [](Notify n) { return n == Notify::FocusIn || n == Notify::FocusOut; });
+    EXPECT_EQ(order, want);
+    EXPECT_EQ(text_at_selection, "115200");
+    EXPECT_EQ(c->Current(), 1);
+    EXPECT_EQ(c->Count(), 3);
+    c->SetText("57600");
+    EXPECT_EQ(c->Text(), "57600");
+}
+
+// ---- Windows, tree, focus ----
+
+TEST_P(Conformance, CloseRequestLeavesTheWindowToItsOwner) {
+    auto w = ShownWindow();
+    w->SetText(Gbk("Kesu串口调试助手 V3.0"));
+    EXPECT_EQ(w->Text(), Gbk("Kesu串口调试助手 V3.0"));
+    Recorder r;
+    w->SetNotifyHandler(r.Handler());
+    d->UserClose(*w);
+    EXPECT_EQ(r.Count(Notify::CloseRequested), 1);
+    EXPECT_TRUE(w->IsVisible());
+    w->SetVisible(false);
+    EXPECT_FALSE(w->IsVisible());
+}
+
+TEST_P(Conformance, ChildrenAreHiddenUntilShownAndFollowTheirParent) {
+    auto w = ui().CreateWindow();
+    w->SetGeometry({0, 0, 300, 200});
+    auto g = ui().CreateGroupBox(w.get());
+    auto l = ui().CreateLabel(w.get());
+    l->SetParent(g.get());
+    l->SetGeometry({5, 20, 80, 16});
+    EXPECT_EQ(l->Geometry(), (Rect{5, 20, 80, 16}));
+    l->SetVisible(true);
+    EXPECT_FALSE(l->IsVisible());  // its group box and window are hidden
+    g->SetVisible(true);
+    w->Show(WindowShow::Normal);
+    EXPECT_TRUE(l->IsVisible());
+    g->SetVisible(false);
+    EXPECT_FALSE(l->IsVisible());
+    FrameInsets f = FrameFor(w->Style());
+    EXPECT_EQ(w->ClientRect().width, 300 - f.left - f.right);
+    l.reset();
+    g.reset();
+}
+
+TEST_P(Conformance, FocusMovesWithOutBeforeIn) {
+    auto w = ShownWindow();
+    auto a = ui().CreateEdit(w.get(), EditStyle{});
+    auto b = ui().CreateButton(w.get());
+    a->SetVisible(true);
+    b->SetVisible(true);
+    std::vector<std::string> log;
+    a->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::FocusIn) log.push_back("a+");
+        if (n == Notify::FocusOut) log.push_back("a-");
+    });
+    b->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::FocusIn) log.push_back("b+");
+        if (n == Notify::FocusOut) log.push_back("b-");
+    });
+    a->SetFocus();
+    b->SetFocus();
+    EXPECT_EQ(log, (std::vector<std::string>{"a+", "a-", "b+"}));
+    EXPECT_TRUE(b->HasFocus());
+    EXPECT_FALSE(a->HasFocus());
+}
+
+// ---- Dialogs ----
+
+TEST_P(Conformance, MessageBoxOnTheUiThreadReturnsTheChosenButton) {
+    d->AnswerBox(Answer::No);
+    Answer a = d->P().Dialog().MessageBox(
+        {Gbk("确定吗？"), Gbk("信息："), mb::kYesNo | mb::kIconQuestion});
+    EXPECT_EQ(a, Answer::No);
+}
+
+TEST_P(Conformance, BoxFromAWorkerLeavesTheUiThreadRunning) {
+    auto w = ShownWindow();
+    auto b = ui().CreateButton(w.get());
+    b->SetVisible(true);
+    int clicks = 0;
+    b->SetNotifyHandler([&](Notify n) { clicks += n == Notify::Clicked; });
+    int ticks = 0;
+    int owner = 0;
+    loop().SetTimer(&owner, 20, [&] { ++ticks; });
+    std::atomic<int> answer{0};
+    d->AnswerBox(Answer::Retry);
+    std::thread worker([&] {
+        answer = static_cast<int>(d->P().Dialog().MessageBox({"x", "y", mb::kRetryCancel}));
+    });
+    // While the worker waits for its answer, the window keeps working.
+    loop().RunUntil([&] { return answer.load() != 0 && ticks >= 3; });
+    d->Click(*b);
+    worker.join();
+    loop().KillTimer(&owner);
+    EXPECT_EQ(static_cast<Answer>(answer.load()), Answer::Retry);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_GE(ticks, 3);
+}
+
+TEST_P(Conformance, FileDialogAddsTheDefaultExtensionOrReportsCancel) {
+    std::string dir = ::testing::TempDir();
+    if (!dir.empty() && dir.back() == '/') dir.pop_back();
+    FileDialogRequest req;
+    req.save = true;
+    req.title = Gbk("请输入要保存的文件名：");
+    req.initial_dir = dir;
+    req.default_ext = "TXT";
+    req.filters = ParseFilterList(Gbk("文本文件(*.TXT)|*.TXT|所有文件(*.*)|*.*"));
+    req.flags = ofn::kOverwritePrompt;
+    d->AnswerFile(dir + "/kesu_saved_text");
+    std::optional<std::string> got = d->P().Dialog().FileDialog(req);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(*got, dir + "/kesu_saved_text.TXT");
+    d->AnswerFile(std::nullopt);
+    EXPECT_FALSE(d->P().Dialog().FileDialog(req).has_value());
+}
+
+}  // namespace kesu::platform::testing

@@ -1,0 +1,47 @@
+// The behaviour suite over the headless backend.
+
+#include "platform/headless/headless.h"
+#include "tests/platform/conformance.h"
+
+namespace kesu::platform::testing {
+namespace {
+
+using headless::HeadlessPlatform;
+
+class HeadlessDriver final : public Driver {
+  public:
+    HeadlessDriver() {
+        // Waiting for a worker's answer lets virtual time run on.
+        p.loop().SetAutoAdvance(true);
+        p.loop().SetStallTimeout(std::chrono::milliseconds(5000));
+    }
+    Platform& P() override { return p; }
+    void Click(Control& c) override {
+        if (auto* b = dynamic_cast<headless::HeadlessButton*>(&c)) b->UserClick();
+        if (auto* b = dynamic_cast<headless::HeadlessCheckBox*>(&c)) b->UserClick();
+    }
+    void Type(Edit& e, std::string_view gbk) override {
+        dynamic_cast<headless::HeadlessEdit&>(e).UserType(gbk);
+    }
+    void Pick(ComboBox& c, int index) override {
+        dynamic_cast<headless::HeadlessComboBox&>(c).UserPick(index);
+    }
+    void UserClose(Window& w) override { dynamic_cast<headless::HeadlessWindow&>(w).UserClose(); }
+    void Wait(std::uint64_t ms) override { p.loop().AdvanceBy(ms); }
+    void AnswerBox(Answer a) override { p.dialogs().QueueAnswer(a); }
+    void AnswerFile(std::optional<std::string> path) override {
+        p.dialogs().QueueFile(std::move(path));
+    }
+    int TickSlack() const override { return 0; }
+
+    HeadlessPlatform p;
+};
+
+std::unique_ptr<Driver> MakeHeadless() {
+    return std::make_unique<HeadlessDriver>();
+}
+
+INSTANTIATE_TEST_SUITE_P(Headless, Conformance, ::testing::Values(&MakeHeadless));
+
+}  // namespace
+}  // namespace kesu::platform::testing

@@ -1,0 +1,139 @@
+// The behaviour suite over the Qt backend, offscreen. The driver acts on the
+// widgets like a user: key clicks, button clicks, the combo box's popup, the
+// window's close, and the buttons of the dialogs once they are up.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/edit_text.h"
+#include "platform/qt/qt_platform.h"
+#include "tests/platform/conformance.h"
+
+namespace kesu::platform::testing {
+namespace {
+
+using qt::QtPlatform;
+using qt::WidgetOf;
+
+QMessageBox::StandardButton ToButton(Answer a) {
+    switch (a) {
+        case Answer::Ok:
+            return QMessageBox::Ok;
+        case Answer::Cancel:
+            return QMessageBox::Cancel;
+        case Answer::Abort:
+            return QMessageBox::Abort;
+        case Answer::Retry:
+            return QMessageBox::Retry;
+        case Answer::Ignore:
+            return QMessageBox::Ignore;
+        case Answer::Yes:
+            return QMessageBox::Yes;
+        case Answer::No:
+            return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+template <class T>
+T* OpenDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* t = qobject_cast<T*>(w);
+        if (t && t->isVisible() && t->property("kesu_dialog").toBool()) return t;
+    }
+    return nullptr;
+}
+
+class QtDriver final : public Driver {
+  public:
+    QtDriver() {
+        // Answers are given by a poller on the UI thread once the dialog is up.
+        poller_.setInterval(10);
+        QObject::connect(&poller_, &QTimer::timeout, [this] { Poll(); });
+        poller_.start();
+    }
+    ~QtDriver() override { poller_.stop(); }
+    Platform& P() override { return p; }
+    void Click(Control& c) override {
+        if (auto* b = qobject_cast<QAbstractButton*>(WidgetOf(c))) b->click();
+    }
+    void Type(Edit& e, std::string_view gbk) override {
+        QWidget* w = WidgetOf(e);
+        std::u16string view = EditText::Render(gbk, e.Style().multi_line);
+        for (char16_t ch : view) {
+            if (ch == u'\n') {
+                QTest::keyClick(w, Qt::Key_Return);
+            } else {
+                // A key that produces this character; QTest's own helpers know
+                // only ASCII keys.
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                                QString(QChar(ch)));
+                QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier,
+                                  QString(QChar(ch)));
+                QApplication::sendEvent(w, &press);
+                QApplication::sendEvent(w, &release);
+            }
+        }
+    }
+    void Pick(ComboBox& c, int index) override {
+        auto* box = qobject_cast<QComboBox*>(WidgetOf(c));
+        box->showPopup();
+        box->setCurrentIndex(index);
+        box->hidePopup();
+        emit box->activated(index);
+    }
+    void UserClose(Window& w) override { WidgetOf(w)->close(); }
+    void Wait(std::uint64_t ms) override {
+        bool done = false;
+        int owner = 0;
+        p.Loop().SetTimer(&owner, static_cast<std::uint32_t>(ms), [&] { done = true; });
+        p.Loop().RunUntil([&] { return done; });
+        p.Loop().KillTimer(&owner);
+    }
+    void AnswerBox(Answer a) override { boxes_.push_back(a); }
+    void AnswerFile(std::optional<std::string> path) override { files_.push_back(std::move(path)); }
+    int TickSlack() const override { return 1; }
+
+    QtPlatform p;
+
+  private:
+    void Poll() {
+        if (!boxes_.empty()) {
+            if (auto* box = OpenDialog<QMessageBox>()) {
+                Answer a = boxes_.front();
+                boxes_.erase(boxes_.begin());
+                if (QAbstractButton* b = box->button(ToButton(a))) b->click();
+            }
+        }
+        if (!files_.empty()) {
+            if (auto* dlg = OpenDialog<QFileDialog>()) {
+                std::optional<std::string> f = files_.front();
+                files_.erase(files_.begin());
+                if (f) {
+                    dlg->selectFile(QString::fromUtf8(f->c_str()));
+                    QMetaObject::invokeMethod(dlg, "accept");
+                } else {
+                    dlg->reject();
+                }
+            }
+        }
+    }
+    QTimer poller_;
+    std::vector<Answer> boxes_;
+    std::vector<std::optional<std::string>> files_;
+};
+
+std::unique_ptr<Driver> MakeQt() {
+    return std::make_unique<QtDriver>();
+}
+
+INSTANTIATE_TEST_SUITE_P(Qt, Conformance, ::testing::Values(&MakeQt));
+
+}  // namespace
+}  // namespace kesu::platform::testing
