@@ -1,0 +1,121 @@
+// GBK conversion and the edit text model that both backends share.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/combo_items.h"
+#include "platform/dialogs.h"
+#include "platform/edit_text.h"
+#include "platform/gbk.h"
+
+namespace kesu::platform {
+namespace {
+
+TEST(Gbk, EveryByteStringSurvivesTheRoundTrip) {
+    // All single bytes, all pairs with a high lead byte.
+    for (int a = 0; a < 256; ++a) {
+        std::string one(1, static_cast<char>(a));
+        EXPECT_EQ(Utf16ToGbk(GbkToUtf16(one)), one) << a;
+        for (int b = 0; b < 256; b += 3) {
+            std::string two{static_cast<char>(a), static_cast<char>(b)};
+            ASSERT_EQ(Utf16ToGbk(GbkToUtf16(two)), two) << a << " " << b;
+        }
+    }
+    EXPECT_EQ(GbkToUtf8(Gbk("串口调试助手")), "串口调试助手");
+    EXPECT_EQ(Gbk("串口"), "\xB4\xAE\xBF\xDA");
+}
+
+TEST(Gbk, UnencodableAndMalformedInputBecomesQuestionMarks) {
+    EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80z"), "a?z");  // beyond the BMP
+    EXPECT_EQ(Utf8ToGbk("\xC0\xAF"), "??");             // overlong slash
+    EXPECT_EQ(Utf8ToGbk("\xE4\xB8"), "??");             // cut short
+    EXPECT_EQ(Utf16ToGbk(u"\xD800x"), "?x");            // lone surrogate
+}
+
+// Applies each view edit to a mirror, as a widget would, and checks that
+// the mirror always equals a fresh rendering of the bytes.
+void CheckMirror(EditText& t, std::u16string& mirror, const EditText::ViewEdit& e) {
+    mirror.replace(e.start, e.removed, e.inserted);
+    ASSERT_EQ(mirror, EditText::Render(t.Bytes(), t.PairsCrLf()));
+    ASSERT_EQ(t.ViewLength(), mirror.size());
+}
+
+TEST(EditText, IncrementalEditsKeepTheViewInStep) {
+    std::mt19937 rng(7);
+    const std::string alphabet[] = {"\r",   "\n",   "\r\n", "a",       "\x81",
+                                    "\xB4", "\xAE", "\xFF", Gbk("口"), "\x7C"};
+    for (bool pair : {true, false}) {
+        EditText t(pair);
+        std::u16string mirror;
+        for (int step = 0; step < 400; ++step) {
+            std::string piece;
+            int n = static_cast<int>(rng() % 4);
+            for (int i = 0; i < n; ++i) piece += alphabet[rng() % std::size(alphabet)];
+            std::size_t size = t.Size();
+            std::size_t a = size ? rng() % (size + 1) : 0;
+            std::size_t b = a + (size > a ? rng() % (size - a + 1) : 0);
+            if (step % 3 == 0) a = b = size;  // appends dominate in practice
+            std::string expect = t.Bytes();
+            std::size_t sa = t.Snap(a), sb = std::max(sa, t.Snap(b));
+            expect.replace(sa, sb - sa, piece);
+            CheckMirror(t, mirror, t.Replace(a, b, piece));
+            ASSERT_EQ(t.Bytes(), expect);
+        }
+    }
+}
+
+TEST(EditText, PositionsMapBothWaysAcrossLineBreaksAndPairs) {
+    EditText t(true);
+    t.Assign("a\r\n" + Gbk("中") + "\rb");
+    // view: a, break, 中, CR picture, b
+    EXPECT_EQ(t.ViewLength(), 5u);
+    EXPECT_EQ(t.ByteToView(3), 2u);
+    EXPECT_EQ(t.ByteToView(4), 2u);  // inside 中: snapped back
+    EXPECT_EQ(t.ViewToByte(3), 5u);
+    EXPECT_EQ(t.ViewToByte(99), t.Size());
+    EXPECT_EQ(t.FromView(u"x\ny\u240D"), "x\r\ny\r");
+    EXPECT_EQ(EditText::FitLength(Gbk("中文"), 3), 2u);
+    // The trail byte of 0x81 0x62 is a 'b' that must not change case.
+    EXPECT_EQ(EditText::ApplyCase(std::string("a\x81"
+                                              "b") +
+                                      "c",
+                                  false, true),
+              "A\x81"
+              "bC");
+}
+
+TEST(Dialogs, FlagsFiltersAndDefaultExtension) {
+    BoxLayout yn = DecodeBoxFlags(mb::kYesNoCancel | mb::kDefButton2 | mb::kIconWarning);
+    EXPECT_EQ(yn.buttons, (std::vector<Answer>{Answer::Yes, Answer::No, Answer::Cancel}));
+    EXPECT_EQ(yn.default_button, Answer::No);
+    EXPECT_EQ(yn.escape_answer, Answer::Cancel);
+    EXPECT_EQ(yn.icon, BoxIcon::Warning);
+    EXPECT_EQ(DecodeBoxFlags(mb::kYesNo | mb::kDefButton3).default_button, Answer::Yes);
+    EXPECT_EQ(DecodeBoxFlags(0xF).buttons, (std::vector<Answer>{Answer::Ok}));
+
+    // 0x7C, the bar, is also a trail byte: "缁" is 0xE7 0x7C.
+    std::string tricky = "\xE7\x7C";
+    auto f = ParseFilterList(tricky + "|*.a|" + Gbk("所有文件(*.*)") + "|*.*||");
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[0].description, tricky);
+    EXPECT_EQ(f[1].patterns, "*.*");
+    EXPECT_TRUE(ParseFilterList("   ").empty());
+
+    EXPECT_EQ(WithDefaultExtension("/d.x/name", "TXT"), "/d.x/name.TXT");
+    EXPECT_EQ(WithDefaultExtension("/d/name.log", "TXT"), "/d/name.log");
+    EXPECT_EQ(WithDefaultExtension("/d/", "TXT"), "/d/");
+}
+
+TEST(ComboItems, SortedPlacementKeepsTheSelectionOnItsItem) {
+    ComboItems items(true);
+    items.Add("b");
+    items.SetCurrent(0);
+    EXPECT_EQ(items.Add("A"), 0);
+    EXPECT_EQ(items.Current(), 1);  // still "b"
+    EXPECT_EQ(items.Add("b"), 2);   // after its equal
+    EXPECT_EQ(items.Text(5), "");
+}
+
+}  // namespace
+}  // namespace kesu::platform
