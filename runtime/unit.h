@@ -54,6 +54,13 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/image.h"
+
+namespace kesu::platform {
+class Control;
+class EventLoop;
+}  // namespace kesu::platform
+
 namespace kesu {
 
 class Unit;
@@ -143,29 +150,44 @@ class Unit {
     // The current type-specific data in the stored block format, for recreation. 1 on success.
     virtual int Save(std::string& block);
 
-    // The unit's window as the runtime's common properties and the loader see it. A unit without
-    // a visible window (a timer, a serial port) keeps these as plain state: it is never shown.
-    virtual UnitRect Geometry() const { return rect_; }
-    virtual void SetGeometry(const UnitRect& rect) { rect_ = rect; }
-    virtual bool IsVisible() const { return visible_; }
-    virtual void SetVisible(bool visible) { visible_ = visible; }
-    virtual bool IsEnabled() const { return enabled_; }
-    virtual void SetEnabled(bool enabled) { enabled_ = enabled; }
+    // The platform control that shows the unit; null for a unit without a visible window (a timer,
+    // a serial port). A container (the window, a group box) is the parent of its children's
+    // controls.
+    virtual platform::Control* control() const { return nullptr; }
+
+    // The unit's window as the runtime's common properties and the loader see it. The defaults
+    // work on control(); a unit without one keeps these as plain state and is never shown.
+    virtual UnitRect Geometry() const;
+    virtual void SetGeometry(const UnitRect& rect);
+    virtual bool IsVisible() const;
+    virtual void SetVisible(bool visible);
+    virtual bool IsEnabled() const;
+    virtual void SetEnabled(bool enabled);
     // Puts the unit inside the window of another unit (a group box, or the window itself).
-    virtual void SetParentUnit(Unit& parent) { (void)parent; }
-    // Stacking: directly above the given sibling, or on top of its siblings when null.
-    virtual void PlaceAfter(Unit* sibling) { (void)sibling; }
+    virtual void SetParentUnit(Unit& parent);
+    // Stacking: directly after the given sibling, or on top of its siblings when null.
+    virtual void PlaceAfter(Unit* sibling);
     // The mouse-pointer cursor, by cursor identifier (0: the default cursor).
     virtual void SetCursorId(uint32_t cursor_id) { cursor_id_ = cursor_id; }
     uint32_t cursor_id() const { return cursor_id_; }
-    virtual void SetFocus() {}
-    virtual bool HasFocus() const { return false; }
+    virtual void SetFocus();
+    virtual bool HasFocus() const;
 
     // Loader notifications: every unit of the window exists and is in place; the window's
     // loading has completed; for a container, the set of its children changed.
     virtual void OnUnitsCreated() {}
     virtual void OnLoadComplete() {}
     virtual void OnChildrenChanged() {}
+    // A window that is open is asked to come to the front (restored when minimised).
+    virtual void BringToFront() {}
+    // The unit's window is being destroyed: stop timers and I/O and hide. The object itself is
+    // deleted a little later on the UI thread, so code of the unit that is still running (an
+    // event that closed the window) may finish; from now on the unit raises no events.
+    virtual void OnDestroy() {}
+
+    // Called by the runtime when the unit leaves its window (destruction or recreation).
+    void Detach();
+    bool detached() const { return detached_; }
 
   protected:
     // Raises an event of this unit with up to five one-word arguments. Must run on the UI thread.
@@ -184,10 +206,13 @@ class Unit {
     bool visible_;
     bool enabled_;
     uint32_t cursor_id_ = 0;
+    bool detached_ = false;
 };
 
 // ---- Threads ------------------------------------------------------------------------------------
 
+// The UI thread's event loop of the installed platform backend.
+platform::EventLoop& UiLoop();
 // True on the thread that runs the event loop (and before any loop is installed).
 bool OnUiThread();
 // Runs the task on the UI thread: inline there, otherwise sent and waited for.
@@ -200,20 +225,22 @@ void RunOnUiThread(const std::function<void()>& task);
 // parser can read its fields in order and check once at the end.
 class BlockReader {
   public:
-    explicit BlockReader(std::string_view data) : data_(data) {}
-    bool AtEnd() const { return pos_ >= data_.size(); }
-    bool failed() const { return failed_; }
-    size_t remaining() const { return data_.size() - pos_; }
+    explicit BlockReader(std::string_view data)
+        : in_(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size())) {}
+    bool AtEnd() const { return in_.remaining() == 0; }
+    bool failed() const { return !in_.ok(); }
+    size_t remaining() const { return in_.remaining(); }
 
-    int32_t Word();
+    int32_t Word() { return in_.Int(); }
     // A count of 0 or less gives the empty string.
-    std::string Counted();
-    std::string Bytes(size_t count);
+    std::string Counted() { return in_.CountedText(); }
+    std::string Bytes(size_t count) {
+        auto bytes = in_.Bytes(count);
+        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
 
   private:
-    std::string_view data_;
-    size_t pos_ = 0;
-    bool failed_ = false;
+    ByteReader in_;
 };
 
 class BlockWriter {

@@ -1,0 +1,374 @@
+#include "units/window/window.h"
+
+#include <algorithm>
+
+#include "platform/platform.h"
+#include "runtime/windows.h"
+#include "units/edit_box/type_descriptor.h"
+
+namespace kesu {
+
+namespace {
+
+constexpr uint32_t kWindowTypeFlags = 0x800000D0;
+constexpr int32_t kMaxFrameStyle = 6;
+constexpr int32_t kMaxPictureLayout = 3;
+constexpr int32_t kMaxIconOption = 2;
+constexpr int32_t kMaxWindowState = 3;
+constexpr int32_t kMaxSetting28 = 29;
+
+// The window type's names in GBK: 窗口 and its English name.
+constexpr char kChineseName[] = "\xB4\xB0\xBF\xDA";
+
+int32_t Logical(const PropertyValue& v) {
+    return v.number != 0 ? 1 : 0;
+}
+int32_t Clamped(const PropertyValue& v, int32_t hi) {
+    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int32_t>(v.number), 0, hi));
+}
+std::string TextOf(const PropertyValue& v) {
+    return v.bytes.substr(0, v.bytes.find('\0'));
+}
+
+platform::WindowStyle StyleOf(const WindowSettings& s) {
+    const FrameDecoration d = ComputeFrameDecoration(s);
+    platform::WindowStyle style;
+    style.caption = d.title_bar;
+    style.system_menu = d.system_menu;
+    style.min_button = d.min_button;
+    style.max_button = d.max_button;
+    style.sizable = d.resizable;
+    style.tool_window = d.tool_window;
+    return style;
+}
+
+}  // namespace
+
+std::unique_ptr<WindowUnit> WindowUnit::Create(const UnitCreateInfo& info) {
+    WindowSettings settings;
+    if (!ParseWindowSettings(info.data, settings)) return nullptr;
+    platform::Ui& ui = platform::Current().UserInterface();
+    std::unique_ptr<platform::Window> window = ui.CreateWindow();
+    if (!window) return nullptr;
+    return std::make_unique<WindowUnit>(info, settings, std::move(window));
+}
+
+WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& settings,
+                       std::unique_ptr<platform::Window> window)
+    : Unit(info), settings_(settings), window_(std::move(window)) {
+    platform::Ui& ui = platform::Current().UserInterface();
+    platform::Rect rect{info.left, info.top, info.width, info.height};
+    if (settings_.window_state == 1) {
+        // Start position 1 centres the window on the screen.
+        const platform::Rect screen = ui.Screen();
+        rect.left = screen.left + (screen.width - rect.width) / 2;
+        rect.top = screen.top + (screen.height - rect.height) / 2;
+    }
+    window_->SetFont(ui.DefaultFont());
+    window_->SetText(settings_.title);
+    ApplyFrame();
+    window_->SetGeometry(rect);
+    window_->SetBackColour(settings_.back_colour);
+    window_->SetAlwaysOnTop(settings_.always_on_top == 1);
+    window_->SetEnabled((info.style & kStyleDisabled) == 0);
+    window_->SetVisible(false);
+    window_->SetNotifyHandler([this](platform::Notify n) { OnNotify(n); });
+}
+
+WindowUnit::~WindowUnit() {
+    if (window_) window_->SetNotifyHandler(nullptr);
+}
+
+void WindowUnit::ApplyFrame() {
+    const platform::WindowStyle style = StyleOf(settings_);
+    if (window_->Style() != style) window_->SetStyle(style);
+}
+
+void WindowUnit::SetVisible(bool visible) {
+    if (!visible) {
+        window_->SetVisible(false);
+        return;
+    }
+    platform::WindowShow how = platform::WindowShow::Normal;
+    if (!shown_once_) {
+        if (settings_.window_state == 2) how = platform::WindowShow::Minimised;
+        if (settings_.window_state == 3) how = platform::WindowShow::Maximised;
+    } else {
+        how = window_->State();
+    }
+    shown_once_ = true;
+    window_->Show(how);
+}
+
+void WindowUnit::BringToFront() {
+    if (window_->State() == platform::WindowShow::Minimised) {
+        window_->Show(platform::WindowShow::Normal);
+    } else {
+        window_->Activate();
+    }
+}
+
+void WindowUnit::OnDestroy() {
+    window_->SetNotifyHandler(nullptr);
+    window_->SetVisible(false);
+}
+
+void WindowUnit::ApplyWindowState() {
+    if (!window_->IsVisible()) return;
+    switch (settings_.window_state) {
+        case 0:
+            window_->Show(platform::WindowShow::Normal);
+            break;
+        case 1: {
+            window_->Show(platform::WindowShow::Normal);
+            const platform::Rect screen = platform::Current().UserInterface().Screen();
+            platform::Rect r = window_->Geometry();
+            const int left = screen.left + (screen.width - r.width) / 2;
+            const int top = screen.top + (screen.height - r.height) / 2;
+            if (left != r.left || top != r.top) {
+                r.left = left;
+                r.top = top;
+                window_->SetGeometry(r);
+            }
+            break;
+        }
+        case 2:
+            window_->Show(platform::WindowShow::Minimised);
+            break;
+        case 3:
+            window_->Show(platform::WindowShow::Maximised);
+            break;
+        default:
+            break;
+    }
+}
+
+bool WindowUnit::RequestClose() {
+    EventResult answer;
+    const bool handled = RaiseEvent(kEventCloseQuery, {}, &answer);
+    if (handled && answer.has_value && answer.value == 0) return false;
+    // The window and every unit go; this object is deleted only after the caller has returned.
+    DestroyLoadedWindow(window_id());
+    return true;
+}
+
+void WindowUnit::OnNotify(platform::Notify n) {
+    switch (n) {
+        case platform::Notify::CloseRequested:
+            RequestClose();
+            break;
+        case platform::Notify::Shown:
+            RaiseEvent(kEventShown);
+            break;
+        case platform::Notify::Hidden:
+            RaiseEvent(kEventHidden);
+            break;
+        case platform::Notify::FocusIn:
+            RaiseEvent(kEventGotFocus);
+            break;
+        case platform::Notify::FocusOut:
+            RaiseEvent(kEventLostFocus);
+            break;
+        default:
+            break;
+    }
+}
+
+int WindowUnit::SetProperty(int index, const PropertyValue& v) {
+    WindowSettings& s = settings_;
+    switch (index) {
+        case kWindowTitle:
+            s.title = TextOf(v);
+            window_->SetText(s.title);
+            ApplyFrame();
+            break;
+        case kWindowFrameStyle:
+            s.frame_style = Clamped(v, kMaxFrameStyle);
+            ApplyFrame();
+            break;
+        case kWindowBackColour:
+            s.back_colour = static_cast<uint32_t>(v.number);
+            window_->SetBackColour(s.back_colour);
+            break;
+        case kWindowBackPicture:
+            s.back_picture = v.bytes;
+            break;
+        case kWindowPictureLayout:
+            s.picture_layout = Clamped(v, kMaxPictureLayout);
+            break;
+        case kWindowIcon:
+            s.icon = v.bytes;
+            break;
+        case kWindowIconOption:
+            s.icon_option = Clamped(v, kMaxIconOption);
+            break;
+        case kWindowControlBox:
+            s.control_box = Logical(v);
+            ApplyFrame();
+            break;
+        case kWindowMaxButton:
+            s.max_button = Logical(v);
+            ApplyFrame();
+            break;
+        case kWindowMinButton:
+            s.min_button = Logical(v);
+            ApplyFrame();
+            break;
+        case kWindowState:
+            s.window_state = Clamped(v, kMaxWindowState);
+            ApplyWindowState();
+            break;
+        case kWindowMovable:
+            s.movable = Logical(v);
+            break;
+        case kWindowPictureSetting:
+            s.picture_setting = v.bytes;
+            break;
+        case kWindowPictureSetting + 1:
+        case kWindowPictureSetting + 2:
+        case kWindowPictureSetting + 3:
+        case kWindowPictureSetting + 4:
+            s.further[index - kWindowPictureSetting - 1] = static_cast<int32_t>(v.number);
+            break;
+        case kWindowPictureSetting + 5:
+            s.setting_25 = static_cast<int32_t>(v.number);
+            break;
+        case kWindowPictureSetting + 6:
+            s.setting_26 = static_cast<int32_t>(v.number);
+            break;
+        case kWindowPictureSetting + 7:
+            s.setting_27 = static_cast<int32_t>(v.number);
+            break;
+        case kWindowPictureSetting + 8:
+            s.setting_28 = Clamped(v, kMaxSetting28);
+            break;
+        case kWindowAlwaysOnTop:
+            s.always_on_top = Logical(v);
+            window_->SetAlwaysOnTop(s.always_on_top == 1);
+            if (s.always_on_top == 0) {
+                // Leaving the top-most band must not pull the other top-most windows out of it.
+                for (LoadedWindow* other : AllLoadedWindows()) {
+                    auto* w = dynamic_cast<WindowUnit*>(other->window_unit());
+                    if (w && w != this && w->settings_.always_on_top == 1) {
+                        w->window_->SetAlwaysOnTop(true);
+                    }
+                }
+            }
+            break;
+        case kWindowTextSetting:
+            s.text_30 = TextOf(v);
+            break;
+        case kWindowLastTextSetting:
+            s.text_31 = TextOf(v);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+int WindowUnit::GetProperty(int index, PropertyValue& out) {
+    const WindowSettings& s = settings_;
+    switch (index) {
+        case kWindowTitle:
+            out.bytes = s.title;
+            break;
+        case kWindowFrameStyle:
+            out.number = s.frame_style;
+            break;
+        case kWindowBackColour:
+            out.number = s.back_colour;
+            break;
+        case kWindowBackPicture:
+            out.bytes = s.back_picture;
+            break;
+        case kWindowPictureLayout:
+            out.number = s.picture_layout;
+            break;
+        case kWindowIcon:
+            out.bytes = s.icon;
+            break;
+        case kWindowIconOption:
+            out.number = s.icon_option;
+            break;
+        case kWindowControlBox:
+            out.number = s.control_box;
+            break;
+        case kWindowMaxButton:
+            out.number = s.max_button;
+            break;
+        case kWindowMinButton:
+            out.number = s.min_button;
+            break;
+        case kWindowState:
+            // The live state, whatever was written.
+            switch (window_->State()) {
+                case platform::WindowShow::Minimised:
+                    out.number = 2;
+                    break;
+                case platform::WindowShow::Maximised:
+                    out.number = 3;
+                    break;
+                default:
+                    out.number = 0;
+                    break;
+            }
+            break;
+        case kWindowMovable:
+            out.number = s.movable;
+            break;
+        case kWindowPictureSetting:
+            out.bytes = s.picture_setting;
+            break;
+        case kWindowPictureSetting + 1:
+        case kWindowPictureSetting + 2:
+        case kWindowPictureSetting + 3:
+        case kWindowPictureSetting + 4:
+            out.number = s.further[index - kWindowPictureSetting - 1];
+            break;
+        case kWindowPictureSetting + 5:
+            out.number = s.setting_25;
+            break;
+        case kWindowPictureSetting + 6:
+            out.number = s.setting_26;
+            break;
+        case kWindowPictureSetting + 7:
+            out.number = s.setting_27;
+            break;
+        case kWindowPictureSetting + 8:
+            out.number = s.setting_28;
+            break;
+        case kWindowAlwaysOnTop:
+            out.number = s.always_on_top;
+            break;
+        case kWindowTextSetting:
+            out.bytes = s.text_30;
+            break;
+        case kWindowLastTextSetting:
+            out.bytes = s.text_31;
+            break;
+        default:
+            return 0;
+    }
+    return 1;
+}
+
+int WindowUnit::Save(std::string& block) {
+    block = SaveWindowSettings(settings_);
+    return 1;
+}
+
+UnitOperation WindowInterface(int code) {
+    return StandardUnitInterface<WindowUnit>(code);
+}
+
+UnitTypeDescriptor WindowTypeDescriptor() {
+    using namespace units::kind;
+    return units::DescribeUnitType(
+        kChineseName, "window", kWindowTypeFlags,
+        {kText,    kWord,    kWord, kBytes,   kWord,  kBytes,   kWord, kLogical,
+         kLogical, kLogical, kWord, kLogical, kBytes, kWord,    kWord, kWord,
+         kWord,    kWord,    kWord, kWord,    kWord,  kLogical, kText, kText});
+}
+
+}  // namespace kesu

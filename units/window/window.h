@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ui.h"
+#include "runtime/image.h"
+#include "runtime/unit.h"
+#include "units/window/window_settings.h"
+
+namespace kesu {
+
+// The unit of a window itself: record 0 of every window template, the top-level frame that holds
+// the other units. Its own properties are the frame, the title and the window settings; it turns
+// the platform's close requests, showing, hiding and focus into the window's events.
+class WindowUnit : public Unit {
+  public:
+    static constexpr int kEventCloseQuery = 1;
+    static constexpr int kEventShown = 10;
+    static constexpr int kEventHidden = 11;
+    static constexpr int kEventGotFocus = -7;
+    static constexpr int kEventLostFocus = -8;
+
+    // Fails (null) for a stored block of a version above 6 or a truncated one.
+    static std::unique_ptr<WindowUnit> Create(const UnitCreateInfo& info);
+    WindowUnit(const UnitCreateInfo& info, const WindowSettings& settings,
+               std::unique_ptr<platform::Window> window);
+    ~WindowUnit() override;
+
+    platform::Control* control() const override { return window_.get(); }
+    platform::Window& window() const { return *window_; }
+    const WindowSettings& settings() const { return settings_; }
+
+    int SetProperty(int index, const PropertyValue& value) override;
+    int GetProperty(int index, PropertyValue& out) override;
+    int Save(std::string& block) override;
+
+    // Showing goes through the start position: minimised (2) or maximised (3) at the first show.
+    void SetVisible(bool visible) override;
+    void BringToFront() override;
+    void OnDestroy() override;
+
+    // A close request (the user's, or the program's): CloseQuery may refuse it with a logical
+    // false; otherwise the window and its units are destroyed. True when the window closed.
+    bool RequestClose();
+
+  private:
+    void ApplyFrame();
+    void ApplyWindowState();
+    void OnNotify(platform::Notify n);
+
+    WindowSettings settings_;
+    std::unique_ptr<platform::Window> window_;
+    bool shown_once_ = false;
+};
+
+UnitOperation WindowInterface(int code);
+// The window type as the core library lists it: names, flags and property kinds.
+UnitTypeDescriptor WindowTypeDescriptor();
+
+}  // namespace kesu
