@@ -1,0 +1,107 @@
+// Appending received text to a multi-line edit on the Qt backend, offscreen:
+// the receive box gets one piece per 150 ms refresh, at 115200 baud shown as
+// hex (three characters per byte, 5184 bytes a piece), until it holds 10 MB.
+// Reported: the time per append at the start and at the end of the fill, and
+// the time per append into a box already holding a given amount of text.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/qt/qt_platform.h"
+
+namespace {
+
+using namespace kesu::platform;
+
+constexpr std::size_t kPiece = 5184;
+constexpr std::size_t kTotal = 10u << 20;
+
+std::string HexPiece() {
+    std::string s;
+    while (s.size() + 5 <= kPiece) {
+        s += (s.size() / 3) % 16 == 15 ? "0A\r\n" : "41 ";
+    }
+    s.resize(kPiece, ' ');
+    return s;
+}
+
+struct Box {
+    std::unique_ptr<Window> window;
+    std::unique_ptr<Edit> edit;
+    explicit Box(Platform& p) {
+        window = p.UserInterface().CreateWindow();
+        window->SetGeometry({0, 0, 640, 480});
+        edit = p.UserInterface().CreateEdit(window.get(),
+                                            EditStyle{.multi_line = true, .vscroll = true});
+        edit->SetGeometry({8, 8, 600, 420});
+        edit->SetVisible(true);
+        window->Show(WindowShow::Normal);
+    }
+    ~Box() {
+        edit.reset();
+        window.reset();
+    }
+};
+
+qt::QtPlatform& Backend() {
+    static qt::QtPlatform p;
+    return p;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// One fill from empty to 10 MB; the first and the last 100 appends are
+// averaged, each append followed by the loop's pending work (repaint).
+void BM_FillTo10MB(benchmark::State& state) {
+    Platform& p = Backend();
+    const std::string piece = HexPiece();
+    const std::size_t appends = kTotal / kPiece;
+    for (auto _ : state) {
+        Box box(p);
+        double first = 0, last = 0;
+        for (std::size_t i = 0; i < appends; ++i) {
+            auto t0 = std::chrono::steady_clock::now();
+            box.edit->Append(piece);
+            p.Loop().ProcessPending();
+            double dt = Seconds(std::chrono::steady_clock::now() - t0);
+            if (i < 100) first += dt;
+            if (i + 100 >= appends) last += dt;
+        }
+        state.counters["first_100_us_per_append"] = first / 100 * 1e6;
+        state.counters["last_100_us_per_append"] = last / 100 * 1e6;
+        state.counters["text_MB"] = static_cast<double>(box.edit->TextLength()) / (1 << 20);
+    }
+}
+BENCHMARK(BM_FillTo10MB)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Appends into a box that already holds `range(0)` MB.
+void BM_AppendAtSize(benchmark::State& state) {
+    Platform& p = Backend();
+    const std::string piece = HexPiece();
+    Box box(p);
+    std::string bulk;
+    while (bulk.size() < static_cast<std::size_t>(state.range(0)) << 20) bulk += piece;
+    box.edit->SetText(bulk);
+    p.Loop().ProcessPending();
+    for (auto _ : state) {
+        box.edit->Append(piece);
+        p.Loop().ProcessPending();
+    }
+}
+BENCHMARK(BM_AppendAtSize)->Arg(0)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
