@@ -92,6 +92,8 @@ struct SerialTimeouts {
     uint32_t read_constant = 0;
     uint32_t write_multiplier = 0;
     uint32_t write_constant = 0;
+
+    bool operator==(const SerialTimeouts&) const = default;
 };
 
 enum class WaitStatus : uint8_t {

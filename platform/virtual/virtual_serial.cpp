@@ -585,4 +585,18 @@ std::optional<LineSettings> VirtualSerialHub::Settings(const std::string& name) 
     return port->settings;
 }
 
+std::optional<SerialTimeouts> VirtualSerialHub::Timeouts(const std::string& name) const {
+    std::lock_guard lock(state_->mutex);
+    const Port* port = state_->Find(name);
+    if (port == nullptr || !port->open) return std::nullopt;
+    return port->timeouts;
+}
+
+std::optional<uint32_t> VirtualSerialHub::EventMask(const std::string& name) const {
+    std::lock_guard lock(state_->mutex);
+    const Port* port = state_->Find(name);
+    if (port == nullptr || !port->open) return std::nullopt;
+    return port->mask;
+}
+
 }  // namespace kesu::platform

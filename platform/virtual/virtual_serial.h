@@ -93,10 +93,12 @@ class VirtualSerialHub : public SerialPorts {
     bool Detach(const std::string& name);
 
     // Inspection for tests: whether the port is open (or has a device attached), the level of
-    // one of its output lines, and its current line settings.
+    // one of its output lines, and its current line settings, time-outs and event mask.
     bool IsOpen(const std::string& name) const;
     bool OutputLine(const std::string& name, Line line) const;
     std::optional<LineSettings> Settings(const std::string& name) const;
+    std::optional<SerialTimeouts> Timeouts(const std::string& name) const;
+    std::optional<uint32_t> EventMask(const std::string& name) const;
 
     struct State;
 

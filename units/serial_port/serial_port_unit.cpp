@@ -315,12 +315,16 @@ bool CSerialPortUnit::SetLineSignal(int action, int line) {
 
 void CSerialPortUnit::FireLineEvent(int code) {
     if (int what = LineEventOf(code); what != 0) {
-        RaiseEvent(kSerialLineEvent, {what});
+        RaiseUnitEvent(kSerialLineEvent, what);
     }
 }
 
 void CSerialPortUnit::FireDataEvent(uint8_t byte) {
-    RaiseEvent(kSerialDataArrived, {byte});
+    RaiseUnitEvent(kSerialDataArrived, byte);
+}
+
+void CSerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
+    RaiseEvent(event, {argument});
 }
 
 UnitOperation SerialPortInterface(int code) {

@@ -97,6 +97,8 @@ class CSerialPortUnit : public Unit, public CCommPort {
   protected:
     void FireLineEvent(int code) override;
     void FireDataEvent(uint8_t byte) override;
+    // Raises one of the unit's events with its single argument through the runtime's dispatch.
+    virtual void RaiseUnitEvent(int event, int32_t argument);
 
   private:
     bool OpenLocked();
