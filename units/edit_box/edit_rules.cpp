@@ -179,17 +179,4 @@ Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
     return {currentStart, std::max(length, 0)};
 }
 
-Selection clampSelection(Selection sel, std::string_view text) {
-    std::size_t size = text.size();
-    std::size_t start =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(sel.start, 0)), size);
-    std::size_t end =
-        std::min<std::size_t>(start + static_cast<std::size_t>(std::max(sel.length, 0)), size);
-    start = characterStart(text, start);
-    // The end moves forward over a split character so the selection keeps it whole.
-    std::size_t endStart = characterStart(text, end);
-    if (endStart != end) end = endStart + 2;
-    return {static_cast<std::int32_t>(start), static_cast<std::int32_t>(end - start)};
-}
-
 }  // namespace kesu::units

@@ -50,8 +50,5 @@ Selection selectionForStart(std::int32_t start, std::size_t textLength);
 // other negatives count as 0.
 Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
                              std::size_t textLength);
-// Clamps a selection to the text the way the control does: both ends within
-// the text, never inside a double-byte character.
-Selection clampSelection(Selection sel, std::string_view text);
 
 }  // namespace kesu::units

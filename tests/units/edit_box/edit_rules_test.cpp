@@ -123,20 +123,6 @@ TEST(EditRules, SelectionConventions) {
     EXPECT_EQ(all.length, 7);
     EXPECT_EQ(selectionForLength(3, -4, 7).length, 0);
     EXPECT_EQ(selectionForLength(3, 2, 7).start, 3);
-
-    const std::string text =
-        "a\xD6\xD0"
-        "b";
-    Selection past = clampSelection({10, 5}, text);
-    EXPECT_EQ(past.start, 4);
-    EXPECT_EQ(past.length, 0);
-    // An end inside the double-byte character takes the whole character.
-    Selection inside = clampSelection({0, 2}, text);
-    EXPECT_EQ(inside.start, 0);
-    EXPECT_EQ(inside.length, 3);
-    Selection fromTrail = clampSelection({2, 1}, text);
-    EXPECT_EQ(fromTrail.start, 1);
-    EXPECT_EQ(fromTrail.length, 3);
 }
 
 }  // namespace
