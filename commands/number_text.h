@@ -1,0 +1,42 @@
+#pragma once
+
+// Number-to-text and text-to-number rules of the core conversion commands.
+//
+// Everything here is independent of the process locale: a desktop toolkit may
+// switch LC_NUMERIC to a locale with a decimal comma, and the program's texts
+// must not change with it.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kesu::commands {
+
+// The C library's "%.<precision>g" form, with the exponent written with at
+// least three digits (1e20 is "1e+020").
+std::string FormatGeneral(double value, int precision);
+
+// A single real: rounded to 6 significant digits (half away from zero), then
+// "%.6g". A double real: "%.13g".
+std::string SingleToText(float value);
+std::string DoubleToText(double value);
+
+// Rounds to `places` decimal places (negative places round to tens, hundreds
+// ...), adding 1e-12 before halves round up, away from zero.
+double RoundToPlaces(double value, int32_t places);
+
+// Fixed decimals and optional thousands separators.
+std::string FormatNumber(double value, std::optional<int32_t> places, bool separators);
+
+// An amount of money in Chinese numerals (GBK), with the formal digit table or,
+// when `simplified`, the everyday one.
+std::string AmountText(double value, bool simplified);
+
+// Reads the longest prefix that the C library's atof would read: white space,
+// sign, digits, point, digits, exponent. No number at all gives 0.
+double ParseDecimalPrefix(std::string_view text);
+// The same for atoi: white space, sign, digits; saturates at the int32 range.
+int32_t ParseIntegerPrefix(std::string_view text);
+
+}  // namespace kesu::commands
