@@ -4,6 +4,7 @@
 
 #include "platform/headless/headless.h"
 #include "tests/units/edit_box/raw_block.h"
+#include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -205,6 +206,66 @@ TEST_F(CommonDialogOpen, FontDialogConvertsSizesBothWays) {
     unit->GetProperty(CommonDialogUnit::kFontName, v);
     EXPECT_EQ(v.bytes, "Serif");
     SetFontChooser(nullptr);
+}
+
+}  // namespace
+}  // namespace kesu::units
+
+namespace kesu::units {
+namespace {
+
+class CommonDialogMethod : public ::testing::Test {
+  protected:
+    std::uint32_t Load(const CommonDialogSettings& s) {
+        std::uint32_t id = h_.Add(kUnitCommonDlg, s.encode(), {0, 0, 0, 0}, 0, 0);
+        EXPECT_TRUE(h_.Load());
+        return id;
+    }
+    bool Open(std::uint32_t id) {
+        ArgRecord ref = testing::UnitHarness::Reference(id, kUnitCommonDlg);
+        ResultRecord r;
+        OpenDialogCommand(&r, 1, &ref);
+        return r.AsBool();
+    }
+
+    platform::headless::HeadlessPlatform headless_;
+    platform::ScopedInstall install_{headless_};
+    testing::UnitHarness h_;
+};
+
+TEST_F(CommonDialogMethod, SaveDialogThroughTheCommandBody) {
+    CommonDialogSettings s;
+    s.dialogType = 1;
+    s.title = "\xC7\xEB\xCA\xE4\xC8\xEB";
+    s.filter = kTextFilter;
+    s.defaultExt = "TXT";
+    auto id = Load(s);
+    headless_.dialogs().QueueFile(std::string("/tmp/out"));
+    EXPECT_TRUE(Open(id));
+    PropertyValue v;
+    h_.Get<CommonDialogUnit>(id).GetProperty(CommonDialogUnit::kFileName, v);
+    // The platform adds the default extension to a name typed without one.
+    EXPECT_EQ(v.bytes, "/tmp/out.TXT");
+    headless_.dialogs().QueueFile(std::nullopt);
+    EXPECT_FALSE(Open(id));
+    h_.Get<CommonDialogUnit>(id).GetProperty(CommonDialogUnit::kFileName, v);
+    EXPECT_EQ(v.bytes, "/tmp/out.TXT");
+    ASSERT_EQ(headless_.dialogs().FileRequests().size(), 2u);
+    EXPECT_TRUE(headless_.dialogs().FileRequests()[0].save);
+    EXPECT_EQ(headless_.dialogs().FileRequests()[0].title, s.title);
+}
+
+TEST_F(CommonDialogMethod, HelpAnswersZeroWithoutAHelpFile) {
+    CommonDialogSettings s;
+    s.dialogType = 3;
+    s.helpFile = "/nonexistent/help.hlp";
+    auto id = Load(s);
+    EXPECT_FALSE(Open(id));
+    // Closing help needs no file.
+    h_.Get<CommonDialogUnit>(id).SetProperty(CommonDialogUnit::kHelpCommand, NumberValue(5));
+    EXPECT_TRUE(Open(id));
+    EXPECT_EQ(CommonDialogTypeDescriptor().properties.size(),
+              8u + CommonDialogUnit::kHelpContext + 1);
 }
 
 }  // namespace
