@@ -206,4 +206,42 @@ intptr_t Notify(int code, intptr_t value1, intptr_t) {
     return 0;
 }
 
+LibraryInfo BignumLibraryInfo() {
+    LibraryInfo lib;
+    lib.identifier = kIdentifier;
+    lib.majorVersion = 2;
+    lib.minorVersion = 0;
+    lib.buildNumber = 3;
+    lib.versionWords[0] = 3;
+    lib.versionWords[1] = 7;
+    lib.versionWords[2] = 3;
+    lib.versionWords[3] = 7;
+    lib.name = "\xCA\xFD\xD6\xB5\xBC\xC6\xCB\xE3\xD6\xA7\xB3\xD6\xBF\xE2";  // "数值计算支持库"
+    lib.word10 = 1;
+    lib.flags = 0xC0000000;
+    lib.types.resize(kTypeSlots);
+    UnitTypeDescriptor& number = lib.types[kUnlNumTypeNumber - 1];
+    number.present = true;
+    number.chineseName = "\xB4\xF3\xCA\xFD";  // "大数"
+    number.englishName = "UnlNum";
+    number.flags = 0xC0000000;  // a data type, not a unit
+    lib.commandCount = static_cast<uint32_t>(CommandList().size());
+    return lib;
+}
+
+NativeLibrary BignumNativeLibrary() {
+    NativeLibrary lib;
+    lib.identifier = kIdentifier;
+    auto list = CommandList();
+    lib.commands.assign(list.begin(), list.end());
+    lib.notify = Notify;
+    // `UnlNum` is a data type: no slot has a unit interface.
+    lib.unitInterfaces.assign(kTypeSlots, nullptr);
+    return lib;
+}
+
+void RegisterBignumLibrary() {
+    RegisterLibrary(BignumNativeLibrary());
+}
+
 }  // namespace kesu::bignum

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <span>
 
+#include "runtime/image.h"
+#include "runtime/library.h"
 #include "runtime/sysfunc.h"
 
 namespace kesu::bignum {
@@ -37,6 +39,18 @@ std::span<const CommandBody> CommandList();
 // The library's notification entry: code 1 records the runtime's
 // notification function (result 0); every other code answers -1.
 intptr_t Notify(int code, intptr_t value1, intptr_t value2);
+
+// The library's fixed identifier: 32 hexadecimal digits.
+inline constexpr char kIdentifier[] = "5D0E93B2C7A64F18B3E2094A6C1D7F85";
+// The type number of `UnlNum` in the library: its type code is 0x0003000A
+// when the library is the program's third.
+inline constexpr uint32_t kUnlNumTypeNumber = 10;
+inline constexpr uint32_t kTypeSlots = 11;
+
+// The library as the program image lists it, and its code for the registry.
+LibraryInfo BignumLibraryInfo();
+NativeLibrary BignumNativeLibrary();
+void RegisterBignumLibrary();
 
 // The number a cell holds (null for a null cell or an empty one).
 Number* CellNumber(const void* cell);
