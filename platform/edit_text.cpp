@@ -164,6 +164,13 @@ std::string EditText::Filter(std::string_view gbk,
     return out;
 }
 
+std::string_view EditText::CutToLimit(std::string_view piece, std::size_t size,
+                                      std::size_t replaced, std::size_t limit) {
+    if (limit == 0) return piece;
+    std::size_t kept = size - replaced;
+    return piece.substr(0, FitLength(piece, limit > kept ? limit - kept : 0));
+}
+
 std::size_t EditText::FitLength(std::string_view s, std::size_t room) {
     if (s.size() <= room) return s.size();
     std::size_t i = 0;

@@ -63,6 +63,11 @@ class EditText {
     static std::string Filter(std::string_view gbk,
                               const std::function<bool(std::string_view)>& accept);
 
+    // What of `piece` fits when it replaces `replaced` bytes of a text of
+    // `size` bytes under `limit` (0: no limit), cut between characters.
+    static std::string_view CutToLimit(std::string_view piece, std::size_t size,
+                                       std::size_t replaced, std::size_t limit);
+
     // Length of the longest prefix of `s` that fits in `room` bytes without
     // splitting a double-byte character.
     static std::size_t FitLength(std::string_view s, std::size_t room);

@@ -5,13 +5,6 @@
 
 namespace kesu::platform::headless {
 
-// Pending until the UI thread takes it; then running and done, or abandoned
-// when the loop closed first. Guarded by the loop's mutex.
-struct HeadlessLoop::SendState {
-    enum class Phase { Pending, Running, Done, Abandoned };
-    Phase phase = Phase::Pending;
-};
-
 HeadlessLoop::HeadlessLoop() : ui_thread_(std::this_thread::get_id()) {}
 
 HeadlessLoop::~HeadlessLoop() {
@@ -32,36 +25,8 @@ bool HeadlessLoop::Send(Task task) {
         Did(false);
         return true;
     }
-    auto state = std::make_shared<SendState>();
-    {
-        std::lock_guard lock(mu_);
-        if (closed_) return false;
-        pending_sends_.push_back(state);
-        // The wrapper holds the task by reference: the sender waits until the
-        // wrapper is done with it or has been abandoned, so the reference
-        // never outlives the task.
-        queue_.push_back([this, state, &task] {
-            {
-                std::lock_guard inner(mu_);
-                if (state->phase != SendState::Phase::Pending) return;
-                state->phase = SendState::Phase::Running;
-            }
-            task();
-            {
-                std::lock_guard inner(mu_);
-                state->phase = SendState::Phase::Done;
-                std::erase(pending_sends_, state);
-            }
-            send_cv_.notify_all();
-        });
-    }
-    cv_.notify_all();
-    std::unique_lock lock(mu_);
-    send_cv_.wait(lock, [&] {
-        return state->phase == SendState::Phase::Done ||
-               state->phase == SendState::Phase::Abandoned;
-    });
-    return state->phase == SendState::Phase::Done;
+    return gate_.Send(
+        task, [this](Task wrapper) { Post(std::move(wrapper)); }, [](const Task& t) { t(); });
 }
 
 bool HeadlessLoop::IsUiThread() const {
@@ -229,15 +194,7 @@ bool HeadlessLoop::QuitRequested() const {
 }
 
 void HeadlessLoop::Close() {
-    {
-        std::lock_guard lock(mu_);
-        closed_ = true;
-        for (auto& s : pending_sends_) {
-            if (s->phase == SendState::Phase::Pending) s->phase = SendState::Phase::Abandoned;
-        }
-        pending_sends_.clear();
-    }
-    send_cv_.notify_all();
+    gate_.Close();
 }
 
 std::uint64_t HeadlessLoop::NowMs() const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
+#include "platform/send_gate.h"
 
 namespace kesu::platform::headless {
 
@@ -83,7 +84,6 @@ class HeadlessLoop final : public EventLoop {
         std::uint64_t seq;
         std::shared_ptr<Task> tick;
     };
-    struct SendState;
 
     bool RunOne();
     void RunReady();
@@ -95,13 +95,11 @@ class HeadlessLoop final : public EventLoop {
 
     const std::thread::id ui_thread_;
     mutable std::mutex mu_;
-    std::condition_variable cv_;       // new work or quit
-    std::condition_variable send_cv_;  // a Send finished or was abandoned
+    std::condition_variable cv_;  // new work or quit
     std::deque<Task> queue_;
-    std::vector<std::shared_ptr<SendState>> pending_sends_;
     bool quit_ = false;
     int quit_code_ = 0;
-    bool closed_ = false;
+    SendGate gate_;
 
     // UI thread only.
     std::vector<Timer> timers_;

@@ -123,12 +123,8 @@ void HeadlessEdit::SetSelection(std::size_t start, std::size_t end) {
 }
 
 void HeadlessEdit::Insert(std::string_view gbk) {
-    std::size_t kept = text_model_.Size() - (sel_end_ - sel_start_);
-    std::string_view piece = gbk;
-    if (limit_ != 0) {
-        std::size_t room = limit_ > kept ? limit_ - kept : 0;
-        piece = piece.substr(0, EditText::FitLength(piece, room));
-    }
+    std::string_view piece =
+        EditText::CutToLimit(gbk, text_model_.Size(), sel_end_ - sel_start_, limit_);
     if (piece.empty() && sel_start_ == sel_end_) return;
     text_model_.Replace(sel_start_, sel_end_, piece);
     sel_start_ = sel_end_ = text_model_.Snap(sel_start_ + piece.size());
@@ -226,10 +222,7 @@ void HeadlessComboBox::SetEditSelection(std::size_t start, std::size_t end) {
 
 void HeadlessComboBox::ReplaceEditSelection(std::string_view gbk) {
     if (style_.kind == ComboKind::DropDownList) return;
-    std::size_t kept = edit_.Size() - (sel_end_ - sel_start_);
-    std::string_view piece = gbk;
-    if (limit_ != 0)
-        piece = piece.substr(0, EditText::FitLength(piece, limit_ > kept ? limit_ - kept : 0));
+    std::string_view piece = EditText::CutToLimit(gbk, edit_.Size(), sel_end_ - sel_start_, limit_);
     edit_.Replace(sel_start_, sel_end_, piece);
     sel_start_ = sel_end_ = edit_.Snap(sel_start_ + piece.size());
 }

@@ -19,7 +19,9 @@ QString ToQ(const std::string& gbk) {
     return QString::fromUtf8(GbkToUtf8(gbk).c_str());
 }
 
-QMessageBox::StandardButton ToButton(Answer a) {
+}  // namespace
+
+QMessageBox::StandardButton ButtonFor(Answer a) {
     switch (a) {
         case Answer::Ok:
             return QMessageBox::Ok;
@@ -38,6 +40,8 @@ QMessageBox::StandardButton ToButton(Answer a) {
     }
     return QMessageBox::Ok;
 }
+
+namespace {
 
 // Qt reads the patterns of a filter from its parentheses, so the patterns go
 // there, separated by blanks, and any parenthesised part of the description
@@ -129,14 +133,14 @@ Answer QtDialogs::MessageBox(const MessageBoxRequest& request) {
             case BoxIcon::None:
                 break;
         }
-        for (Answer a : layout.buttons) box->addButton(ToButton(a));
-        box->setDefaultButton(ToButton(layout.default_button));
-        box->setEscapeButton(box->button(ToButton(layout.escape_answer)));
+        for (Answer a : layout.buttons) box->addButton(ButtonFor(a));
+        box->setDefaultButton(ButtonFor(layout.default_button));
+        box->setEscapeButton(box->button(ButtonFor(layout.escape_answer)));
         QObject::connect(box, &QMessageBox::finished, box, [box, out, layout](int) {
             Answer answer = layout.escape_answer;
             QAbstractButton* clicked = box->clickedButton();
             for (Answer a : layout.buttons) {
-                if (clicked && clicked == box->button(ToButton(a))) answer = a;
+                if (clicked && clicked == box->button(ButtonFor(a))) answer = a;
             }
             out->Set(answer);
         });

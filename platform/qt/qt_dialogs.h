@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <Qt>
 
 #include "platform/dialogs.h"
@@ -7,6 +8,9 @@
 namespace kesu::platform::qt {
 
 class QtLoop;
+
+// The message-box button that stands for an answer.
+QMessageBox::StandardButton ButtonFor(Answer a);
 
 // Message boxes and file dialogs. On the UI thread the call waits in a nested
 // loop; on a worker the dialog is opened on the UI thread, not modal, and only

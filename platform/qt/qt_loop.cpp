@@ -7,11 +7,6 @@
 
 namespace kesu::platform::qt {
 
-struct QtLoop::SendState {
-    enum class Phase { Pending, Running, Done, Abandoned };
-    Phase phase = Phase::Pending;
-};
-
 QtLoop::QtLoop() {
     clock_.start();
     idle_timer_.setSingleShot(true);
@@ -38,37 +33,10 @@ bool QtLoop::Send(Task task) {
         Work(task);
         return true;
     }
-    auto state = std::make_shared<SendState>();
-    {
-        std::lock_guard lock(mu_);
-        if (closed_) return false;
-        pending_sends_.push_back(state);
-    }
     // Not a blocking-queued call: a blocked sender must be releasable when the
     // program shuts down, which Qt's own blocking invocation cannot do.
-    QMetaObject::invokeMethod(
-        &receiver_,
-        [this, state, &task] {
-            {
-                std::lock_guard lock(mu_);
-                if (state->phase != SendState::Phase::Pending) return;
-                state->phase = SendState::Phase::Running;
-            }
-            Work(task);
-            {
-                std::lock_guard lock(mu_);
-                state->phase = SendState::Phase::Done;
-                std::erase(pending_sends_, state);
-            }
-            send_cv_.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(mu_);
-    send_cv_.wait(lock, [&] {
-        return state->phase == SendState::Phase::Done ||
-               state->phase == SendState::Phase::Abandoned;
-    });
-    return state->phase == SendState::Phase::Done;
+    return gate_.Send(
+        task, [this](Task wrapper) { Post(std::move(wrapper)); }, [](const Task& t) { t(); });
 }
 
 bool QtLoop::IsUiThread() const {
@@ -170,20 +138,11 @@ bool QtLoop::QuitRequested() const {
 }
 
 void QtLoop::Close() {
-    {
-        std::lock_guard lock(mu_);
-        closed_ = true;
-        for (auto& s : pending_sends_) {
-            if (s->phase == SendState::Phase::Pending) s->phase = SendState::Phase::Abandoned;
-        }
-        pending_sends_.clear();
-    }
-    send_cv_.notify_all();
+    gate_.Close();
 }
 
 bool QtLoop::Closed() const {
-    std::lock_guard lock(mu_);
-    return closed_;
+    return gate_.Closed();
 }
 
 std::uint64_t QtLoop::NowMs() const {

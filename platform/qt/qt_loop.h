@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
+#include "platform/send_gate.h"
 
 class QEventLoop;
 
@@ -49,7 +50,6 @@ class QtLoop final : public EventLoop {
     bool Closed() const;
 
   private:
-    struct SendState;
     struct Nested {
         QEventLoop* loop;
         const std::function<bool()>* done;
@@ -61,10 +61,7 @@ class QtLoop final : public EventLoop {
 
     QObject receiver_;
     QElapsedTimer clock_;
-    mutable std::mutex mu_;
-    std::condition_variable send_cv_;
-    std::vector<std::shared_ptr<SendState>> pending_sends_;
-    bool closed_ = false;
+    SendGate gate_;
     std::atomic<bool> quit_{false};
     std::atomic<int> quit_code_{0};
 

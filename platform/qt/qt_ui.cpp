@@ -1,5 +1,6 @@
 #include "platform/qt/qt_ui.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -397,10 +398,7 @@ class QtEditBase : public QtLeaf<Edit, W> {
     }
 
     void Insert(std::size_t a, std::size_t b, std::string_view gbk) {
-        std::size_t kept = model_.Size() - (b - a);
-        std::string_view piece = gbk;
-        if (limit_ != 0)
-            piece = piece.substr(0, EditText::FitLength(piece, limit_ > kept ? limit_ - kept : 0));
+        std::string_view piece = EditText::CutToLimit(gbk, model_.Size(), b - a, limit_);
         if (piece.empty() && a == b) return;
         Apply(model_.Replace(a, b, piece));
         std::size_t caret = model_.ByteToView(a + piece.size());
@@ -420,9 +418,7 @@ class QtEditBase : public QtLeaf<Edit, W> {
         bytes = EditText::Filter(bytes, filter_);
         bytes = EditText::ApplyCase(bytes, style_.letter_case == LetterCase::Lower,
                                     style_.letter_case == LetterCase::Upper);
-        std::size_t kept = model_.Size() - (b - a);
-        if (limit_ != 0)
-            bytes.resize(EditText::FitLength(bytes, limit_ > kept ? limit_ - kept : 0));
+        bytes.resize(EditText::CutToLimit(bytes, model_.Size(), b - a, limit_).size());
         std::size_t widget_len = CurrentViewLength();
         EditText::ViewEdit e = model_.Replace(a, b, bytes);
         // The same stretch in the widget: the model's old range, grown or
@@ -595,52 +591,51 @@ class QtLineEdit final : public QtEditBase<QLineEdit> {
 
 // ---- Buttons, group box ----
 
-class QtButton final : public QtLeaf<Button, QPushButton> {
+// Buttons and check boxes: a caption and a click that takes the focus.
+template <class Base, class W>
+class QtClickable : public QtLeaf<Base, W> {
   public:
-    QtButton(QtUi& ui, Control* parent) : QtLeaf(ui, new QPushButton, parent) {
-        QObject::connect(w_, &QPushButton::clicked, ctx_.get(), [this] {
-            SetFocus();
-            Notify_(Notify::Clicked);
+    QtClickable(QtUi& ui, W* w, Control* parent) : QtLeaf<Base, W>(ui, w, parent) {
+        QObject::connect(this->w_, &QAbstractButton::clicked, this->ctx_.get(), [this] {
+            this->SetFocus();
+            this->Notify_(Notify::Clicked);
         });
     }
     void SetText(std::string_view gbk) override {
         text_ = std::string(gbk);
-        if (w_) w_->setText(ToQ(gbk));
+        if (this->w_) this->w_->setText(ToQ(gbk));
     }
     std::string Text() const override { return text_; }
-    void SetDefault(bool d) override {
-        if (w_) w_->setDefault(d);
+    void SetAlignment(HAlign h, VAlign) override {
+        // Only the horizontal placement has a counterpart in the toolkit.
+        if (!this->w_) return;
+        this->w_->setStyleSheet(h == HAlign::Left    ? QStringLiteral("text-align: left")
+                                : h == HAlign::Right ? QStringLiteral("text-align: right")
+                                                     : QString());
     }
-    void SetAlignment(HAlign, VAlign) override {}
 
   private:
     std::string text_;
 };
 
-class QtCheckBox final : public QtLeaf<CheckBox, QCheckBox> {
+class QtButton final : public QtClickable<Button, QPushButton> {
   public:
-    QtCheckBox(QtUi& ui, Control* parent) : QtLeaf(ui, new QCheckBox, parent) {
-        QObject::connect(w_, &QCheckBox::clicked, ctx_.get(), [this] {
-            SetFocus();
-            Notify_(Notify::Clicked);
-        });
+    QtButton(QtUi& ui, Control* parent) : QtClickable(ui, new QPushButton, parent) {}
+    void SetDefault(bool d) override {
+        if (w_) w_->setDefault(d);
     }
-    void SetText(std::string_view gbk) override {
-        text_ = std::string(gbk);
-        if (w_) w_->setText(ToQ(gbk));
-    }
-    std::string Text() const override { return text_; }
+};
+
+class QtCheckBox final : public QtClickable<CheckBox, QCheckBox> {
+  public:
+    QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new QCheckBox, parent) {}
     void SetChecked(bool c) override {
         if (w_) w_->setChecked(c);
     }
     bool IsChecked() const override { return w_ && w_->isChecked(); }
-    void SetAlignment(HAlign, VAlign) override {}
     void SetCheckStyle(const CheckStyle& s) override {
         if (w_) w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
     }
-
-  private:
-    std::string text_;
 };
 
 class QtGroupBox final : public QtLeaf<GroupBox, QGroupBox> {
@@ -752,16 +747,14 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     void SetLimit(std::size_t bytes) override { limit_ = bytes; }
     void SetEditSelection(std::size_t start, std::size_t end) override {
         if (style_.kind == ComboKind::DropDownList || !w_) return;
-        EditText m(false);
-        m.Assign(Text());
+        EditText m = EditModel();
         std::size_t a = m.ByteToView(std::min(start, end));
         std::size_t b = m.ByteToView(std::max(start, end));
         w_->lineEdit()->setSelection(static_cast<int>(a), static_cast<int>(b - a));
     }
     std::pair<std::size_t, std::size_t> EditSelection() const override {
         if (style_.kind == ComboKind::DropDownList || !w_) return {0, 0};
-        EditText m(false);
-        m.Assign(Text());
+        EditText m = EditModel();
         QLineEdit* le = w_->lineEdit();
         std::size_t a = static_cast<std::size_t>(le->hasSelectedText() ? le->selectionStart()
                                                                        : le->cursorPosition());
@@ -772,20 +765,28 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     void ReplaceEditSelection(std::string_view gbk) override {
         if (style_.kind == ComboKind::DropDownList || !w_) return;
         auto [a, b] = EditSelection();
-        EditText m(false);
-        m.Assign(Text());
-        std::size_t kept = m.Size() - (b - a);
-        std::string_view piece = gbk;
-        if (limit_ != 0)
-            piece = piece.substr(0, EditText::FitLength(piece, limit_ > kept ? limit_ - kept : 0));
+        EditText m = EditModel();
+        std::string_view piece = EditText::CutToLimit(gbk, m.Size(), b - a, limit_);
         m.Replace(a, b, piece);
         QSignalBlocker block(w_.data());
         w_->setEditText(ViewQ(m.View()));
         w_->lineEdit()->setCursorPosition(static_cast<int>(m.ByteToView(a + piece.size())));
     }
-    void SetItemHeight(int) override {}
+    void SetItemHeight(int extra) override {
+        if (!w_) return;
+        int height = QFontMetrics(w_->font()).height() + std::max(0, extra);
+        w_->view()->setStyleSheet(
+            QStringLiteral("QAbstractItemView::item { height: %1px; }").arg(height));
+    }
 
   private:
+    // The edit field's text as bytes, for mapping its positions.
+    EditText EditModel() const {
+        EditText m(false);
+        m.Assign(Text());
+        return m;
+    }
+
     ComboStyle style_;
     ComboItems items_;
     std::size_t limit_ = 0;

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "platform/edit_text.h"
+#include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/conformance.h"
 
@@ -20,26 +21,6 @@ namespace {
 
 using qt::QtPlatform;
 using qt::WidgetOf;
-
-QMessageBox::StandardButton ToButton(Answer a) {
-    switch (a) {
-        case Answer::Ok:
-            return QMessageBox::Ok;
-        case Answer::Cancel:
-            return QMessageBox::Cancel;
-        case Answer::Abort:
-            return QMessageBox::Abort;
-        case Answer::Retry:
-            return QMessageBox::Retry;
-        case Answer::Ignore:
-            return QMessageBox::Ignore;
-        case Answer::Yes:
-            return QMessageBox::Yes;
-        case Answer::No:
-            return QMessageBox::No;
-    }
-    return QMessageBox::Ok;
-}
 
 template <class T>
 T* OpenDialog() {
@@ -108,7 +89,7 @@ class QtDriver final : public Driver {
             if (auto* box = OpenDialog<QMessageBox>()) {
                 Answer a = boxes_.front();
                 boxes_.erase(boxes_.begin());
-                if (QAbstractButton* b = box->button(ToButton(a))) b->click();
+                if (QAbstractButton* b = box->button(qt::ButtonFor(a))) b->click();
             }
         }
         if (!files_.empty()) {
