@@ -24,7 +24,11 @@ namespace {
 
 FrameEntries g_frame;
 std::atomic<ProcessExit> g_processExit{nullptr};
-std::atomic<bool> g_ending{false};
+// Set while this thread carries out a shutdown, so that an end requested
+// during it (a runtime error in a clean-up routine, say) ends the process at
+// once instead of starting over. Per thread: a worker's request forwarded to
+// the main thread must still be carried out there.
+thread_local bool t_shuttingDown = false;
 std::atomic<CleanupRoutine> g_cleanup{nullptr};
 
 std::span<const uint8_t> g_imageBytes;
@@ -210,14 +214,14 @@ void ShutdownRuntimeServices() {
 
 void EndProgram(int exitCode) {
     SuspendEvents();
-    // A second request while one is being carried out (an error during
-    // shutdown, say) ends the process at once.
-    if (!g_ending.exchange(true)) {
+    if (!t_shuttingDown) {
+        t_shuttingDown = true;
         if (g_frame.shutdown) {
             g_frame.shutdown(exitCode);
         } else {
             ShutdownRuntimeServices();
         }
+        t_shuttingDown = false;
     }
     ProcessExit exit = g_processExit.load();
     (exit ? exit : DefaultProcessExit)(exitCode);
@@ -350,7 +354,7 @@ void ResetRuntimeState() {
     g_programFileName.clear();
     g_mainThread.store(std::thread::id{});
     g_cleanup.store(nullptr);
-    g_ending.store(false);
+    t_shuttingDown = false;
     ClearOpenFiles();
     RegisterConstantSegment(nullptr, 0);
     ResetEventSuspension();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "runtime/image.h"
 #include "runtime/library.h"
@@ -166,9 +167,43 @@ TEST_F(SysfuncTest, EndProgramRunsCleanupOnceAndTellsLibraries) {
     EXPECT_EQ(g_notices[1].code, 6);
     EXPECT_EQ(g_notices[1].a1, 99);
     EXPECT_FALSE(InConstantSegment(LoadedProgramImage()->constants.data()));
-    // A second end during the first does not shut down twice.
+    // A later end finds nothing left to release: the clean-up ran once.
+    g_notices.clear();
     EXPECT_EQ(ExitCodeOf([] { EndProgram(3); }), 3);
     EXPECT_EQ(g_cleanups, 1);
+    EXPECT_TRUE(g_notices.empty());
+}
+
+TEST_F(SysfuncTest, AnErrorDuringShutdownEndsAtOnce) {
+    Start(test::SampleImage());
+    // The clean-up routine fails: the nested end must not start the shutdown
+    // over (which would call the routine again or loop).
+    RuntimeService(service::kRegisterCleanup, reinterpret_cast<intptr_t>(+[] {
+                       ++g_cleanups;
+                       RaiseRuntimeError(7);
+                   }));
+    EXPECT_EQ(ExitCodeOf([] { EndProgram(0); }), -1);
+    EXPECT_EQ(g_cleanups, 1);
+    EXPECT_NE(LastBoxText().find(RuntimeErrorMessage(7)), std::string::npos);
+}
+
+int g_frameShutdowns = 0;
+
+TEST_F(SysfuncTest, AnEndForwardedToAnotherThreadIsStillCarriedOut) {
+    // The window part forwards a worker's end to the main thread, which ends
+    // the program in turn; that inner end must run the shutdown there.
+    FrameEntries frame;
+    frame.shutdown = [](int code) {
+        ++g_frameShutdowns;
+        if (g_frameShutdowns == 1) {
+            std::thread main([code] { EXPECT_EQ(ExitCodeOf([code] { EndProgram(code); }), code); });
+            main.join();
+        }
+    };
+    SetFrameEntries(frame);
+    g_frameShutdowns = 0;
+    EXPECT_EQ(ExitCodeOf([] { EndProgram(5); }), 5);
+    EXPECT_EQ(g_frameShutdowns, 2);
 }
 
 TEST_F(SysfuncTest, ImageFaultsAndMissingLibrariesEndInTheTemplateError) {
