@@ -6,7 +6,6 @@
 
 #include "commands/args.h"
 #include "commands/core_commands.h"
-#include "platform/gbk.h"
 #include "platform/platform.h"
 #include "runtime/notify.h"
 
@@ -48,11 +47,9 @@ void Now(ResultRecord* result, int, ArgRecord*) {
 }
 
 void GetRunDirectory(ResultRecord* result, int, ArgRecord*) {
-    // The runtime keeps the directory in the file system's encoding; the
-    // program's texts are GBK.
-    const char* directory =
-        reinterpret_cast<const char*>(NotifyRuntime(notify::kProgramDirectory, 0, 0));
-    ReturnText(result, platform::Utf8ToGbk(directory ? directory : ""));
+    // The runtime recorded the directory once at start-up, already as GBK.
+    result->SetText(
+        CopyText(reinterpret_cast<const char*>(NotifyRuntime(notify::kProgramDirectory, 0, 0))));
 }
 
 }  // namespace kesu::commands
