@@ -32,6 +32,14 @@ class Node {
     virtual Control& AsControl() = 0;
     virtual void NotifyNode(Notify n) = 0;
 
+    // The user clicks into the control (focus moves to it); false when the
+    // user could not reach it.
+    bool UserFocus() {
+        if (!UserCanReach()) return false;
+        TakeFocus();
+        return true;
+    }
+
   protected:
     friend class HeadlessUi;
     void Reparent(Node* parent);
@@ -89,14 +97,6 @@ class NodeControl : public Base, public Node {
     Border GetBorder() const { return border_; }
     bool VisibleFlag() const { return visible_; }
     void EmitNotify(Notify n) { this->Emit(n); }
-
-    // The user clicks into the control (focus moves to it); false when the
-    // user could not reach it.
-    bool UserFocus() {
-        if (!UserCanReach()) return false;
-        TakeFocus();
-        return true;
-    }
 
   protected:
     std::string text_;

@@ -104,11 +104,13 @@ class QtControl : public Base, public QtNode {
         // hidden until told otherwise, as on the other backend.
         w_->hide();
         font_ = ui.DefaultFont();
+        ui_.Register(w_, this);
     }
     ~QtControl() override {
         if (ui_.focused == this) ui_.focused = nullptr;
         ctx_.reset();
         if (w_) {
+            ui_.Unregister(w_);
             w_->hide();
             w_->deleteLater();
         }
@@ -874,7 +876,30 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
 
 // ---- Ui ----
 
-QtUi::QtUi(QtLoop& loop) : loop_(loop) {}
+QtUi::QtUi(QtLoop& loop) : loop_(loop), ctx_(std::make_unique<QObject>()) {
+    QObject::connect(qApp, &QApplication::focusChanged, ctx_.get(),
+                     [this](QWidget*, QWidget* now) { UserFocusChanged(now); });
+}
+
+void QtUi::Register(QWidget* w, Control* c) {
+    controls_[w] = c;
+}
+
+void QtUi::Unregister(QWidget* w) {
+    controls_.erase(w);
+}
+
+void QtUi::UserFocusChanged(QWidget* now) {
+    // The focus may land on a part of a control (the edit field of a combo
+    // box): the control is the nearest registered ancestor.
+    for (QWidget* w = now; w; w = w->parentWidget()) {
+        auto it = controls_.find(w);
+        if (it == controls_.end()) continue;
+        Control* c = it->second;
+        if (c != focused) loop_.Work([c] { c->SetFocus(); });
+        return;
+    }
+}
 
 std::unique_ptr<Window> QtUi::CreateWindow() {
     return std::make_unique<QtWindow>(*this);

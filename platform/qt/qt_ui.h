@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <map>
 #include <memory>
 
 #include "platform/ui.h"
@@ -32,12 +33,21 @@ class QtUi final : public Ui {
     int TextHeight(const Font& font, std::string_view gbk) const override;
 
     QtLoop& loop() { return loop_; }
+
+    // Widgets of live controls, so that a focus change made by the user can
+    // be traced back to its control.
+    void Register(QWidget* w, Control* c);
+    void Unregister(QWidget* w);
     // The control holding the logical focus, kept like the headless backend
     // keeps it so that focus notifications come in the same order.
     Control* focused = nullptr;
 
   private:
+    void UserFocusChanged(QWidget* now);
+
     QtLoop& loop_;
+    std::map<QWidget*, Control*> controls_;
+    std::unique_ptr<QObject> ctx_;
 };
 
 }  // namespace kesu::platform::qt

@@ -26,6 +26,8 @@ class Driver {
     virtual void Type(Edit& e, std::string_view gbk) = 0;
     virtual void Pick(ComboBox& c, int index) = 0;
     virtual void UserClose(Window& w) = 0;
+    // The user clicks into a control, giving it the focus.
+    virtual void UserFocus(Control& c) = 0;
     // Lets `ms` of the loop's time pass with the loop running.
     virtual void Wait(std::uint64_t ms) = 0;
     // The next box or file dialog is answered like this, whichever thread
@@ -382,6 +384,23 @@ TEST_P(Conformance, FocusMovesWithOutBeforeIn) {
     EXPECT_EQ(log, (std::vector<std::string>{"a+", "a-", "b+"}));
     EXPECT_TRUE(b->HasFocus());
     EXPECT_FALSE(a->HasFocus());
+}
+
+TEST_P(Conformance, UserFocusChangesNotifyLikeProgramOnes) {
+    auto w = ShownWindow();
+    auto a = ui().CreateEdit(w.get(), EditStyle{});
+    auto c = ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDown});
+    a->SetVisible(true);
+    c->SetVisible(true);
+    Recorder ra, rc;
+    a->SetNotifyHandler(ra.Handler());
+    c->SetNotifyHandler(rc.Handler());
+    d->UserFocus(*a);
+    d->UserFocus(*c);  // lands on the combo box's edit field
+    loop().ProcessPending();
+    EXPECT_EQ(ra.seen, (std::vector<Notify>{Notify::FocusIn, Notify::FocusOut}));
+    EXPECT_EQ(rc.seen, (std::vector<Notify>{Notify::FocusIn}));
+    EXPECT_TRUE(c->HasFocus());
 }
 
 // ---- Dialogs ----

@@ -27,6 +27,7 @@ class HeadlessDriver final : public Driver {
         dynamic_cast<headless::HeadlessComboBox&>(c).UserPick(index);
     }
     void UserClose(Window& w) override { dynamic_cast<headless::HeadlessWindow&>(w).UserClose(); }
+    void UserFocus(Control& c) override { dynamic_cast<headless::Node&>(c).UserFocus(); }
     void Wait(std::uint64_t ms) override { p.loop().AdvanceBy(ms); }
     void AnswerBox(Answer a) override { p.dialogs().QueueAnswer(a); }
     void AnswerFile(std::optional<std::string> path) override {

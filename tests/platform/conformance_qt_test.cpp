@@ -5,8 +5,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -70,6 +72,18 @@ class QtDriver final : public Driver {
         emit box->activated(index);
     }
     void UserClose(Window& w) override { WidgetOf(w)->close(); }
+    void UserFocus(Control& c) override {
+        QWidget* w = WidgetOf(c);
+        // Focus goes only into the active window; activation is asynchronous.
+        w->window()->activateWindow();
+        QElapsedTimer t;
+        t.start();
+        while (QApplication::activeWindow() != w->window() && t.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        if (auto* box = qobject_cast<QComboBox*>(w); box && box->lineEdit()) w = box->lineEdit();
+        w->setFocus(Qt::MouseFocusReason);
+    }
     void Wait(std::uint64_t ms) override {
         bool done = false;
         int owner = 0;
