@@ -49,6 +49,7 @@ std::string ByteReader::CountedText() {
     int32_t n = Int();
     if (!ok_ || n <= 0) return {};
     auto b = Bytes(static_cast<size_t>(n));
+    if (!ok_) return {};
     return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
@@ -100,16 +101,20 @@ UnitRecord* WindowTemplate::FindRecord(uint32_t id) {
     return const_cast<UnitRecord*>(std::as_const(*this).FindRecord(id));
 }
 
-const UnitTypeDescriptor* ProgramImage::FindType(uint32_t typeCode) const {
-    uint32_t lib = LibraryNumberOf(typeCode);
-    uint32_t num = TypeNumberOf(typeCode);
-    if (CategoryOf(typeCode) != TypeCategory::kLibrary || lib == 0 || num == 0 ||
-        lib > libraries.size()) {
+const UnitTypeDescriptor* TypeOfLibrary(const LibraryInfo& library, uint32_t typeNumber) {
+    const auto& types = library.types;
+    if (typeNumber == 0 || typeNumber > types.size() || !types[typeNumber - 1].present) {
         return nullptr;
     }
-    const auto& types = libraries[lib - 1].types;
-    if (num > types.size() || !types[num - 1].present) return nullptr;
-    return &types[num - 1];
+    return &types[typeNumber - 1];
+}
+
+const UnitTypeDescriptor* ProgramImage::FindType(uint32_t typeCode) const {
+    uint32_t lib = LibraryNumberOf(typeCode);
+    if (CategoryOf(typeCode) != TypeCategory::kLibrary || lib == 0 || lib > libraries.size()) {
+        return nullptr;
+    }
+    return TypeOfLibrary(libraries[lib - 1], TypeNumberOf(typeCode));
 }
 
 WindowTemplate* ProgramImage::FindWindow(uint32_t windowId) {

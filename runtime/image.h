@@ -109,6 +109,10 @@ struct LibraryInfo {
     bool operator==(const LibraryInfo&) const = default;
 };
 
+// The type `typeNumber` (1-based) of a library, or null for an unused slot
+// or a number beyond its table.
+const UnitTypeDescriptor* TypeOfLibrary(const LibraryInfo& library, uint32_t typeNumber);
+
 struct EventBinding {
     int32_t event = 0;
     int32_t offset = -1;  // handler offset from the code base; -1: none

@@ -87,11 +87,7 @@ std::vector<LoadedLibrary>& LoadedLibraries() {
 
 const UnitTypeDescriptor* FindTypeDescriptor(uint32_t typeCode) {
     const LoadedLibrary* lib = LibraryOfType(typeCode);
-    if (!lib) return nullptr;
-    uint32_t n = TypeNumberOf(typeCode);
-    const auto& types = lib->info->types;
-    if (n == 0 || n > types.size() || !types[n - 1].present) return nullptr;
-    return &types[n - 1];
+    return lib ? TypeOfLibrary(*lib->info, TypeNumberOf(typeCode)) : nullptr;
 }
 
 UnitInterfaceFn FindUnitInterface(uint32_t typeCode) {
