@@ -325,7 +325,7 @@ class VirtualDevice final : public SerialDevice {
         errors = 0;
         input_count = 0;
         if (!Alive()) return false;
-        state_->Announce(*port_);
+        PollArrivals();
         if (port_->announced > 0 && port_->in.front().errors != 0) {
             errors = port_->in.front().errors;
             state_->PopFront(*port_);
@@ -339,7 +339,7 @@ class VirtualDevice final : public SerialDevice {
     size_t Read(uint8_t* buffer, size_t capacity) override {
         std::lock_guard lock(state_->mutex);
         if (!Alive()) return 0;
-        state_->Announce(*port_);
+        PollArrivals();
         const size_t n = std::min(capacity, VirtualSerialHub::State::Readable(*port_));
         for (size_t i = 0; i < n; ++i) {
             buffer[i] = port_->in.front().byte;
@@ -416,6 +416,16 @@ class VirtualDevice final : public SerialDevice {
     }
 
   private:
+    // A port that waits for received characters reads only what its waits reported, so that
+    // no byte is read ahead of the events of its arrival (an event character is announced
+    // before the bytes that follow it, whatever the timing). A port that polls without that
+    // event sees every byte that has arrived.
+    void PollArrivals() {
+        if ((port_->mask & kEvRxChar) == 0) {
+            state_->Announce(*port_);
+        }
+    }
+
     bool Owns() const { return port_->generation == generation_; }
     bool Alive() const { return Owns() && port_->Live(); }
 

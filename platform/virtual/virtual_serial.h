@@ -12,6 +12,10 @@
 // settings. The clock is the steady clock unless a test substitutes its own; after moving a
 // substituted clock the test calls TimeAdvanced so that waiting ports look again.
 //
+// Reading. A port whose event mask holds kEvRxChar reads only bytes its waits have reported, so
+// the events of a byte's arrival always come before the byte itself; a port that only polls
+// (ClearErrors and Read without that event) sees every byte that has arrived.
+//
 // Flow control. With cts_flow (dsr_flow) set, a write waits until the port's CTS (DSR) is on, at
 // most for the write time-outs, and fails when they run out. XON/XOFF is accepted but not
 // simulated.
