@@ -145,7 +145,8 @@ TEST(CommandTable, ListOrderAndUnitMethodSlots) {
     unit.low = 0x52010001;
     unit.high = 0x16010007;
     unit.type = kUnitComboBox;
-    std::vector<ArgRecord> args = {unit, Text("item"), Omitted()};
+    static const char kItem[] = "item";
+    std::vector<ArgRecord> args = {unit, ArgRecord::Text(kItem), Omitted()};
     EXPECT_EQ(CallCoreCommand(list[32], 3, args.data()).AsInt(), 77);
     EXPECT_EQ(seen_count, 3);
     EXPECT_EQ(seen_window, 0x52010001u);
