@@ -209,6 +209,8 @@ void Delay(int32_t milliseconds) {
     Core(kDelay, {ArgRecord::Int(milliseconds)});
 }
 
+std::atomic<int> workersRunning{0};
+
 bool StartThread(void (*routine)()) {
     ArgRecord args[3];
     args[0].SetPtr(reinterpret_cast<const void*>(routine), kTypeSubroutine);

@@ -6,6 +6,7 @@
 // blocks by hand. Texts passed in are borrowed; a null text is passed as the shared empty text.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -56,5 +57,23 @@ void Delay(int32_t milliseconds);
 // ---- Threads ----
 // Starts `routine` on a new thread with no parameter and no handle.
 bool StartThread(void (*routine)());
+
+// The assistant's worker routines, each started on a new thread with no parameter. Counting them
+// lets an orderly stop (the tests, a benchmark) wait until no worker still uses the window.
+extern std::atomic<int> workersRunning;
+
+template <void (*Routine)()>
+void Worker() {
+    Routine();
+    workersRunning.fetch_sub(1);
+}
+
+template <void (*Routine)()>
+bool StartWorker() {
+    workersRunning.fetch_add(1);
+    if (StartThread(Worker<Routine>)) return true;
+    workersRunning.fetch_sub(1);
+    return false;
+}
 
 }  // namespace kesu::app

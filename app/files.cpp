@@ -68,11 +68,11 @@ void LoadSendText() {
 }
 
 void OnSaveTextClicked() {
-    StartThread(SaveReceiveText);
+    StartWorker<SaveReceiveText>();
 }
 
 void OnLoadTextClicked() {
-    StartThread(LoadSendText);
+    StartWorker<LoadSendText>();
 }
 
 void OnCompareClicked() {

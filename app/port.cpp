@@ -143,7 +143,7 @@ void ClosePort() {
 
 void OnPortListDroppingDown() {
     if (CaptionIs(kPortButton, kCaptionLoading)) return;
-    StartThread(ScanPorts);
+    StartWorker<ScanPorts>();
 }
 
 void OnPortButtonClicked() {

@@ -1,11 +1,16 @@
 #include "app/program.h"
 
 #include <array>
+#include <thread>
 
+#include "app/commands.h"
 #include "app/form/main_window_form.h"
 #include "app/handlers.h"
+#include "app/program_libraries.h"
 #include "app/state.h"
+#include "platform/platform.h"
 #include "runtime/dispatch.h"
+#include "runtime/startup.h"
 #include "runtime/sysfunc.h"
 
 namespace kesu::app {
@@ -43,6 +48,7 @@ static_assert(static_cast<size_t>(Handler::kCompareClicked) == 19);
 }  // namespace
 
 void InstallAssistant() {
+    RegisterProgramLibraries();
     SetProgramImage(MainWindowImage());
     SetEventHandlers(kHandlers);
 }
@@ -54,10 +60,29 @@ void StartAssistant() {
     LoadStartupWindow(kMainWindowId);
 }
 
-int RunAssistant() {
+void StopAssistant() {
+    platform::EventLoop& loop = platform::Current().Loop();
+    while (workersRunning.load() != 0) {
+        loop.ProcessPending();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    loop.ProcessPending();
+    ShutdownRuntime(0);
+    ResetFrame();
+    ResetRuntimeState();
+    ResetState();
+}
+
+namespace {
+int EntryRoutine() {
     StartAssistant();
     RunMessageLoop();
     return 0;
+}
+}  // namespace
+
+int RunAssistant() {
+    return RunProgram(EntryRoutine);
 }
 
 }  // namespace kesu::app

@@ -20,6 +20,12 @@ void InstallAssistant();
 // scans the ports. Tests drive the loop themselves after this.
 void StartAssistant();
 
+// Ends a run started with StartAssistant without ending the process, for tests and benchmarks:
+// waits until no worker of the assistant runs (serving the window thread's queue meanwhile),
+// destroys the window, runs the clean-up routine, notifies the libraries and forgets the
+// runtime's state, so that the next StartAssistant begins afresh.
+void StopAssistant();
+
 // The application's entry routine: initialises the runtime, registers the clean-up routine,
 // loads the main window (whose Created handler scans the ports) and runs the message loop until
 // the window is closed. Returns 0.

@@ -76,11 +76,11 @@ void OnSendBoxChanged() {
 }
 
 void OnManualSendClicked() {
-    StartThread(SendSendBox);
+    StartWorker<SendSendBox>();
 }
 
 void OnPeriodicTimerTick() {
-    if (kPeriodicSend.Checked() && !kManualSend.Disabled()) StartThread(SendSendBox);
+    if (kPeriodicSend.Checked() && !kManualSend.Disabled()) StartWorker<SendSendBox>();
 }
 
 void OnSendPeriodChanged() {

@@ -23,7 +23,7 @@ void CheckTrigger(uint8_t b) {
     ++triggerCount;
     if (kTriggerBreak.Checked()) AppendTriggerMarker(triggerCount);
     if (kTriggerBeep.Checked()) Beep();
-    if (kAutoReply.Checked()) StartThread(SendReply);
+    if (kAutoReply.Checked()) StartWorker<SendReply>();
 }
 
 void SendReply() {
