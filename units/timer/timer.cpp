@@ -66,4 +66,9 @@ UnitOperation TimerInterface(int code) {
     return StandardUnitInterface<TimerUnit>(code);
 }
 
+UnitTypeDescriptor TimerTypeDescriptor() {
+    // 时钟 in GBK.
+    return units::DescribeUnitType("\xCA\xB1\xD6\xD3", "Timer", 0x80008040, {units::kind::kWord});
+}
+
 }  // namespace kesu
