@@ -72,7 +72,8 @@ struct Port {
     uint32_t mask = 0;
     bool rts = false, dtr = false, brk = false;
     std::deque<Item> in;
-    size_t announced = 0;  // leading items of `in` whose events were raised
+    size_t announced = 0;          // leading items of `in` whose events were raised
+    size_t announced_markers = 0;  // line-error markers among them
     int64_t last_ready_ns = 0;
     uint32_t latched = 0;
     uint32_t errors = 0;
@@ -80,6 +81,9 @@ struct Port {
 
     bool Live() const { return open && !unplugged; }
 };
+
+// How many received bytes an unpaced port holds before its far end's writes wait.
+constexpr size_t kInputBufferLimit = 1 << 20;
 
 int64_t SteadyNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -185,6 +189,7 @@ struct VirtualSerialHub::State {
             }
             if (item.errors != 0) {
                 port.latched |= kEvErr;
+                ++port.announced_markers;
             } else {
                 port.latched |= kEvRxChar;
                 if (item.byte == port.settings.event_char) {
@@ -198,6 +203,9 @@ struct VirtualSerialHub::State {
 
     // The bytes a read can take now: arrived bytes up to the first line-error marker.
     static size_t Readable(const Port& port) {
+        if (port.announced_markers == 0) {
+            return port.announced;
+        }
         size_t n = 0;
         while (n < port.announced && port.in[n].errors == 0) {
             ++n;
@@ -206,8 +214,17 @@ struct VirtualSerialHub::State {
     }
 
     void PopFront(Port& port) {
+        if (port.in.front().errors != 0) {
+            --port.announced_markers;
+        }
         port.in.pop_front();
         --port.announced;
+    }
+
+    static void ClearInput(Port& port) {
+        port.in.clear();
+        port.announced = 0;
+        port.announced_markers = 0;
     }
 };
 
@@ -224,8 +241,7 @@ class VirtualDevice final : public SerialDevice {
         std::lock_guard lock(state_->mutex);
         if (Owns()) {
             ++port_->generation;
-            port_->in.clear();
-            port_->announced = 0;
+            VirtualSerialHub::State::ClearInput(*port_);
             port_->latched = port_->errors = 0;
             state_->SetLive(*port_, false, port_->unplugged);
         }
@@ -345,27 +361,26 @@ class VirtualDevice final : public SerialDevice {
             buffer[i] = port_->in.front().byte;
             state_->PopFront(*port_);
         }
+        if (n > 0) {
+            state_->changed.notify_all();  // a writer held by a full buffer may go on
+        }
         return n;
     }
 
     bool Write(const uint8_t* data, size_t length) override {
         std::unique_lock lock(state_->mutex);
         if (!Alive()) return false;
-        const LineSettings& s = port_->settings;
-        const uint32_t needed = (s.cts_flow ? kMsCtsOn : 0) | (s.dsr_flow ? kMsDsrOn : 0);
-        if (needed != 0) {
-            const SerialTimeouts& t = port_->timeouts;
-            const int64_t limit_ms =
-                int64_t{t.write_multiplier} * static_cast<int64_t>(length) + t.write_constant;
-            const int64_t deadline = state_->Now() + limit_ms * 1'000'000;
-            while ((VirtualSerialHub::State::Status(*port_) & needed) != needed) {
-                if (!Alive()) return false;
-                if (limit_ms != 0 && state_->Now() >= deadline) return false;
-                if (limit_ms != 0 && !state_->clock) {
-                    state_->changed.wait_for(lock, std::chrono::nanoseconds(deadline - SteadyNs()));
-                } else {
-                    state_->changed.wait(lock);
-                }
+        const SerialTimeouts& t = port_->timeouts;
+        const int64_t limit_ms =
+            int64_t{t.write_multiplier} * static_cast<int64_t>(length) + t.write_constant;
+        const int64_t deadline = state_->Now() + limit_ms * 1'000'000;
+        while (Held()) {
+            if (!Alive()) return false;
+            if (limit_ms != 0 && state_->Now() >= deadline) return false;
+            if (limit_ms != 0 && !state_->clock) {
+                state_->changed.wait_for(lock, std::chrono::nanoseconds(deadline - SteadyNs()));
+            } else {
+                state_->changed.wait(lock);
             }
         }
         state_->Deliver(*port_, std::string_view(reinterpret_cast<const char*>(data), length));
@@ -381,6 +396,7 @@ class VirtualDevice final : public SerialDevice {
             while (port_->announced > 0) {
                 state_->PopFront(*port_);
             }
+            state_->changed.notify_all();
             port_->latched &= ~(kEvRxChar | kEvRxFlag);
         }
         return true;
@@ -416,6 +432,20 @@ class VirtualDevice final : public SerialDevice {
     }
 
   private:
+    // Whether output is held: by flow control while CTS (DSR) is off, or, on an unpaced line,
+    // while the far end has not yet taken a full buffer of earlier bytes (as a pseudo-terminal
+    // holds its writer), so a fast writer cannot pile up memory without bound.
+    bool Held() const {
+        const LineSettings& s = port_->settings;
+        const uint32_t needed = (s.cts_flow ? kMsCtsOn : 0) | (s.dsr_flow ? kMsDsrOn : 0);
+        if ((VirtualSerialHub::State::Status(*port_) & needed) != needed) {
+            return true;
+        }
+        const Port* far = port_->peer;
+        return !state_->paced && far != nullptr && far->Live() && !far->device &&
+               far->in.size() >= kInputBufferLimit;
+    }
+
     // A port that waits for received characters reads only what its waits reported, so that
     // no byte is read ahead of the events of its arrival (an event character is announced
     // before the bytes that follow it, whatever the timing). A port that polls without that
@@ -477,8 +507,7 @@ std::unique_ptr<SerialDevice> VirtualSerialHub::OpenNamed(const std::string& nam
     port->timeouts = SerialTimeouts{};
     port->mask = port->latched = port->errors = 0;
     port->wake = false;
-    port->in.clear();
-    port->announced = 0;
+    State::ClearInput(*port);
     state_->SetLive(*port, true, false);
     // Opening a port raises DTR and RTS, as serial drivers do.
     state_->SetOutputs(*port, true, true);
@@ -539,8 +568,7 @@ bool VirtualSerialHub::Replug(const std::string& name) {
     if (port == nullptr || !port->unplugged) return false;
     // Handles from before the unplug stay dead; the port is free for a new open.
     ++port->generation;
-    port->in.clear();
-    port->announced = 0;
+    State::ClearInput(*port);
     port->device.reset();
     state_->SetLive(*port, false, false);
     return true;

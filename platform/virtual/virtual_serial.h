@@ -17,8 +17,9 @@
 // (ClearErrors and Read without that event) sees every byte that has arrived.
 //
 // Flow control. With cts_flow (dsr_flow) set, a write waits until the port's CTS (DSR) is on, at
-// most for the write time-outs, and fails when they run out. XON/XOFF is accepted but not
-// simulated.
+// most for the write time-outs, and fails when they run out. On an unpaced line a write also waits
+// while the far end holds a megabyte it has not read, as a pseudo-terminal holds its writer.
+// XON/XOFF is accepted but not simulated.
 #pragma once
 
 #include <cstdint>
