@@ -109,9 +109,11 @@ class QtControl : public Base, public QtNode {
     ~QtControl() override {
         if (ui_.focused == this) ui_.focused = nullptr;
         ctx_.reset();
+        ui_.Unregister(this);
         if (w_) {
-            ui_.Unregister(w_);
+            ++ui_.quiet;
             w_->hide();
+            --ui_.quiet;
             w_->deleteLater();
         }
     }
@@ -142,7 +144,10 @@ class QtControl : public Base, public QtNode {
         }
     }
     void SetVisible(bool v) override {
-        if (w_) w_->setVisible(v);
+        if (!w_) return;
+        ++ui_.quiet;
+        w_->setVisible(v);
+        --ui_.quiet;
     }
     bool IsVisible() const override { return w_ && w_->isVisible(); }
     void SetEnabled(bool e) override {
@@ -885,11 +890,13 @@ void QtUi::Register(QWidget* w, Control* c) {
     controls_[w] = c;
 }
 
-void QtUi::Unregister(QWidget* w) {
-    controls_.erase(w);
+void QtUi::Unregister(Control* c) {
+    // By control: its widget may already be gone with its parent window.
+    std::erase_if(controls_, [c](const auto& entry) { return entry.second == c; });
 }
 
 void QtUi::UserFocusChanged(QWidget* now) {
+    if (quiet > 0) return;
     // The focus may land on a part of a control (the edit field of a combo
     // box): the control is the nearest registered ancestor.
     for (QWidget* w = now; w; w = w->parentWidget()) {

@@ -37,7 +37,11 @@ class QtUi final : public Ui {
     // Widgets of live controls, so that a focus change made by the user can
     // be traced back to its control.
     void Register(QWidget* w, Control* c);
-    void Unregister(QWidget* w);
+    void Unregister(Control* c);
+    // While positive, focus moves are the toolkit's reaction to the program
+    // hiding or destroying a control, not the user's doing, and are not
+    // reported (the classic controls keep or drop the focus silently there).
+    int quiet = 0;
     // The control holding the logical focus, kept like the headless backend
     // keeps it so that focus notifications come in the same order.
     Control* focused = nullptr;
