@@ -388,7 +388,13 @@ Number Divide(const Number& a, const Number& b, int32_t places) {
     int64_t scale = fa > fb ? 9 * (fa - fb) : 0;
     int64_t raised = places > scale ? places - scale : 0;
     scale += raised;
-    dividend.append(static_cast<size_t>((fb > fa ? 9 * (fb - fa) : 0) + raised), '0');
+    int64_t padding = (fb > fa ? 9 * (fb - fa) : 0) + raised;
+    // Long division takes time quadratic in the digits; a request for
+    // millions of places would run for hours. It is refused like a quotient
+    // too large for memory.
+    if (static_cast<int64_t>(dividend.size()) + padding > kMaxDivisionDigits)
+        throw std::bad_alloc();
+    dividend.append(static_cast<size_t>(padding), '0');
     if (dividend.size() < divisor.size()) {
         scale += static_cast<int64_t>(divisor.size() - dividend.size());
         dividend.resize(divisor.size(), '0');

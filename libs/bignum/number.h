@@ -22,6 +22,9 @@ namespace kesu::bignum {
 
 inline constexpr uint32_t kGroupBase = 1000000000;
 inline constexpr int kGroupDigits = 9;
+// The most digits a scaled dividend of Divide may have; more fails like an
+// allocation (std::bad_alloc).
+inline constexpr int64_t kMaxDivisionDigits = 1000000;
 
 namespace detail {
 // Returns true when the next group allocation must fail; used only to prove
@@ -81,7 +84,8 @@ Number IntegerPart(const Number& n);
 Number Add(const Number& a, const Number& b);
 Number Multiply(const Number& a, const Number& b);
 // The quotient truncated toward zero with at least `places` decimal places;
-// division by zero gives 0.
+// division by zero gives 0. Throws std::bad_alloc when the scaled dividend
+// would exceed kMaxDivisionDigits.
 Number Divide(const Number& a, const Number& b, int32_t places);
 // a - b * trunc(a / b); Mod(a, 0) is a.
 Number Mod(const Number& a, const Number& b);

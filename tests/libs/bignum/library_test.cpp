@@ -103,6 +103,21 @@ TEST_F(UnlNumLibrary, CommandListIsInLibraryOrder) {
     EXPECT_EQ(list[10], &Create);
     EXPECT_EQ(Notify(6, 0, 0), -1);
     EXPECT_EQ(Notify(0, 0, 0), -1);
+
+    // The descriptor puts `UnlNum` at type number 10, so that with the library
+    // third in the program its type code is 0x0003000A.
+    LibraryInfo info = BignumLibraryInfo();
+    ASSERT_EQ(info.types.size(), 11u);
+    EXPECT_TRUE(info.types[9].present);
+    EXPECT_EQ(info.types[9].englishName, "UnlNum");
+    EXPECT_EQ(info.types[9].flags, 0xC0000000u);
+    EXPECT_EQ(info.commandCount, 11u);
+    RegisterBignumLibrary();
+    const NativeLibrary* native = FindRegisteredLibrary(kIdentifier);
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(native->commands.size(), 11u);
+    EXPECT_EQ(native->notify, &Notify);
+    UnregisterAllLibraries();
 }
 
 TEST_F(UnlNumLibrary, SetValueByType) {
@@ -192,6 +207,12 @@ TEST_F(UnlNumLibrary, ExhaustedHeapGivesAnEmptyCellOrNoCell) {
     EXPECT_EQ(CellNumber(sum), nullptr);
     EXPECT_EQ(Call(ToTextCommand, {Cell(sum)}).AsText(), nullptr);
     EXPECT_EQ(Text(Adopt(Call(AddCommand, {Cell(sum), Cell(a)}))), "12");
+    // Asking for a quotient with two billion places is refused the same way,
+    // at once instead of after hours of long division.
+    void* q = Adopt(
+        Call(DivideCommand, {Cell(a), Cell(Make(ArgRecord::Int(7))), ArgRecord::Int(2000000000)}));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(CellNumber(q), nullptr);
 }
 
 }  // namespace
