@@ -71,39 +71,41 @@ Number Unflatten(const Groups& flat, size_t fraction_groups, bool negative) {
     return result;
 }
 
-Number AddMagnitudes(const Number& a, const Number& b, bool negative) {
+// Both magnitudes laid out with the same group counts (the larger of each),
+// so that groups at one index have the same weight; then `combine` runs over
+// the pairs, lowest first, and the lowest `frac` groups become the fraction.
+template <class Combine>
+Number CombineMagnitudes(const Number& a, const Number& b, bool negative, Combine combine) {
     size_t frac = std::max(a.fraction.size(), b.fraction.size());
     size_t integer = std::max(a.integer.size(), b.integer.size());
     Groups x = Flatten(a, frac, integer);
     Groups y = Flatten(b, frac, integer);
-    uint32_t carry = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        uint32_t sum = x[i] + y[i] + carry;
-        carry = sum >= kGroupBase ? 1 : 0;
-        x[i] = sum - carry * kGroupBase;
-    }
-    if (carry) x.push_back(carry);
+    combine(x, y);
     return Unflatten(x, frac, negative);
+}
+
+Number AddMagnitudes(const Number& a, const Number& b, bool negative) {
+    return CombineMagnitudes(a, b, negative, [](Groups& x, const Groups& y) {
+        uint32_t carry = 0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            uint32_t sum = x[i] + y[i] + carry;
+            carry = sum >= kGroupBase ? 1 : 0;
+            x[i] = sum - carry * kGroupBase;
+        }
+        if (carry) x.push_back(carry);  // a carry out of the top makes a new top group
+    });
 }
 
 // |big| - |small| where |big| >= |small|.
 Number SubtractMagnitudes(const Number& big, const Number& small, bool negative) {
-    size_t frac = std::max(big.fraction.size(), small.fraction.size());
-    size_t integer = std::max(big.integer.size(), small.integer.size());
-    Groups x = Flatten(big, frac, integer);
-    Groups y = Flatten(small, frac, integer);
-    uint32_t borrow = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        uint32_t take = y[i] + borrow;
-        if (x[i] >= take) {
-            x[i] -= take;
-            borrow = 0;
-        } else {
-            x[i] = x[i] + kGroupBase - take;
-            borrow = 1;
+    return CombineMagnitudes(big, small, negative, [](Groups& x, const Groups& y) {
+        uint32_t borrow = 0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            uint32_t take = y[i] + borrow;
+            borrow = x[i] < take ? 1 : 0;
+            x[i] = x[i] + borrow * kGroupBase - take;
         }
-    }
-    return Unflatten(x, frac, negative);
+    });
 }
 
 // The magnitude scaled by 10^(9 * fraction groups) as decimal digits without
