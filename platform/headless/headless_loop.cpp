@@ -118,9 +118,8 @@ bool HeadlessLoop::FireNextTimer(std::uint64_t limit) {
         timers_.erase(timers_.begin() + static_cast<std::ptrdiff_t>(best));
     } else {
         // The next tick counts from this one; a handler that re-arms or
-        // kills the timer replaces this entry.
+        // kills the timer replaces this entry. Ties keep the arming order.
         t.due += t.period;
-        t.seq = next_seq_++;
     }
     (*tick)();
     Did(false);

@@ -241,7 +241,10 @@ bool HeadlessComboBox::UserPick(int index) {
     if (style_.kind != ComboKind::Simple && !dropped_ && !UserDropDown()) return false;
     // The list may have changed while it opened (a handler of DropDown
     // refilling it); the user picks among what is there now.
-    if (!items_.Valid(index)) return UserCloseUp();
+    if (!items_.Valid(index)) {
+        UserCloseUp();
+        return false;
+    }
     items_.SetCurrent(index);
     if (style_.kind != ComboKind::DropDownList) {
         edit_.Assign(items_.Text(index));
