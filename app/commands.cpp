@@ -211,7 +211,7 @@ void Delay(int32_t milliseconds) {
 
 std::atomic<int> workersRunning{0};
 
-bool StartThread(void (*routine)()) {
+bool StartThread(ThreadRoutine routine) {
     ArgRecord args[3];
     args[0].SetPtr(reinterpret_cast<const void*>(routine), kTypeSubroutine);
     return CallLibraryCommand(FindLibraryCommand(kThreadLibrary, 0), 3, args).AsBool();

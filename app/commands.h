@@ -55,17 +55,20 @@ void Beep();
 void Delay(int32_t milliseconds);
 
 // ---- Threads ----
-// Starts `routine` on a new thread with no parameter and no handle.
-bool StartThread(void (*routine)());
+// Starts `routine` on a new thread with no parameter and no handle. A thread routine receives
+// the (unused) parameter and answers the thread's exit code.
+using ThreadRoutine = int32_t (*)(int32_t parameter);
+bool StartThread(ThreadRoutine routine);
 
 // The assistant's worker routines, each started on a new thread with no parameter. Counting them
 // lets an orderly stop (the tests, a benchmark) wait until no worker still uses the window.
 extern std::atomic<int> workersRunning;
 
 template <void (*Routine)()>
-void Worker() {
+int32_t Worker(int32_t) {
     Routine();
     workersRunning.fetch_sub(1);
+    return 0;
 }
 
 template <void (*Routine)()>

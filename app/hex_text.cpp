@@ -157,7 +157,16 @@ OwnedBytes ParseHexText(const char* text) {
     std::string bytes;
     for (OwnedText& token : SplitText(text, " ")) {
         OwnedText decimal = ConvertRadix(token, 16, 10);
-        bytes.push_back(static_cast<char>(ToByte(decimal.c_str())));
+        // The byte is the value modulo 256. Since 10^8 is a multiple of 256, a decimal number's
+        // remainder depends only on its last eight digits: handing ToByte just those keeps the
+        // byte exact for a token of any length, where reading the whole number would overflow.
+        // An error text starts with no digit and stays whole (its byte is 0).
+        const std::string_view digits = decimal.view();
+        const bool number =
+            !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+        const char* tail = decimal.c_str();
+        if (number && digits.size() > 8) tail += digits.size() - 8;
+        bytes.push_back(static_cast<char>(ToByte(tail)));
     }
     return OwnedBytes(MakeByteSet(bytes.data(), bytes.size()));
 }
