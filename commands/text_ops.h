@@ -34,8 +34,9 @@ int32_t FindText(std::string_view text, std::string_view sought, std::optional<i
 // Negative, zero or positive as `a` sorts before, equal to or after `b`.
 int32_t CompareText(std::string_view a, std::string_view b, bool case_sensitive);
 
-// The parts between separators; an empty optional stands for an empty part.
-// `max_parts` limits the parts when given (negative counts as 0).
+// The parts between separators (an empty view for an empty part). A trailing
+// separator adds no empty part. `max_parts` limits the parts when given
+// (negative counts as 0); the rest of the text is then dropped.
 std::vector<std::string_view> SplitText(std::string_view text, std::string_view separator,
                                         std::optional<int32_t> max_parts);
 
