@@ -154,6 +154,12 @@ inline UnitOperation ProbeInterface(int code) {
     return StandardUnitInterface<ProbeUnit>(code);
 }
 
+// The library's notification entry: logs the start-up and shutdown codes.
+inline intptr_t LibraryNotify(int code, intptr_t, intptr_t) {
+    Log().push_back("library " + std::to_string(code));
+    return 0;
+}
+
 // A handler call as a test sees it.
 struct Call {
     int slot;
@@ -278,6 +284,7 @@ class FrameTest : public ::testing::Test {
         native.unitInterfaces[5] = ProbeInterface;
         native.unitInterfaces[6] = ProbeInterface;
         native.unitInterfaces[31] = TimerInterface;
+        native.notify = LibraryNotify;
         RegisterLibrary(native);
         SetProgramImage(bytes);
         SetEventHandlers(kHandlers);

@@ -1,0 +1,216 @@
+// The window unit over the headless backend: its properties and clamps, frame decorations and
+// their re-evaluation, the live window state, staying on top, and its stored block.
+#include "tests/runtime/frame_fixture.h"
+#include "units/window/window.h"
+
+namespace kesu::test {
+namespace {
+
+constexpr int kTitle = 8;
+constexpr int kFrameStyle = 9;
+constexpr int kBackColour = 10;
+constexpr int kControlBox = 15;
+constexpr int kMaxButton = 16;
+constexpr int kWindowState = 18;
+constexpr int kAlwaysOnTop = 29;
+
+void WriteWord(int property, int32_t v, uint32_t window = kMain) {
+    WriteUnitProperty(window, 0, property, 0, static_cast<uint32_t>(v), 0);
+}
+int32_t ReadWord(int property, uint32_t window = kMain) {
+    return static_cast<int32_t>(ReadUnitProperty(window, 0, property, 0));
+}
+void WriteTitle(const char* text) {
+    const auto bits = reinterpret_cast<uintptr_t>(text);
+    WriteUnitProperty(kMain, 0, kTitle, 0, static_cast<uint32_t>(bits),
+                      static_cast<uint32_t>(bits >> 32));
+}
+std::string ReadTitle() {
+    char* text = reinterpret_cast<char*>(ReadUnitProperty(kMain, 0, kTitle, 0));
+    std::string out = TextToString(text);
+    MemFree(text);
+    return out;
+}
+
+class WindowUnitTest : public FrameTest {
+  protected:
+    void Open(const WindowSettings& s) {
+        WindowTemplate w = Window(kMain);
+        w.records[0].typeData = Bytes(SaveWindowSettings(s));
+        image.windows.push_back(w);
+        Start();
+        Load();
+    }
+    void Open() {
+        WindowSettings s;
+        s.title = "Kesu";
+        s.min_button = 1;
+        s.window_state = 0;
+        Open(s);
+    }
+};
+
+TEST_F(WindowUnitTest, TitleShowsAtOnceAndReadsBack) {
+    Open();
+    EXPECT_EQ(Native()->Text(), "Kesu");
+    // " 串口已关闭"
+    const char* closed = " \xB4\xAE\xBF\xDA\xD2\xD1\xB9\xD8\xB1\xD5";
+    WriteTitle(closed);
+    EXPECT_EQ(Native()->Text(), closed);
+    EXPECT_EQ(ReadTitle(), closed);
+    WriteTitle(nullptr);
+    EXPECT_EQ(Native()->Text(), "");
+}
+
+TEST_F(WindowUnitTest, FrameDecorationsFollowTitleAndControlBox) {
+    Open();
+    platform::WindowStyle style = Native()->Style();
+    EXPECT_TRUE(style.caption);
+    EXPECT_TRUE(style.system_menu);
+    EXPECT_TRUE(style.min_button);
+    EXPECT_FALSE(style.max_button);
+    EXPECT_FALSE(style.sizable);
+
+    WriteWord(kControlBox, 0);
+    EXPECT_TRUE(Native()->Style().caption);  // the title keeps the title bar
+    EXPECT_FALSE(Native()->Style().system_menu);
+    WriteTitle("");
+    EXPECT_FALSE(Native()->Style().caption);
+    WriteTitle("back");
+    EXPECT_TRUE(Native()->Style().caption);
+    WriteWord(kMaxButton, 1);
+    EXPECT_TRUE(Native()->Style().max_button);
+    WriteWord(kFrameStyle, 3);
+    EXPECT_TRUE(Native()->Style().sizable);
+    EXPECT_TRUE(Native()->Style().tool_window);
+    WriteWord(kFrameStyle, 0);  // no frame, no title bar
+    EXPECT_FALSE(Native()->Style().caption);
+}
+
+TEST_F(WindowUnitTest, ChoicesAreClamped) {
+    Open();
+    WriteWord(kFrameStyle, 9);
+    EXPECT_EQ(ReadWord(kFrameStyle), 6);
+    WriteWord(kFrameStyle, -2);
+    EXPECT_EQ(ReadWord(kFrameStyle), 0);
+    WriteWord(12, 8);  // picture layout
+    EXPECT_EQ(ReadWord(12), 3);
+    WriteWord(14, 5);  // icon option
+    EXPECT_EQ(ReadWord(14), 2);
+    WriteWord(28, 40);
+    EXPECT_EQ(ReadWord(28), 29);
+    WriteWord(kBackColour, 0x00123456);
+    EXPECT_EQ(ReadWord(kBackColour), 0x00123456);
+    WriteWord(21, 77);  // a further setting is kept as it is
+    EXPECT_EQ(ReadWord(21), 77);
+}
+
+TEST_F(WindowUnitTest, WindowStateReadsTheLiveState) {
+    Open();
+    WriteWord(kWindowState, 3);
+    EXPECT_EQ(ReadWord(kWindowState), 3);
+    Native()->UserShow(platform::WindowShow::Minimised);
+    EXPECT_EQ(ReadWord(kWindowState), 2);
+    WriteWord(kWindowState, 0);
+    EXPECT_EQ(ReadWord(kWindowState), 0);
+    // 1 restores and centres on the screen.
+    platform_.ui().SetScreen({0, 0, 1000, 800});
+    WriteWord(kWindowState, 1);
+    EXPECT_EQ(Native()->Geometry(), (platform::Rect{300, 250, 400, 300}));
+}
+
+TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
+    WindowSettings s;
+    s.window_state = 2;
+    Open(s);
+    EXPECT_EQ(Native()->State(), platform::WindowShow::Minimised);
+    EXPECT_TRUE(Native()->IsVisible());
+}
+
+TEST_F(WindowUnitTest, StartPositionOneCentresTheNewWindow) {
+    platform_.ui().SetScreen({0, 0, 1200, 900});
+    WindowSettings s;
+    s.window_state = 1;
+    Open(s);
+    EXPECT_EQ(Native()->Geometry(), (platform::Rect{400, 300, 400, 300}));
+}
+
+TEST_F(WindowUnitTest, AlwaysOnTopAndLeavingItKeepsOthersOnTop) {
+    image.windows.push_back(Window(kOther));
+    Open();
+    LoadWindowAndWait(kOther, nullptr, false);
+    WriteWord(kAlwaysOnTop, 1);
+    WriteWord(kAlwaysOnTop, 1, kOther);
+    EXPECT_TRUE(Native()->AlwaysOnTop());
+    WriteWord(kAlwaysOnTop, 0);
+    EXPECT_FALSE(Native()->AlwaysOnTop());
+    EXPECT_TRUE(Native(kOther)->AlwaysOnTop());
+    EXPECT_EQ(ReadWord(kAlwaysOnTop), 0);
+}
+
+TEST_F(WindowUnitTest, ShownHiddenAndRequestCloseEvents) {
+    WindowTemplate w = Window(kMain);
+    w.records[0].events = {Bind(10, 0), Bind(11, 1), Bind(1, 2)};
+    image.windows.push_back(w);
+    Start();
+    Load();
+    Calls().clear();
+    WriteWord(5, 0);  // visible false
+    WriteWord(5, 1);
+    ASSERT_GE(Calls().size(), 2u);
+    EXPECT_EQ(Calls()[0].slot, 1);
+    EXPECT_EQ(Calls()[1].slot, 0);
+    EXPECT_TRUE(Win()->RequestClose());
+    EXPECT_EQ(Win(), nullptr);
+}
+
+TEST(WindowSettingsBlock, RoundTripDefaultsAndFailures) {
+    WindowSettings s;
+    s.title = "title";
+    s.text_30 = "t30";
+    s.back_picture = std::string("\0\1\2", 3);
+    s.always_on_top = 1;
+    s.further[2] = 9;
+    WindowSettings back;
+    ASSERT_TRUE(ParseWindowSettings(SaveWindowSettings(s), back));
+    EXPECT_EQ(SaveWindowSettings(back), SaveWindowSettings(s));
+    EXPECT_EQ(back.title, "title");
+    EXPECT_EQ(back.back_picture, s.back_picture);
+
+    // An empty block keeps the defaults.
+    WindowSettings defaults;
+    ASSERT_TRUE(ParseWindowSettings("", defaults));
+    EXPECT_EQ(defaults.frame_style, 2);
+    EXPECT_EQ(defaults.control_box, 1);
+    EXPECT_EQ(defaults.window_state, 1);
+
+    std::string newer = SaveWindowSettings(s);
+    newer[0] = 7;
+    EXPECT_FALSE(ParseWindowSettings(newer, back));
+    std::string cut = SaveWindowSettings(s);
+    cut.pop_back();
+    EXPECT_FALSE(ParseWindowSettings(cut, back));
+}
+
+TEST(WindowFrame, DecorationTable) {
+    WindowSettings s;
+    s.title = "";
+    s.control_box = 0;
+    EXPECT_FALSE(ComputeFrameDecoration(s).title_bar);
+    EXPECT_TRUE(ComputeFrameDecoration(s).frame);
+    s.frame_style = 5;
+    FrameDecoration d = ComputeFrameDecoration(s);
+    EXPECT_TRUE(d.resizable && d.sunken_edge && !d.tool_window);
+    s.frame_style = 4;
+    d = ComputeFrameDecoration(s);
+    EXPECT_TRUE(!d.resizable && d.tool_window);
+    s.frame_style = 0;
+    s.control_box = 1;
+    s.min_button = 1;
+    d = ComputeFrameDecoration(s);
+    EXPECT_FALSE(d.title_bar || d.system_menu || d.frame);
+    EXPECT_TRUE(d.min_button);
+}
+
+}  // namespace
+}  // namespace kesu::test
