@@ -174,10 +174,11 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             SetListIndex(v);
             return 0;
         case kItems: {
+            // A damaged list is refused whole: the stored list stays as it was.
             std::vector<std::string> items;
             BlockReader in(value.bytes);
             readTextList(in, items);
-            if (in.failed()) items.clear();
+            if (in.failed()) return 0;
             s_.items = std::move(items);
             return 1;
         }

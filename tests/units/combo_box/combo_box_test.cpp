@@ -100,11 +100,36 @@ TEST_F(ComboBoxTest, UnsortedAddItemAppendsAndItemsKeepTheStoredList) {
     ClearItemsCommand(&r, 1, clear);
     EXPECT_EQ(Control(id).Count(), 0);
     // Items reads the stored list in its stored form, untouched by the methods.
-    BlockReader in(Read(id, ComboBoxUnit::kItems).bytes);
+    std::string stored = Read(id, ComboBoxUnit::kItems).bytes;
+    BlockReader in(stored);
     std::vector<std::string> items;
     readTextList(in, items);
     EXPECT_FALSE(in.failed());
     EXPECT_EQ(items, (std::vector<std::string>{"COM1"}));
+}
+
+TEST_F(ComboBoxTest, ItemsWritesRebuildTheListAndRefuseDamagedLists) {
+    ComboBoxSettings s;
+    s.items = {"old"};
+    auto id = Load(s);
+    BlockWriter list;
+    writeTextList(list, {"x", "y"});
+    std::string good = list.Take();
+    EXPECT_EQ(Unit(id).SetProperty(ComboBoxUnit::kItems, TextValue(good.substr(0, 9))), 0);
+    EXPECT_EQ(Read(id, ComboBoxUnit::kItems).bytes.size(), 4u + 4 + 3);
+    EXPECT_EQ(Unit(id).SetProperty(ComboBoxUnit::kItems, TextValue(good)), 1);
+    EXPECT_EQ(Read(id, ComboBoxUnit::kItems).bytes, good);
+    // Through the runtime the unit is rebuilt from the new list.
+    BlockWriter three;
+    writeTextList(three, {"a", "b", "c"});
+    std::string bytes = three.Take();
+    std::uint8_t* set = MakeByteSet(bytes.data(), bytes.size());
+    WriteUnitProperty(testing::kWindowId, id, 8 + ComboBoxUnit::kItems, 0,
+                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(set)),
+                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(set) >> 32));
+    MemFree(set);
+    EXPECT_EQ(Control(id).Count(), 3);
+    EXPECT_EQ(Control(id).Item(2), "c");
 }
 
 TEST_F(ComboBoxTest, ContentSetAfterTheSelection) {
