@@ -92,8 +92,16 @@ void ReadText(ResultRecord* result, int argCount, ArgRecord* args) {
     // Reading can never yield more than what lies behind the position, so the
     // buffer is sized by that rather than by a possibly huge count.
     int64_t available = start >= 0 && length >= start ? length - start : 0;
-    std::vector<char> buffer(static_cast<size_t>(std::min(count, available)));
-    int64_t got = start < 0 ? -1 : file->Read(buffer.data(), buffer.size());
+    std::vector<char> buffer;
+    int64_t got = -1;
+    try {
+        buffer.resize(static_cast<size_t>(std::min(count, available)));
+        got = start < 0 ? -1 : file->Read(buffer.data(), buffer.size());
+    } catch (const std::bad_alloc&) {
+        // A file too large to hold in memory reads like a failed read; no
+        // exception may leave a command.
+        got = -1;
+    }
     if (got < 0) {
         file->Seek(0, platform::SeekOrigin::kEnd);
         return;
