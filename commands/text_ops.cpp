@@ -15,7 +15,10 @@ char FoldCase(char c) {
 // bytes of two-byte characters (whose trail bytes may look like letters)
 // always compare exactly.
 bool MatchesAt(std::string_view text, size_t pos, std::string_view sought, bool ignore_case) {
-    if (!ignore_case) return text.compare(pos, sought.size(), sought) == 0;
+    if (!ignore_case) {
+        // The first byte rules out almost every position before a full compare.
+        return text[pos] == sought[0] && text.compare(pos, sought.size(), sought) == 0;
+    }
     for (size_t i = 0; i < sought.size();) {
         char a = text[pos + i];
         char b = sought[i];
