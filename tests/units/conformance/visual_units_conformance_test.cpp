@@ -279,8 +279,13 @@ std::unique_ptr<Side> MakeQt() {
     return std::make_unique<QtSide>();
 }
 
-INSTANTIATE_TEST_SUITE_P(Headless, VisualUnitsConformance, ::testing::Values(&MakeHeadless));
-INSTANTIATE_TEST_SUITE_P(Qt, VisualUnitsConformance, ::testing::Values(&MakeQt));
+std::string BackendName(const ::testing::TestParamInfo<SideFactory>& info) {
+    return info.param == &MakeQt ? "Qt" : "Headless";
+}
+
+INSTANTIATE_TEST_SUITE_P(Headless, VisualUnitsConformance, ::testing::Values(&MakeHeadless),
+                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Qt, VisualUnitsConformance, ::testing::Values(&MakeQt), BackendName);
 
 }  // namespace
 }  // namespace kesu::units
