@@ -208,15 +208,18 @@ void CSerialPortUnit::OnDestroy() {
 }
 
 int CSerialPortUnit::SetProperty(int index, const PropertyValue& value) {
+    std::lock_guard lock(props_mutex_);
     props_.Set(index, value);
     return 0;
 }
 
 int CSerialPortUnit::GetProperty(int index, PropertyValue& out) {
+    std::lock_guard lock(props_mutex_);
     return props_.Get(index, out) ? 1 : 0;
 }
 
 int CSerialPortUnit::Save(std::string& block) {
+    std::lock_guard lock(props_mutex_);
     block = props_.Save();
     return 1;
 }
@@ -229,7 +232,11 @@ bool CSerialPortUnit::Open() {
 bool CSerialPortUnit::OpenLocked() {
     // A failed open always leaves the port closed, so the close comes first.
     CCommPort::Close();
-    const SerialPortProperties p = props_;
+    SerialPortProperties p;
+    {
+        std::lock_guard props_lock(props_mutex_);
+        p = props_;
+    }
     if (p.port_number < 1) {
         return false;
     }

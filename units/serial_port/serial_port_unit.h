@@ -84,6 +84,7 @@ class CSerialPortUnit : public Unit, public CCommPort {
     // The unit's window goes: the port closes and no further event is raised.
     void OnDestroy() override;
 
+    // Direct access for a thread that knows no other thread uses the unit (tests, creation).
     SerialPortProperties& properties() { return props_; }
 
     // The unit's methods.
@@ -103,6 +104,9 @@ class CSerialPortUnit : public Unit, public CCommPort {
   private:
     bool OpenLocked();
 
+    // Property writes (from the window thread) and an open on a worker thread meet here; the lock
+    // is separate from the port lock so that a write never waits for a send in progress.
+    std::mutex props_mutex_;
     SerialPortProperties props_;
     std::mutex port_mutex_;
 };

@@ -507,6 +507,12 @@ TEST_F(SerialPortUnitTest, SendOpenAndCloseFromManyThreadsAreSerialised) {
             unit->Open();
         }
     });
+    // Property writes arrive from the window thread while a worker opens the port.
+    threads.emplace_back([this] {
+        for (int i = 0; i < 200; ++i) {
+            unit->SetProperty(Props::kBaudRate, Number(i % 2 ? 9600 : 19200));
+        }
+    });
     for (auto& t : threads) t.join();
     EXPECT_TRUE(unit->SendData("end"));
     window.RunPending();
