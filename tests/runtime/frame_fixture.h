@@ -127,7 +127,13 @@ class ProbeUnit : public Unit {
         Unit::SetParentUnit(parent);
     }
     void PlaceAfter(Unit* sibling) override { after = sibling ? sibling->unit_id() : 0; }
-    void OnUnitsCreated() override { Log().push_back("units created " + Hex(unit_id())); }
+    void OnUnitsCreated() override {
+        Log().push_back("units created " + Hex(unit_id()));
+        // A unit whose stored block asks for it raises event 1 while its window still loads.
+        if (text == "raise while loading") {
+            Log().push_back(std::string("raised while loading: ") + (RaiseEvent(1) ? "1" : "0"));
+        }
+    }
     void OnLoadComplete() override { Log().push_back("load complete " + Hex(unit_id())); }
     void SetFocus() override { focused = true; }
     bool HasFocus() const override { return focused; }
