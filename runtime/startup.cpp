@@ -27,8 +27,8 @@ struct FrameState {
 };
 
 FrameState& State() {
-    static FrameState state;
-    return state;
+    static FrameState* state = new FrameState;  // outlives every unit, like the window records
+    return *state;
 }
 
 // A window handle is the window's unit object; it is gone when no loaded record holds it.
@@ -171,9 +171,13 @@ intptr_t LoadWindowService(intptr_t record) {
     return LoadWindowAndWait(r->window_id, reinterpret_cast<Unit*>(r->owner), r->modal != 0);
 }
 
+// Lookups from worker threads (a unit method called by a worker) read the window records on the
+// UI thread, which alone changes them.
 intptr_t FindUnitService(intptr_t window_id, intptr_t unit_id) {
-    return reinterpret_cast<intptr_t>(
-        FindUnit(static_cast<uint32_t>(window_id), static_cast<uint32_t>(unit_id)));
+    Unit* unit = nullptr;
+    RunOnUiThread(
+        [&] { unit = FindUnit(static_cast<uint32_t>(window_id), static_cast<uint32_t>(unit_id)); });
+    return reinterpret_cast<intptr_t>(unit);
 }
 
 intptr_t RaiseEventService(intptr_t record) {
@@ -202,7 +206,11 @@ void ProcessMessages() {
 }
 
 intptr_t UnitTypeService(intptr_t window_id, intptr_t unit_id) {
-    return UnitTypeOf(static_cast<uint32_t>(window_id), static_cast<uint32_t>(unit_id));
+    uint32_t type = 0;
+    RunOnUiThread([&] {
+        type = UnitTypeOf(static_cast<uint32_t>(window_id), static_cast<uint32_t>(unit_id));
+    });
+    return type;
 }
 
 intptr_t WindowHandleById(intptr_t window_id) {

@@ -35,8 +35,10 @@ struct WindowsState {
 };
 
 WindowsState& State() {
-    static WindowsState state;
-    return state;
+    // Never destroyed: units still alive at process exit (a program that ended without its
+    // shutdown) must not be torn down after the platform backend that shows them is gone.
+    static WindowsState* state = new WindowsState;
+    return *state;
 }
 
 // Keeps one loaded window record per template. The template list is fixed once start-up has read
@@ -199,6 +201,8 @@ uint32_t UnitTypeOf(uint32_t window_id, uint32_t unit_id) {
 
 int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     // 1. An open window comes to the front; one that is being destroyed is finished first.
+    // A window cannot be loaded again from inside its own destruction.
+    if (w.destroying) return 0;
     if (w.alive()) {
         if (!w.destroying) {
             w.window_unit()->BringToFront();
