@@ -279,8 +279,8 @@ class FrameTest : public ::testing::Test {
         return t;
     }
 
-    // Builds the image, registers the library's code and runs the runtime's initialisation.
-    void Start() {
+    // Builds the image and installs it with the library's code and the handler table.
+    void Install() {
         bytes = tools::BuildProgramImage(image);
         NativeLibrary native;
         native.identifier = kFrameLibraryId;
@@ -294,6 +294,11 @@ class FrameTest : public ::testing::Test {
         RegisterLibrary(native);
         SetProgramImage(bytes);
         SetEventHandlers(kHandlers);
+    }
+
+    // Installs everything and runs the runtime's initialisation.
+    void Start() {
+        Install();
         InitialiseRuntime();
     }
 

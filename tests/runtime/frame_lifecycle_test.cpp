@@ -26,16 +26,7 @@ class LifecycleTest : public FrameTest {
   protected:
     // Starts like a program: the image and handlers are installed, the entry routine does the rest.
     int Run() {
-        bytes = tools::BuildProgramImage(image);
-        NativeLibrary native;
-        native.identifier = kFrameLibraryId;
-        native.unitInterfaces.assign(32, nullptr);
-        native.unitInterfaces[0] = WindowInterface;
-        native.unitInterfaces[4] = ProbeInterface;
-        native.notify = LibraryNotify;
-        RegisterLibrary(native);
-        SetProgramImage(bytes);
-        SetEventHandlers(kHandlers);
+        Install();
         loop().SetAutoAdvance(true);
         return RunProgram(Entry);
     }
