@@ -21,12 +21,14 @@ void CCommPort::Shutdown() {
 }
 
 void CCommPort::Attach(std::unique_ptr<SerialDevice> device) {
-    Close();
+    std::lock_guard lifecycle(lifecycle_);
+    CloseLocked();
     std::lock_guard lock(control_);
     device_ = std::move(device);
 }
 
 bool CCommPort::StartThread() {
+    std::lock_guard lifecycle(lifecycle_);
     std::lock_guard lock(control_);
     if (running_) {
         return true;
@@ -63,6 +65,11 @@ void CCommPort::StopThread() {
 }
 
 void CCommPort::Close() {
+    std::lock_guard lifecycle(lifecycle_);
+    CloseLocked();
+}
+
+void CCommPort::CloseLocked() {
     StopThread();
     std::unique_ptr<SerialDevice> device;
     {

@@ -111,11 +111,15 @@ class CCommPort {
     void Post(int code, int value = 0);
     void PostBytes(const uint8_t* bytes, size_t count);
     void StopThread();
+    void CloseLocked();
 
     std::shared_ptr<Queue> queue_;
     std::unique_ptr<platform::SerialDevice> device_;
     std::thread thread_;
 
+    // Attaching, starting and closing run one at a time, whichever threads call them (a unit's
+    // window may go on the window thread while a worker closes the port).
+    std::mutex lifecycle_;
     std::mutex write_serial_;  // one write request at a time, from filling to the result
 
     // The write handshake and the stop request, between callers and the I/O thread.

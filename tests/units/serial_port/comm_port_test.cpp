@@ -270,6 +270,22 @@ TEST_F(CommPortTest, WritesFromManyThreadsAreServedOneAtATime) {
     }
 }
 
+TEST_F(CommPortTest, ClosingFromSeveralThreadsAtOnceIsSafe) {
+    for (int round = 0; round < 20; ++round) {
+        Start(0x1F9, 0, true);
+        std::vector<std::thread> closers;
+        for (int t = 0; t < 3; ++t) closers.emplace_back([this] { port.Close(); });
+        closers.emplace_back([this] {
+            const uint8_t byte = 'w';
+            const int result = port.Write(&byte, 1);
+            EXPECT_TRUE(result == 0 || result == 1);
+        });
+        for (auto& c : closers) c.join();
+        EXPECT_FALSE(port.IsRunning());
+        EXPECT_FALSE(hub.IsOpen("HOST"));
+    }
+}
+
 TEST_F(CommPortTest, AVanishedDeviceNeitherSpinsNorAcceptsWrites) {
     Start(0x1F9, 0, true);
     Send("A");
