@@ -40,18 +40,14 @@ int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
             button_->SetDefault(s_.defaultButton);
             return 0;
         case kCaption:
-            s_.caption = TextOf(value);
-            button_->SetText(s_.caption);
-            return 0;
+            return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
             (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(IntOf(value), 0, 2);
             button_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
         case kFont:
-            s_.font = value.bytes;
-            button_->SetFont(PlatformFont(s_.font));
-            return 0;
+            return WriteFont(s_.font, value);
         default:
             return 0;
     }

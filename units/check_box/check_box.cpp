@@ -52,26 +52,18 @@ int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return 0;
         }
         case kCaption:
-            s_.caption = TextOf(value);
-            box_->SetText(s_.caption);
-            return 0;
+            return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
             (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(v, 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
         case kTextColour:
-            s_.textColour = ColourOf(value);
-            box_->SetTextColour(s_.textColour);
-            return 0;
+            return WriteTextColour(s_.textColour, value);
         case kBackColour:
-            s_.backColour = ColourOf(value);
-            box_->SetBackColour(s_.backColour);
-            return 0;
+            return WriteBackColour(s_.backColour, value);
         case kFont:
-            s_.font = value.bytes;
-            box_->SetFont(PlatformFont(s_.font));
-            return 0;
+            return WriteFont(s_.font, value);
         case kChecked:
             // Only 1 marks the box; any other value clears it. No Clicked follows.
             s_.checked = v == 1;

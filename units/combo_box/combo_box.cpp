@@ -158,13 +158,9 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             combo_->SetItemHeight(s_.itemHeight);
             return 0;
         case kTextColour:
-            s_.textColour = ColourOf(value);
-            combo_->SetTextColour(s_.textColour);
-            return 0;
+            return WriteTextColour(s_.textColour, value);
         case kBackColour:
-            s_.backColour = ColourOf(value);
-            combo_->SetBackColour(s_.backColour);
-            return 0;
+            return WriteBackColour(s_.backColour, value);
         case kFont:
             s_.font = value.bytes;
             combo_->SetFont(PlatformFont(s_.font));

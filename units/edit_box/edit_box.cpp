@@ -96,13 +96,15 @@ void EditBoxUnit::SetSelection(Selection sel) {
 }
 
 void EditBoxUnit::WriteContent(const std::string& text) {
-    s_.content = applyLetterCase(s_.letterCase, text);
+    // The control holds the text; the stored copy is refreshed only when the
+    // unit is saved, so a large text is not kept twice.
+    s_.content.clear();
     // A whole-text write is not bound by the typing limit: the limit is lifted
     // for the write and restored after it. The control's own notice is held
     // back, and exactly one Changed follows.
     settingText_ = true;
     edit_->SetLimit(0);
-    edit_->SetText(s_.content);
+    edit_->SetText(applyLetterCase(s_.letterCase, text));
     edit_->SetLimit(effectiveTextLimit(s_.maxLength));
     settingText_ = false;
     RaiseEvent(kEventChanged);
@@ -173,13 +175,9 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             edit_->SetBorder(PlatformBorder(s_.borderStyle));
             return 0;
         case kTextColour:
-            s_.textColour = ColourOf(value);
-            edit_->SetTextColour(s_.textColour);
-            return 0;
+            return WriteTextColour(s_.textColour, value);
         case kBackColour:
-            s_.backColour = ColourOf(value);
-            edit_->SetBackColour(s_.backColour);
-            return 0;
+            return WriteBackColour(s_.backColour, value);
         case kFont:
             s_.font = value.bytes;
             ApplyFont();

@@ -50,6 +50,30 @@ void VisualUnit::OnNotify(platform::Notify n) {
     if (n == platform::Notify::FocusOut) RaiseEvent(kEventLostFocus);
 }
 
+int VisualUnit::WriteCaption(std::string& field, const PropertyValue& value) {
+    field = TextOf(value);
+    control_->SetText(field);
+    return 0;
+}
+
+int VisualUnit::WriteTextColour(std::uint32_t& field, const PropertyValue& value) {
+    field = ColourOf(value);
+    control_->SetTextColour(field);
+    return 0;
+}
+
+int VisualUnit::WriteBackColour(std::uint32_t& field, const PropertyValue& value) {
+    field = ColourOf(value);
+    control_->SetBackColour(field);
+    return 0;
+}
+
+int VisualUnit::WriteFont(std::string& field, const PropertyValue& value) {
+    field = value.bytes;
+    control_->SetFont(PlatformFont(field));
+    return 0;
+}
+
 platform::Font VisualUnit::PlatformFont(std::string_view stored) {
     if (stored.size() != sizeof(FontRecord)) return CurrentUi().DefaultFont();
     FontRecord r = FontFromBytes(stored);

@@ -39,6 +39,13 @@ class VisualUnit : public Unit {
     // The platform font for a stored font record: the record when it is a
     // 60-byte record, otherwise the default interface font.
     static platform::Font PlatformFont(std::string_view stored);
+
+    // Writes shared by the visual units: store the written value in the given
+    // field and show it on the control at once. Each answers 0 (no rebuild).
+    int WriteCaption(std::string& field, const PropertyValue& value);
+    int WriteTextColour(std::uint32_t& field, const PropertyValue& value);
+    int WriteBackColour(std::uint32_t& field, const PropertyValue& value);
+    int WriteFont(std::string& field, const PropertyValue& value);
     static platform::Border PlatformBorder(std::int32_t style);
     static platform::HAlign PlatformHAlign(std::int32_t align);
     static platform::VAlign PlatformVAlign(std::int32_t align);

@@ -24,25 +24,17 @@ std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
 int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
     switch (index) {
         case kCaption:
-            s_.caption = TextOf(value);
-            box_->SetText(s_.caption);
-            return 0;
+            return WriteCaption(s_.caption, value);
         case kHAlign:
             s_.hAlign = clampChoice(IntOf(value), 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign));
             return 0;
         case kTextColour:
-            s_.textColour = ColourOf(value);
-            box_->SetTextColour(s_.textColour);
-            return 0;
+            return WriteTextColour(s_.textColour, value);
         case kBackColour:
-            s_.backColour = ColourOf(value);
-            box_->SetBackColour(s_.backColour);
-            return 0;
+            return WriteBackColour(s_.backColour, value);
         case kFont:
-            s_.font = value.bytes;
-            box_->SetFont(PlatformFont(s_.font));
-            return 0;
+            return WriteFont(s_.font, value);
         default:
             return 0;
     }
