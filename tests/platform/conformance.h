@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -328,6 +329,79 @@ TEST_P(Conformance, PickingAnItemNotifiesInOrderWithTheTextAlreadySet) {
     EXPECT_EQ(c->Text(), "57600");
 }
 
+TEST_P(Conformance, ComboEditFieldKeepsBytesSelectionAndLimit) {
+    auto w = ShownWindow();
+    auto c = ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDown});
+    c->SetVisible(true);
+    c->SetText(Gbk("串口") + "12");
+    EXPECT_EQ(c->Text(), Gbk("串口") + "12");
+    c->SetEditSelection(1, 4);  // starts inside the first character
+    EXPECT_EQ(c->EditSelection(), (std::pair<std::size_t, std::size_t>{0, 4}));
+    c->ReplaceEditSelection("X");
+    EXPECT_EQ(c->Text(), "X12");
+    EXPECT_EQ(c->EditSelection(), (std::pair<std::size_t, std::size_t>{1, 1}));
+    c->SetLimit(4);
+    c->SetEditSelection(3, 3);
+    c->ReplaceEditSelection(Gbk("中"));  // one byte of room: nothing fits
+    EXPECT_EQ(c->Text(), "X12");
+    c->AddItem("COM7");
+    c->SetCurrent(0);
+    EXPECT_EQ(c->Text(), "COM7");
+    c->SetCurrent(-1);
+    EXPECT_EQ(c->Text(), "");
+
+    auto list = ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDownList});
+    list->SetVisible(true);
+    list->AddItem(Gbk("无校验"));
+    list->SetCurrent(0);
+    list->SetText("ignored");  // a drop-down list has no edit field
+    EXPECT_EQ(list->Text(), Gbk("无校验"));
+}
+
+TEST_P(Conformance, SingleLineEditKeepsLineBreakBytesAndSetTextResetsTheCaret) {
+    auto w = ShownWindow();
+    auto e = ui().CreateEdit(w.get(), EditStyle{.align = HAlign::Right});
+    e->SetVisible(true);
+    e->SetText("x\r\ny");
+    e->SetSelection(5, 5);
+    e->SetText("x\r\ny");
+    EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{0, 0}));
+    e->SetSelection(2, 2);  // between CR and LF: both are characters here
+    e->ReplaceSelection("-");
+    e->Append("\n");
+    EXPECT_EQ(e->Text(), "x\r-\ny\n");
+    EXPECT_EQ(e->Style().align, HAlign::Right);
+}
+
+TEST_P(Conformance, WindowAndLabelKeepTheirSettings) {
+    auto w = ui().CreateWindow();
+    WindowStyle style{.caption = true, .system_menu = true, .min_button = true};
+    w->SetStyle(style);
+    w->SetGeometry({20, 30, 500, 400});
+    EXPECT_EQ(w->Style(), style);
+    EXPECT_EQ(w->Geometry(), (Rect{20, 30, 500, 400}));
+    FrameInsets f = FrameFor(style);
+    EXPECT_EQ(w->ClientRect(), (Rect{0, 0, 500 - f.left - f.right, 400 - f.top - f.bottom}));
+    w->Show(WindowShow::Normal);
+    EXPECT_EQ(w->State(), WindowShow::Normal);
+
+    auto l = ui().CreateLabel(w.get());
+    l->SetText(Gbk("数据位"));
+    l->SetLabelStyle(LabelStyle{.h_align = HAlign::Right,
+                                .v_align = VAlign::Bottom,
+                                .word_wrap = true,
+                                .effect = TextEffect::Shadowed});
+    LabelStyle got = l->GetLabelStyle();
+    EXPECT_EQ(l->Text(), Gbk("数据位"));
+    EXPECT_EQ(got.h_align, HAlign::Right);
+    EXPECT_EQ(got.v_align, VAlign::Bottom);
+    EXPECT_TRUE(got.word_wrap);
+    EXPECT_EQ(got.effect, TextEffect::Shadowed);
+    Font font{.face = Gbk("宋体"), .height = -12, .weight = 700, .underline = true};
+    l->SetFont(font);
+    EXPECT_EQ(l->GetFont(), font);
+}
+
 // ---- Windows, tree, focus ----
 
 TEST_P(Conformance, CloseRequestLeavesTheWindowToItsOwner) {
@@ -452,6 +526,28 @@ TEST_P(Conformance, FileDialogAddsTheDefaultExtensionOrReportsCancel) {
     EXPECT_EQ(*got, dir + "/kesu_saved_text.TXT");
     d->AnswerFile(std::nullopt);
     EXPECT_FALSE(d->P().Dialog().FileDialog(req).has_value());
+}
+
+TEST_P(Conformance, FileDialogFromAWorkerReturnsThePickedFile) {
+    std::string path = ::testing::TempDir() + "kesu_open_me.txt";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    FileDialogRequest req;
+    req.title = Gbk("请选择要打开的文件：");
+    req.filters = ParseFilterList(Gbk("文本文件(*.TXT,*.INI)|*.TXT;*.INI|所有文件(*.*)|*.*"));
+    req.flags = ofn::kFileMustExist | ofn::kPathMustExist;
+    d->AnswerFile(path);
+    std::optional<std::string> got;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        got = d->P().Dialog().FileDialog(req);
+        done = true;
+    });
+    loop().RunUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(got, path);
+    std::remove(path.c_str());
 }
 
 }  // namespace kesu::platform::testing

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -98,24 +99,32 @@ class QtDriver final : public Driver {
     QtPlatform p;
 
   private:
+    // An answer is used up only once its dialog has closed: a dialog still
+    // setting itself up gets the same answer again at the next poll.
     void Poll() {
         if (!boxes_.empty()) {
             if (auto* box = OpenDialog<QMessageBox>()) {
-                Answer a = boxes_.front();
-                boxes_.erase(boxes_.begin());
-                if (QAbstractButton* b = box->button(qt::ButtonFor(a))) b->click();
+                if (QAbstractButton* b = box->button(qt::ButtonFor(boxes_.front()))) b->click();
+                if (!box->isVisible()) boxes_.erase(boxes_.begin());
             }
         }
         if (!files_.empty()) {
             if (auto* dlg = OpenDialog<QFileDialog>()) {
-                std::optional<std::string> f = files_.front();
-                files_.erase(files_.begin());
+                const std::optional<std::string>& f = files_.front();
                 if (f) {
-                    dlg->selectFile(QString::fromUtf8(f->c_str()));
+                    // Like a user: go to the folder, type the name, confirm.
+                    QFileInfo info(QString::fromUtf8(f->c_str()));
+                    if (dlg->directory().absolutePath() != info.absolutePath()) {
+                        dlg->setDirectory(info.absolutePath());
+                    }
+                    if (auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                        name->setText(info.fileName());
+                    }
                     QMetaObject::invokeMethod(dlg, "accept");
                 } else {
                     dlg->reject();
                 }
+                if (!dlg->isVisible()) files_.erase(files_.begin());
             }
         }
     }
