@@ -15,10 +15,17 @@ function(kesu_test name)
   if(T_QT)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
+  # Discovered tests take their properties as one flat list, so several labels
+  # cannot be passed as a list: they are joined into one label, and `ctest -L`
+  # (a regular expression) still finds each part, e.g. `-L threads`.
+  list(JOIN T_LABELS "-" label)
+  if(NOT label)
+    set(label "none")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES LABELS "${label}" ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()
 
 # kesu_library(<name> SOURCES <files...> [DEPS <targets...>])
