@@ -1,6 +1,7 @@
 #include "units/edit_box/edit_box.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "units/edit_box/edit_rules.h"
 #include "units/edit_box/type_descriptor.h"
@@ -14,6 +15,10 @@ namespace {
 constexpr std::string_view kSampleCharacter = "\xCE\xE2";
 // Twice the platform's edge width: the frame a single-line box needs around its text.
 constexpr int kFrameAllowance = 4;
+// Width of the up-down companion's arrows, and their captions (▲ and ▼).
+constexpr int kArrowWidth = 16;
+constexpr std::string_view kUpCaption = "\xA1\xF8";
+constexpr std::string_view kDownCaption = "\xA8\x8B";
 
 platform::EditStyle StyleOf(const EditBoxSettings& s) {
     platform::EditStyle style;
@@ -55,7 +60,78 @@ std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
     e.ScrollToCaret();
     e.SetBorder(PlatformBorder(s.borderStyle));
     unit->ApplyInputMode();
+    if (s.upDownMode != 0 && !s.multiLine) {
+        unit->CreateUpDown(CreationParent(info), (info.style & kStyleVisible) != 0,
+                           (info.style & kStyleDisabled) == 0);
+    }
     return unit;
+}
+
+void EditBoxUnit::CreateUpDown(platform::Control* parent, bool visible, bool enabled) {
+    up_ = CurrentUi().CreateButton(parent);
+    down_ = CurrentUi().CreateButton(parent);
+    up_->SetText(kUpCaption);
+    down_->SetText(kDownCaption);
+    up_->SetNotifyHandler([this](platform::Notify n) {
+        if (n == platform::Notify::Clicked) Step(+1);
+    });
+    down_->SetNotifyHandler([this](platform::Notify n) {
+        if (n == platform::Notify::Clicked) Step(-1);
+    });
+    PlaceUpDown();
+    for (platform::Button* arrow : {up_.get(), down_.get()}) {
+        arrow->SetVisible(visible);
+        arrow->SetEnabled(enabled);
+    }
+}
+
+void EditBoxUnit::PlaceUpDown() {
+    if (!up_) return;
+    platform::Rect r = edit_->Geometry();
+    int upper = r.height / 2;
+    up_->SetGeometry({r.left + r.width, r.top, kArrowWidth, upper});
+    down_->SetGeometry({r.left + r.width, r.top + upper, kArrowWidth, r.height - upper});
+}
+
+void EditBoxUnit::Step(int direction) {
+    // The number the box shows moves one step within the range, whichever way
+    // round the range's ends were given; text that is no number counts as 0.
+    std::int64_t lo = std::min(s_.upDownMin, s_.upDownMax);
+    std::int64_t hi = std::max(s_.upDownMin, s_.upDownMax);
+    std::int64_t towards = direction > 0 ? s_.upDownMax : s_.upDownMin;
+    std::int64_t now = std::strtoll(edit_->Text().c_str(), nullptr, 10);
+    std::int64_t next = now == towards ? now : now + (towards > now ? 1 : -1);
+    next = std::clamp(next, lo, hi);
+    WriteContent(std::to_string(next));
+}
+
+void EditBoxUnit::SetGeometry(const UnitRect& rect) {
+    VisualUnit::SetGeometry(rect);
+    PlaceUpDown();
+}
+
+void EditBoxUnit::SetVisible(bool visible) {
+    VisualUnit::SetVisible(visible);
+    if (up_) {
+        up_->SetVisible(visible);
+        down_->SetVisible(visible);
+    }
+}
+
+void EditBoxUnit::SetEnabled(bool enabled) {
+    VisualUnit::SetEnabled(enabled);
+    if (up_) {
+        up_->SetEnabled(enabled);
+        down_->SetEnabled(enabled);
+    }
+}
+
+void EditBoxUnit::SetParentUnit(Unit& parent) {
+    VisualUnit::SetParentUnit(parent);
+    if (up_ && parent.control()) {
+        up_->SetParent(parent.control());
+        down_->SetParent(parent.control());
+    }
 }
 
 void EditBoxUnit::ApplyFont() {

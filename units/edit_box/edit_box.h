@@ -56,6 +56,15 @@ class EditBoxUnit : public VisualUnit {
 
     const EditBoxSettings& settings() const { return s_; }
     platform::Edit& edit() { return *edit_; }
+    // The up-down companion's two arrows (null when the box has none).
+    platform::Button* upArrow() { return up_.get(); }
+    platform::Button* downArrow() { return down_.get(); }
+
+    // The companion follows the box wherever it goes.
+    void SetGeometry(const UnitRect& rect) override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
+    void SetParentUnit(Unit& parent) override;
 
   private:
     explicit EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
@@ -67,12 +76,19 @@ class EditBoxUnit : public VisualUnit {
     void SetSelection(Selection sel);
     Selection CurrentSelection() const;
     void NormaliseOnFocusLoss();
+    void CreateUpDown(platform::Control* parent, bool visible, bool enabled);
+    void PlaceUpDown();
+    // One step of the up-down companion: towards UpDownMax (+1) or UpDownMin (-1).
+    void Step(int direction);
 
     EditBoxSettings s_;
     platform::Edit* edit_ = nullptr;
     // Set while the unit itself changes the text, to hold back the control's
     // own change notification.
     bool settingText_ = false;
+    // The up-down companion: two small arrow buttons beside a single-line box.
+    std::unique_ptr<platform::Button> up_;
+    std::unique_ptr<platform::Button> down_;
 };
 
 UnitOperation EditBoxInterface(int code);

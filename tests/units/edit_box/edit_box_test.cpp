@@ -264,6 +264,42 @@ TEST_F(EditBoxTest, SingleLineBoxGrowsToItsFontAndUserTypingAnnouncesChanges) {
     EXPECT_EQ(h_.Count(id, kChanged), 1);
 }
 
+TEST_F(EditBoxTest, UpDownCompanionStepsWithinItsRangeAndFollowsTheBox) {
+    EditBoxSettings s;
+    s.upDownMode = 1;
+    s.upDownMin = 0;
+    s.upDownMax = 100;
+    s.content = "99";
+    auto id = Load(s, {10, 10, 60, 24});
+    auto* up = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).upArrow());
+    auto* down = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).downArrow());
+    ASSERT_TRUE(up && down);
+    EXPECT_EQ(up->Geometry().left, 70);
+    for (int i = 0; i < 3; ++i) up->UserClick();
+    EXPECT_EQ(Read(id, EditBoxUnit::kContent).bytes, "100");
+    EXPECT_EQ(h_.Count(id, kChanged), 3);
+    Write(id, EditBoxUnit::kContent, TextValue("x"));
+    down->UserClick();
+    EXPECT_EQ(Read(id, EditBoxUnit::kContent).bytes, "0");
+    // A reversed range still steps towards the end each arrow names.
+    Write(id, EditBoxUnit::kUpDownMin, NumberValue(10));
+    Write(id, EditBoxUnit::kUpDownMax, NumberValue(5));
+    up->UserClick();
+    EXPECT_EQ(Read(id, EditBoxUnit::kContent).bytes, "5");
+    up->UserClick();
+    down->UserClick();
+    EXPECT_EQ(Read(id, EditBoxUnit::kContent).bytes, "6");
+
+    Box(id).SetGeometry({40, 50, 80, 30});
+    EXPECT_EQ(down->Geometry(), (platform::Rect{120, 65, 16, 15}));
+    Box(id).SetEnabled(false);
+    EXPECT_FALSE(up->UserClick());
+    Box(id).SetVisible(false);
+    EXPECT_FALSE(down->IsVisible());
+    // Another mode rebuilds the box.
+    EXPECT_EQ(Write(id, EditBoxUnit::kUpDownMode, NumberValue(2)), 1);
+}
+
 TEST_F(EditBoxTest, DescriptorListsEveryProperty) {
     EXPECT_EQ(EditBoxTypeDescriptor().properties.size(), 8u + EditBoxUnit::kDataColumn + 1);
     EXPECT_EQ(EditBoxTypeDescriptor().properties[8 + EditBoxUnit::kFont].kind, kind::kFont);
