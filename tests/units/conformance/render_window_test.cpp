@@ -92,6 +92,8 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     count.textColour = 0x0000FF;
     count.font = Font(12, 700);
     count.content = "1234";
+    count.upDownMode = 1;
+    count.upDownMax = 9999;
     auto countId = h.Add(kUnitEditBox, count.encode(), {320, 170, 100, 25});
 
     CommonDialogSettings dialog;
