@@ -432,12 +432,20 @@ class QtEditBase : public QtLeaf<Edit, W> {
         // shrunk by what the user's edit changed in length.
         std::size_t shown_len = e.removed + typed.size() - removed;
         (void)widget_len;
-        if (ShownText(e.start, shown_len) != e.inserted) {
-            Apply(EditText::ViewEdit{e.start, shown_len, e.inserted});
-        }
         std::size_t caret = model_.ByteToView(a + bytes.size());
-        SetViewSelection(caret, caret);
+        if (ShownText(e.start, shown_len) != e.inserted) {
+            Correct(EditText::ViewEdit{e.start, shown_len, e.inserted}, caret);
+        } else {
+            SetViewSelection(caret, caret);
+        }
         this->Notify_(Notify::TextChanged);
+    }
+
+    // Makes the widget show the model again after a user edit that the
+    // box's rules changed; `caret` is the view position after the edit.
+    virtual void Correct(const EditText::ViewEdit& fix, std::size_t caret) {
+        Apply(fix);
+        SetViewSelection(caret, caret);
     }
     virtual std::size_t CurrentViewLength() const = 0;
     virtual std::u16string ShownText(std::size_t start, std::size_t len) const = 0;
@@ -585,6 +593,21 @@ class QtLineEdit final : public QtEditBase<QLineEdit> {
         }
         auto s = static_cast<std::size_t>(w_->selectionStart());
         return {s, s + static_cast<std::size_t>(w_->selectionLength())};
+    }
+    // A line edit must not be changed while it reports an edit: the fix waits
+    // for the loop, which runs before the user's next key.
+    void Correct(const EditText::ViewEdit&, std::size_t caret) override {
+        QMetaObject::invokeMethod(
+            ctx_.get(),
+            [this, caret] {
+                if (!w_) return;
+                programmatic_ = true;
+                shown_ = model_.View();
+                w_->setText(ViewQ(shown_));
+                programmatic_ = false;
+                SetViewSelection(std::min(caret, shown_.size()), std::min(caret, shown_.size()));
+            },
+            Qt::QueuedConnection);
     }
     std::size_t CurrentViewLength() const override { return shown_.size(); }
     std::u16string ShownText(std::size_t start, std::size_t len) const override {

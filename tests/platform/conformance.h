@@ -283,6 +283,35 @@ TEST_P(Conformance, ButtonClicksOnlyWhenEnabledAndCheckBoxTogglesFirst) {
     EXPECT_TRUE(c->IsChecked());
 }
 
+TEST_P(Conformance, AControlMayBeDestroyedByItsOwnNotification) {
+    auto w = ShownWindow();
+    auto b = ui().CreateButton(w.get());
+    b->SetVisible(true);
+    int clicks = 0;
+    b->SetNotifyHandler([&](Notify n) {
+        if (n != Notify::Clicked) return;
+        ++clicks;
+        b.reset();  // as a unit does when its handler unloads the window
+    });
+    d->Click(*b);
+    loop().ProcessPending();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(b, nullptr);
+
+    // The same for a window closing itself on the user's request.
+    auto doomed = ShownWindow();
+    auto child = ui().CreateEdit(doomed.get(), EditStyle{});
+    child->SetVisible(true);
+    doomed->SetNotifyHandler([&](Notify n) {
+        if (n != Notify::CloseRequested) return;
+        child.reset();
+        doomed.reset();
+    });
+    d->UserClose(*doomed);
+    loop().ProcessPending();
+    EXPECT_EQ(doomed, nullptr);
+}
+
 // ---- Combo box ----
 
 TEST_P(Conformance, SortedComboInsertsInPlaceAndSelectionClamps) {

@@ -63,6 +63,7 @@ class QtDriver final : public Driver {
                 QApplication::sendEvent(w, &press);
                 QApplication::sendEvent(w, &release);
             }
+            p.Loop().ProcessPending();  // as between two keys of a real user
         }
     }
     void Pick(ComboBox& c, int index) override {

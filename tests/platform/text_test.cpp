@@ -65,6 +65,30 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
     }
 }
 
+TEST(EditText, AChangeRendersOnlyTheCharactersAroundIt) {
+    EditText t(true);
+    std::string line = Gbk("收到数据") + " 41 42 43\r\n";
+    std::string big;
+    for (int i = 0; i < 5000; ++i) big += line;
+    t.Assign(big);
+    const std::size_t before = t.ViewLength();
+    // An append renders again at most the last character before it (a CR
+    // that may meet an LF), whatever the size of the text.
+    EditText::ViewEdit e = t.Replace(t.Size(), t.Size(), "\r");
+    EXPECT_GE(e.start + 1, before);
+    EXPECT_LE(e.removed, 1u);
+    const std::size_t with_cr = t.ViewLength();
+    e = t.Replace(t.Size(), t.Size(), "\nX");
+    EXPECT_EQ(e.start, with_cr - 1);  // the lone CR becomes part of a line break
+    EXPECT_EQ(e.removed, 1u);
+    EXPECT_EQ(e.inserted, u"\nX");
+    // A change in the middle stops at the next line break.
+    std::size_t mid = line.size() * 2500 + 2;
+    e = t.Replace(mid, mid + 2, "ab");
+    EXPECT_LE(e.removed, line.size());
+    EXPECT_LE(e.inserted.size(), line.size());
+}
+
 TEST(EditText, PositionsMapBothWaysAcrossLineBreaksAndPairs) {
     EditText t(true);
     t.Assign("a\r\n" + Gbk("中") + "\rb");

@@ -1,0 +1,85 @@
+// What only the Qt backend has: widgets that show the bytes one to one, fonts
+// mapped onto installed faces, and user edits corrected where the box's rules
+// change them.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "platform/gbk.h"
+#include "platform/qt/qt_platform.h"
+
+namespace kesu::platform::qt {
+namespace {
+
+class QtBackend : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window = p.UserInterface().CreateWindow();
+        window->SetGeometry({0, 0, 300, 200});
+        window->Show(WindowShow::Normal);
+    }
+    void TearDown() override { window.reset(); }
+    void Key(QWidget* w, QChar ch) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(w, &press);
+        p.Loop().ProcessPending();  // as between two keys of a real user
+    }
+    QtPlatform p;
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(QtBackend, TheWidgetShowsEveryByteAsOneCharacter) {
+    auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
+    e->SetText("a\rb\nc\r\nd" + Gbk("口") + "\xFF");
+    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->toPlainText(), QStringLiteral("a\u240Db\u240Ac\nd口") + QChar(0xF7FF));
+    e->Append("\r");
+    e->Append("\n");
+    EXPECT_EQ(w->toPlainText().right(2), QStringLiteral("\uF7FF\n"));
+    EXPECT_EQ(w->document()->blockCount(), 3);
+}
+
+TEST_F(QtBackend, UserTypingIsCorrectedToTheBoxRules) {
+    auto e = p.UserInterface().CreateEdit(
+        window.get(), EditStyle{.multi_line = true, .letter_case = LetterCase::Upper});
+    e->SetVisible(true);
+    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    Key(w, QChar(u'q'));
+    Key(w, QChar(u'x'));
+    EXPECT_EQ(e->Text(), "QX");
+    EXPECT_EQ(w->toPlainText(), QStringLiteral("QX"));  // not what the keys said
+    e->SetLimit(3);
+    Key(w, QChar(u'y'));
+    Key(w, QChar(u'z'));
+    EXPECT_EQ(e->Text(), "QXY");
+    EXPECT_EQ(w->toPlainText(), QStringLiteral("QXY"));
+
+    auto line = p.UserInterface().CreateEdit(window.get(), EditStyle{});
+    line->SetVisible(true);
+    line->SetInputFilter([](std::string_view ch) { return ch != "-"; });
+    auto* lw = qobject_cast<QLineEdit*>(WidgetOf(*line));
+    for (QChar c : QStringLiteral("1-2")) Key(lw, c);
+    EXPECT_EQ(line->Text(), "12");
+    EXPECT_EQ(lw->text(), QStringLiteral("12"));
+}
+
+TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {
+    EXPECT_EQ(FamilyFor(Gbk("宋体")), "WenQuanYi Micro Hei");
+    EXPECT_EQ(FamilyFor("System"), QApplication::font().family().toStdString());
+    EXPECT_EQ(FamilyFor("No Such Face Anywhere"), "WenQuanYi Micro Hei");
+    auto b = p.UserInterface().CreateButton(window.get());
+    b->SetFont(Font{.face = "System", .height = -13, .weight = 700});
+    QFont f = WidgetOf(*b)->font();
+    EXPECT_TRUE(f.bold());
+    EXPECT_EQ(f.pixelSize(), 13);
+    EXPECT_GT(p.UserInterface().TextHeight(Font{.face = Gbk("宋体"), .height = -16}, Gbk("吴")),
+              10);
+}
+
+}  // namespace
+}  // namespace kesu::platform::qt
