@@ -17,8 +17,12 @@ class HeadlessDriver final : public Driver {
     }
     Platform& P() override { return p; }
     void Click(Control& c) override {
-        if (auto* b = dynamic_cast<headless::HeadlessButton*>(&c)) b->UserClick();
-        if (auto* b = dynamic_cast<headless::HeadlessCheckBox*>(&c)) b->UserClick();
+        // The click may destroy the control: nothing may touch it afterwards.
+        if (auto* b = dynamic_cast<headless::HeadlessButton*>(&c)) {
+            b->UserClick();
+        } else if (auto* k = dynamic_cast<headless::HeadlessCheckBox*>(&c)) {
+            k->UserClick();
+        }
     }
     void Type(Edit& e, std::string_view gbk) override {
         dynamic_cast<headless::HeadlessEdit&>(e).UserType(gbk);
