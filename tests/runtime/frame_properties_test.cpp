@@ -155,7 +155,7 @@ TEST_F(PropertiesTest, TypeSpecificValuesByKind) {
 TEST_F(PropertiesTest, FontComponentsAndWholeRecord) {
     Load();
     // A unit without font data reads the default interface font: 9 points, 宋体.
-    EXPECT_EQ(ReadInt(kA, 12 + 0 * 0), 0);
+    EXPECT_EQ(ReadUnitProperty(kMain, kA, 12, kFontAngle), 0u);
     EXPECT_EQ(static_cast<int32_t>(ReadUnitProperty(kMain, kA, 12, kFontSize)), 9);
     EXPECT_EQ(ReadText(kA, 12, kFontFace), "\xCB\xCE\xCC\xE5");
 
