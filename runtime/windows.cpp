@@ -260,6 +260,8 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
         record.object = unit.get();
         w.units[index] = std::move(unit);
     }
+    // A template whose record 0 made no window (a damaged one) cannot be loaded either.
+    if (!w.window_unit()) failed = true;
     if (failed) {
         DiscardUnits(w);
         w.loading = false;

@@ -196,6 +196,18 @@ TEST_F(LoadingTest, WindowBlockOfNewerVersionFailsTheLoad) {
     EXPECT_EQ(Win(), nullptr);
 }
 
+TEST_F(LoadingTest, TemplateWhoseFirstRecordMakesNoWindowFailsTheLoad) {
+    WindowTemplate w = Window(kMain);
+    w.records[0].id = 0x26010001;  // record 0 is a menu item: nothing to create a window from
+    w.records[0].type = kUnitMenuItem;
+    w.records.push_back(Record(kA, kProbeType));
+    image.windows.push_back(w);
+    Start();
+    EXPECT_EQ(LoadWindowAndWait(kMain, nullptr, false), -1);
+    EXPECT_EQ(FindUnit(kMain, kA), nullptr);
+    EXPECT_EQ(EventSuspensionCount(), 0);
+}
+
 TEST_F(LoadingTest, ModalWindowDisablesOthersAndGivesTheirStateBack) {
     image.windows.push_back(Window(kMain));
     image.windows.push_back(Window(kOther, "dialog"));
