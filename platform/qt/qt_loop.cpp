@@ -13,7 +13,7 @@ QtLoop::QtLoop() {
     idle_timer_.setInterval(0);
     QObject::connect(&idle_timer_, &QTimer::timeout, &receiver_, [this] { IdlePass(); });
     check_timer_.setInterval(5);
-    QObject::connect(&check_timer_, &QTimer::timeout, &receiver_, [this] { CheckLoops(); });
+    QObject::connect(&check_timer_, &QTimer::timeout, &receiver_, [] {});
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      &receiver_, [this] { OnAboutToBlock(); });
 }
@@ -80,7 +80,6 @@ void QtLoop::IdlePass() {
     work_since_idle_ = false;
     std::function<bool(int)> hook = idle_hook_;
     bool more = hook && hook(idle_pass_);
-    CheckLoops();
     // Other work in between ends the burst; the next one starts at pass 0.
     if (more && !work_since_idle_) {
         ++idle_pass_;
@@ -92,14 +91,6 @@ void QtLoop::IdlePass() {
 
 void QtLoop::AfterWork() {
     work_since_idle_ = true;
-    CheckLoops();
-}
-
-void QtLoop::CheckLoops() {
-    bool quit = quit_.load();
-    for (Nested& n : nested_) {
-        if (quit || (*n.done)()) n.loop->exit(0);
-    }
 }
 
 int QtLoop::Run() {
@@ -111,14 +102,14 @@ int QtLoop::Run() {
 bool QtLoop::RunUntil(const std::function<bool()>& done) {
     if (done()) return true;
     if (quit_.load()) return false;
-    QEventLoop loop;
-    nested_.push_back(Nested{&loop, &done});
-    check_timer_.start();
-    loop.exec();
-    nested_.pop_back();
-    if (nested_.empty()) check_timer_.stop();
-    if (done()) return true;
-    return false;
+    if (depth_++ == 0) check_timer_.start();
+    // Each round handles what has arrived, or waits for something to arrive;
+    // every piece of work, and the check timer, ends a round.
+    while (!done() && !quit_.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    if (--depth_ == 0) check_timer_.stop();
+    return done();
 }
 
 void QtLoop::ProcessPending() {
@@ -129,8 +120,9 @@ void QtLoop::ProcessPending() {
 void QtLoop::Quit(int code) {
     quit_code_.store(code);
     quit_.store(true);
+    // Wakes the UI thread so that its loops see the request.
     QMetaObject::invokeMethod(
-        &receiver_, [this] { CheckLoops(); }, Qt::QueuedConnection);
+        &receiver_, [] {}, Qt::QueuedConnection);
 }
 
 bool QtLoop::QuitRequested() const {

@@ -14,13 +14,12 @@
 #include "platform/event_loop.h"
 #include "platform/send_gate.h"
 
-class QEventLoop;
-
 namespace kesu::platform::qt {
 
 // Posts and sends are queued invocations on an object living on the UI
-// thread; nested loops are QEventLoops whose conditions are checked after
-// every piece of program code the loop runs.
+// thread. A loop of the program processes events until its condition holds or
+// Quit is asked for; it is not a QEventLoop, which the toolkit could end on its
+// own (after QCoreApplication::exit every QEventLoop returns at once).
 class QtLoop final : public EventLoop {
   public:
     QtLoop();
@@ -50,12 +49,7 @@ class QtLoop final : public EventLoop {
     bool Closed() const;
 
   private:
-    struct Nested {
-        QEventLoop* loop;
-        const std::function<bool()>* done;
-    };
     void AfterWork();
-    void CheckLoops();
     void OnAboutToBlock();
     void IdlePass();
 
@@ -66,11 +60,11 @@ class QtLoop final : public EventLoop {
     std::atomic<int> quit_code_{0};
 
     std::map<const void*, QTimer*> timers_;
-    std::vector<Nested> nested_;
+    int depth_ = 0;  // loops of the program running, nested
     std::function<bool(int)> idle_hook_;
     QTimer idle_timer_;
-    // Re-checks the nested loops' conditions now and then: a worker may meet
-    // one without giving the UI thread any work.
+    // Wakes the running loops now and then to re-check their conditions: a
+    // worker may meet one without giving the UI thread any work.
     QTimer check_timer_;
     bool work_since_idle_ = true;
     bool idle_active_ = false;

@@ -26,6 +26,9 @@ struct QtPlatform::Impl {
 
 QtPlatform::QtPlatform() : impl_(std::make_unique<Impl>()) {
     if (!QApplication::instance()) impl_->app = std::make_unique<QApplication>(g_argc, g_argv);
+    // The program decides when it ends (when its last window is destroyed),
+    // not the toolkit.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The program's fonts name Windows faces; show them with installed ones.
     QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("WenQuanYi Micro Hei"));
     QFont::insertSubstitution(QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"));

@@ -81,12 +81,13 @@ QWidget* ParentWidget(Control* parent) {
 }  // namespace
 
 std::string FamilyFor(const std::string& gbk_face) {
-    static const std::string kSimSun = Gbk("宋体");
+    static const std::string kSimSun = "\xCB\xCE\xCC\xE5";             // 宋体
+    static const std::string kNewSimSun = "\xD0\xC2\xCB\xCE\xCC\xE5";  // 新宋体
     static const std::string kCjk = "WenQuanYi Micro Hei";
     if (gbk_face.empty() || gbk_face == "System" || gbk_face == "MS Sans Serif") {
         return QApplication::font().family().toStdString();
     }
-    if (gbk_face == kSimSun || gbk_face == "SimSun" || gbk_face == Gbk("新宋体")) return kCjk;
+    if (gbk_face == kSimSun || gbk_face == "SimSun" || gbk_face == kNewSimSun) return kCjk;
     std::string utf8 = GbkToUtf8(gbk_face);
     if (QFontDatabase::hasFamily(QString::fromUtf8(utf8.c_str()))) return utf8;
     return kCjk;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -79,6 +80,18 @@ TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {
     EXPECT_EQ(f.pixelSize(), 13);
     EXPECT_GT(p.UserInterface().TextHeight(Font{.face = Gbk("宋体"), .height = -16}, Gbk("吴")),
               10);
+}
+
+TEST_F(QtBackend, OnlyTheProgramEndsItsLoops) {
+    // Neither the toolkit's own exit nor the last window going away ends a
+    // loop of the program.
+    bool done = false;
+    p.Loop().Post([] { QCoreApplication::exit(5); });
+    p.Loop().Post([&] { window.reset(); });
+    p.Loop().Post([&] { p.Loop().Post([&] { done = true; }); });
+    EXPECT_TRUE(p.Loop().RunUntil([&] { return done; }));
+    p.Loop().Post([&] { p.Loop().Quit(2); });
+    EXPECT_EQ(p.Loop().Run(), 2);
 }
 
 }  // namespace
