@@ -149,7 +149,20 @@ void EditBoxUnit::ApplyFont() {
     }
 }
 
+void EditBoxUnit::RememberText() {
+    shadow_ = Filters() ? edit_->Text() : std::string();
+}
+
+bool EditBoxUnit::TextReallyChanged() {
+    if (!Filters()) return true;
+    std::string now = edit_->Text();
+    if (now == shadow_) return false;
+    shadow_ = std::move(now);
+    return true;
+}
+
 void EditBoxUnit::ApplyInputMode() {
+    RememberText();
     edit_->SetReadOnly(s_.inputMode == 1);
     edit_->SetPassword(s_.inputMode == 2, static_cast<char>(s_.passwordChar & 0xFF));
     // Typed characters pass the mode's filter; text the program writes does not.
@@ -183,6 +196,7 @@ void EditBoxUnit::WriteContent(const std::string& text) {
     edit_->SetText(applyLetterCase(s_.letterCase, text));
     edit_->SetLimit(effectiveTextLimit(s_.maxLength));
     settingText_ = false;
+    RememberText();
     RaiseEvent(kEventChanged);
 }
 
@@ -200,6 +214,7 @@ void EditBoxUnit::AddText(std::string_view piece) {
     std::size_t end = edit_->TextLength();
     edit_->SetSelection(end, end);
     settingText_ = false;
+    RememberText();
     RaiseEvent(kEventChanged);
 }
 
@@ -213,6 +228,7 @@ void EditBoxUnit::NormaliseOnFocusLoss() {
     settingText_ = true;
     edit_->SetText(canonical);
     settingText_ = false;
+    RememberText();
     caret = std::min(caret, canonical.size());
     edit_->SetSelection(caret, caret);
     edit_->ScrollToCaret();
@@ -222,7 +238,7 @@ void EditBoxUnit::NormaliseOnFocusLoss() {
 void EditBoxUnit::OnNotify(platform::Notify n) {
     switch (n) {
         case platform::Notify::TextChanged:
-            if (!settingText_) RaiseEvent(kEventChanged);
+            if (!settingText_ && TextReallyChanged()) RaiseEvent(kEventChanged);
             return;
         case platform::Notify::FocusOut:
             NormaliseOnFocusLoss();
@@ -309,6 +325,7 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             settingText_ = true;
             edit_->ReplaceSelection(applyLetterCase(s_.letterCase, TextOf(value)));
             settingText_ = false;
+            RememberText();
             if (edit_->Text() != before) RaiseEvent(kEventChanged);
             return 0;
         }

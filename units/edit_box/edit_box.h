@@ -76,6 +76,11 @@ class EditBoxUnit : public VisualUnit {
     void SetSelection(Selection sel);
     Selection CurrentSelection() const;
     void NormaliseOnFocusLoss();
+    // Number boxes keep a copy of their (short) text, so that a key their
+    // filter refused, which changes nothing, announces nothing either.
+    bool Filters() const { return s_.inputMode >= 3 && s_.inputMode <= 10; }
+    void RememberText();
+    bool TextReallyChanged();
     void CreateUpDown(platform::Control* parent, bool visible, bool enabled);
     void PlaceUpDown();
     // One step of the up-down companion: towards UpDownMax (+1) or UpDownMin (-1).
@@ -86,6 +91,7 @@ class EditBoxUnit : public VisualUnit {
     // Set while the unit itself changes the text, to hold back the control's
     // own change notification.
     bool settingText_ = false;
+    std::string shadow_;
     // The up-down companion: two small arrow buttons beside a single-line box.
     std::unique_ptr<platform::Button> up_;
     std::unique_ptr<platform::Button> down_;

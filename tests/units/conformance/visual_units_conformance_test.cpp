@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -31,6 +32,8 @@ class Side {
     virtual void Pump() { P().Loop().ProcessPending(); }
     virtual void Click(platform::Control& c) = 0;
     virtual void Pick(platform::ComboBox& c, int index) = 0;
+    // Keys typed one by one into a focused edit (ASCII only).
+    virtual void Type(platform::Edit& e, std::string_view keys) = 0;
     // The colours the control shows, as 0x00BBGGRR.
     virtual std::uint32_t ShownText(platform::Control& c) = 0;
     virtual std::uint32_t ShownBack(platform::Control& c) = 0;
@@ -45,6 +48,10 @@ class HeadlessSide final : public Side {
     }
     void Pick(platform::ComboBox& c, int index) override {
         dynamic_cast<platform::headless::HeadlessComboBox&>(c).UserPick(index);
+    }
+    void Type(platform::Edit& e, std::string_view keys) override {
+        auto& edit = dynamic_cast<platform::headless::HeadlessEdit&>(e);
+        for (char k : keys) edit.UserType(std::string(1, k));
     }
     std::uint32_t ShownText(platform::Control& c) override {
         return Colours(c, [](auto& n) { return n.TextColour(); });
@@ -80,6 +87,17 @@ class QtSide final : public Side {
         box->setCurrentIndex(index);
         box->hidePopup();
         emit box->activated(index);
+        Pump();
+    }
+    void Type(platform::Edit& e, std::string_view keys) override {
+        QWidget* w = platform::qt::WidgetOf(e);
+        for (char k : keys) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(k)));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier,
+                              QString(QChar(k)));
+            QApplication::sendEvent(w, &press);
+            QApplication::sendEvent(w, &release);
+        }
         Pump();
     }
     std::uint32_t ShownText(platform::Control& c) override {
@@ -165,6 +183,24 @@ TEST_P(VisualUnitsConformance, EditBoxTextSelectionAndColours) {
     box.SetProperty(EditBoxUnit::kContent, TextValue("x"));
     side_->Pump();
     EXPECT_EQ(h_->Count(id, EditBoxUnit::kEventChanged), 1);
+}
+
+TEST_P(VisualUnitsConformance, ByteBoxFiltersKeysAndNormalisesWhenLeft) {
+    EditBoxSettings s;
+    s.inputMode = 5;
+    auto id = h_->Add(kUnitEditBox, s.encode(), {10, 10, 100, 25});
+    ASSERT_TRUE(h_->Load());
+    auto& box = Get<EditBoxUnit>(id);
+    box.SetFocus();
+    side_->Pump();
+    h_->ClearEvents();
+    side_->Type(box.edit(), "3a0-0");
+    EXPECT_EQ(Read(box, EditBoxUnit::kContent).bytes, "300");
+    EXPECT_EQ(h_->Count(id, EditBoxUnit::kEventChanged), 3);
+    h_->Window().window().SetFocus();
+    side_->Pump();
+    EXPECT_EQ(Read(box, EditBoxUnit::kContent).bytes, "255");
+    EXPECT_EQ(h_->EventsOf(id).back(), kEventLostFocus);
 }
 
 TEST_P(VisualUnitsConformance, CheckBoxMarksAndClicks) {
