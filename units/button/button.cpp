@@ -1,5 +1,6 @@
 #include "units/button/button.h"
 
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -54,28 +55,11 @@ int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int ButtonUnit::GetProperty(int index, PropertyValue& out) {
-    switch (index) {
-        case kPicture:
-            out = TextValue(s_.picture);
-            return 1;
-        case kDefaultButton:
-            out = NumberValue(s_.defaultButton);
-            return 1;
-        case kCaption:
-            out = TextValue(s_.caption);
-            return 1;
-        case kHAlign:
-            out = NumberValue(s_.hAlign);
-            return 1;
-        case kVAlign:
-            out = NumberValue(s_.vAlign);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
-        default:
-            return 0;
-    }
+    using S = ButtonSettings;
+    static const StoredField<S> kFields[] = {&S::picture, &S::defaultButton, &S::caption,
+                                             &S::hAlign,  &S::vAlign,        &S::font};
+    static_assert(std::size(kFields) == kFont + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int ButtonUnit::Save(std::string& block) {

@@ -1,5 +1,6 @@
 #include "units/check_box/check_box.h"
 
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -81,51 +82,15 @@ int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
-    switch (index) {
-        case kPicture:
-            out = TextValue(s_.picture);
-            return 1;
-        case kPushLike:
-            out = NumberValue(s_.pushLike);
-            return 1;
-        case kFlat:
-            out = NumberValue(s_.flat);
-            return 1;
-        case kCaption:
-            out = TextValue(s_.caption);
-            return 1;
-        case kTextLeft:
-            out = NumberValue(s_.textLeft);
-            return 1;
-        case kHAlign:
-            out = NumberValue(s_.hAlign);
-            return 1;
-        case kVAlign:
-            out = NumberValue(s_.vAlign);
-            return 1;
-        case kTextColour:
-            out = NumberValue(s_.textColour);
-            return 1;
-        case kBackColour:
-            out = NumberValue(s_.backColour);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
-        case kChecked:
-            // The mark is asked of the control, since the user may have toggled it.
-            s_.checked = box_->IsChecked();
-            out = NumberValue(s_.checked);
-            return 1;
-        case kDataSource:
-            out = TextValue(s_.dataSource);
-            return 1;
-        case kDataColumn:
-            out = TextValue(s_.dataColumn);
-            return 1;
-        default:
-            return 0;
-    }
+    // The mark is asked of the control, since the user may have toggled it.
+    if (index == kChecked) s_.checked = box_->IsChecked();
+    using S = CheckBoxSettings;
+    static const StoredField<S> kFields[] = {
+        &S::picture, &S::pushLike,   &S::flat,       &S::caption,    &S::textLeft,
+        &S::hAlign,  &S::vAlign,     &S::textColour, &S::backColour, &S::font,
+        &S::checked, &S::dataSource, &S::dataColumn};
+    static_assert(std::size(kFields) == kDataColumn + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int CheckBoxUnit::Save(std::string& block) {

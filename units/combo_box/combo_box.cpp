@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "units/edit_box/block_fields.h"
 #include "units/edit_box/edit_rules.h"
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -196,47 +197,24 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {
+    auto [start, end] = combo_->EditSelection();
     switch (index) {
-        case kListType:
-            out = NumberValue(s_.listType);
-            return 1;
         case kContent:
             out = TextValue(combo_->Text());
             return 1;
-        case kMaxLength:
-            out = NumberValue(s_.maxLength);
-            return 1;
         case kSelStart:
-            out = NumberValue(static_cast<std::int64_t>(combo_->EditSelection().first));
+            out = NumberValue(static_cast<std::int64_t>(start));
             return 1;
-        case kSelLength: {
-            auto [start, end] = combo_->EditSelection();
+        case kSelLength:
             out = NumberValue(static_cast<std::int64_t>(end - start));
             return 1;
-        }
         case kSelText: {
-            auto [start, end] = combo_->EditSelection();
             std::string text = combo_->Text();
             start = std::min(start, text.size());
             end = std::min(std::max(end, start), text.size());
             out = TextValue(text.substr(start, end - start));
             return 1;
         }
-        case kSorted:
-            out = NumberValue(s_.sorted);
-            return 1;
-        case kItemHeight:
-            out = NumberValue(s_.itemHeight);
-            return 1;
-        case kTextColour:
-            out = NumberValue(s_.textColour);
-            return 1;
-        case kBackColour:
-            out = NumberValue(s_.backColour);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
         case kListIndex:
             out = NumberValue(combo_->Current());
             return 1;
@@ -249,18 +227,16 @@ int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {
         case kItemData:
             out = TextValue(ComboBoxSettings::packItemData(s_.itemData));
             return 1;
-        case kDataSource:
-            out = TextValue(s_.dataSource);
-            return 1;
-        case kDataColumn:
-            out = TextValue(s_.dataColumn);
-            return 1;
-        case kBindingFlag:
-            out = NumberValue(s_.bindingFlag);
-            return 1;
         default:
-            return 0;
+            break;
     }
+    using S = ComboBoxSettings;
+    static const StoredField<S> kFields[] = {
+        &S::listType,   &S::content,    &S::maxLength,  {},       {}, {}, &S::sorted,
+        &S::itemHeight, &S::textColour, &S::backColour, &S::font, {}, {}, {},
+        &S::dataSource, &S::dataColumn, &S::bindingFlag};
+    static_assert(std::size(kFields) == kBindingFlag + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int ComboBoxUnit::Save(std::string& block) {

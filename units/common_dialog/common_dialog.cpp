@@ -7,6 +7,7 @@
 #include "platform/gbk.h"
 #include "platform/platform.h"
 #include "runtime/notify.h"
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 #include "units/edit_box/visual_unit.h"
@@ -155,76 +156,16 @@ int CommonDialogUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int CommonDialogUnit::GetProperty(int index, PropertyValue& out) {
-    switch (index) {
-        case kDialogType:
-            out = NumberValue(s_.dialogType);
-            return 1;
-        case kTitle:
-            out = TextValue(s_.title);
-            return 1;
-        case kFileName:
-            out = TextValue(s_.fileName);
-            return 1;
-        case kFilter:
-            out = TextValue(s_.filter);
-            return 1;
-        case kFilterIndex:
-            out = NumberValue(s_.filterIndex);
-            return 1;
-        case kInitialDir:
-            out = TextValue(s_.initialDir);
-            return 1;
-        case kDefaultExt:
-            out = TextValue(s_.defaultExt);
-            return 1;
-        case kCreatePrompt:
-            out = NumberValue(s_.createPrompt);
-            return 1;
-        case kFileMustExist:
-            out = NumberValue(s_.fileMustExist);
-            return 1;
-        case kOverwritePrompt:
-            out = NumberValue(s_.overwritePrompt);
-            return 1;
-        case kPathMustExist:
-            out = NumberValue(s_.pathMustExist);
-            return 1;
-        case kNoChangeDir:
-            out = NumberValue(s_.noChangeDir);
-            return 1;
-        case kFontColour:
-            out = NumberValue(s_.fontColour);
-            return 1;
-        case kFontBold:
-            out = NumberValue(s_.fontBold);
-            return 1;
-        case kFontItalic:
-            out = NumberValue(s_.fontItalic);
-            return 1;
-        case kFontStrikeOut:
-            out = NumberValue(s_.fontStrikeOut);
-            return 1;
-        case kFontUnderline:
-            out = NumberValue(s_.fontUnderline);
-            return 1;
-        case kFontName:
-            out = TextValue(s_.fontName);
-            return 1;
-        case kFontSize:
-            out = NumberValue(s_.fontSize);
-            return 1;
-        case kHelpFile:
-            out = TextValue(s_.helpFile);
-            return 1;
-        case kHelpCommand:
-            out = NumberValue(s_.helpCommand);
-            return 1;
-        case kHelpContext:
-            out = NumberValue(s_.helpContext);
-            return 1;
-        default:
-            return 0;
-    }
+    using S = CommonDialogSettings;
+    static const StoredField<S> kFields[] = {
+        &S::dialogType,    &S::title,           &S::fileName,      &S::filter,
+        &S::filterIndex,   &S::initialDir,      &S::defaultExt,    &S::createPrompt,
+        &S::fileMustExist, &S::overwritePrompt, &S::pathMustExist, &S::noChangeDir,
+        &S::fontColour,    &S::fontBold,        &S::fontItalic,    &S::fontStrikeOut,
+        &S::fontUnderline, &S::fontName,        &S::fontSize,      &S::helpFile,
+        &S::helpCommand,   &S::helpContext};
+    static_assert(std::size(kFields) == kHelpContext + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int CommonDialogUnit::Save(std::string& block) {

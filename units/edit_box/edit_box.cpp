@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "units/edit_box/edit_rules.h"
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -345,51 +346,9 @@ int EditBoxUnit::GetProperty(int index, PropertyValue& out) {
         case kContent:
             out = TextValue(edit_->Text());
             return 1;
-        case kBorderStyle:
-            out = NumberValue(s_.borderStyle);
-            return 1;
-        case kTextColour:
-            out = NumberValue(s_.textColour);
-            return 1;
-        case kBackColour:
-            out = NumberValue(s_.backColour);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
-        case kHideSelection:
-            out = NumberValue(s_.hideSelection);
-            return 1;
-        case kMaxLength:
-            out = NumberValue(s_.maxLength);
-            return 1;
-        case kMultiLine:
-            out = NumberValue(s_.multiLine);
-            return 1;
-        case kScrollBars:
-            out = NumberValue(s_.scrollBars);
-            return 1;
-        case kAlignment:
-            out = NumberValue(s_.alignment);
-            return 1;
-        case kInputMode:
-            out = NumberValue(s_.inputMode);
-            return 1;
         case kPasswordChar:
             out = TextValue(s_.passwordChar ? std::string(1, static_cast<char>(s_.passwordChar))
                                             : std::string());
-            return 1;
-        case kLetterCase:
-            out = NumberValue(s_.letterCase);
-            return 1;
-        case kUpDownMode:
-            out = NumberValue(s_.upDownMode);
-            return 1;
-        case kUpDownMin:
-            out = NumberValue(s_.upDownMin);
-            return 1;
-        case kUpDownMax:
-            out = NumberValue(s_.upDownMax);
             return 1;
         case kSelStart:
             out = NumberValue(CurrentSelection().start);
@@ -404,15 +363,33 @@ int EditBoxUnit::GetProperty(int index, PropertyValue& out) {
                                         static_cast<std::size_t>(sel.length)));
             return 1;
         }
-        case kDataSource:
-            out = TextValue(s_.dataSource);
-            return 1;
-        case kDataColumn:
-            out = TextValue(s_.dataColumn);
-            return 1;
         default:
-            return 0;
+            break;
     }
+    using S = EditBoxSettings;
+    static const StoredField<S> kFields[] = {{},
+                                             &S::borderStyle,
+                                             &S::textColour,
+                                             &S::backColour,
+                                             &S::font,
+                                             &S::hideSelection,
+                                             &S::maxLength,
+                                             &S::multiLine,
+                                             &S::scrollBars,
+                                             &S::alignment,
+                                             &S::inputMode,
+                                             {},
+                                             &S::letterCase,
+                                             &S::upDownMode,
+                                             &S::upDownMin,
+                                             &S::upDownMax,
+                                             {},
+                                             {},
+                                             {},
+                                             &S::dataSource,
+                                             &S::dataColumn};
+    static_assert(std::size(kFields) == kDataColumn + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int EditBoxUnit::Save(std::string& block) {

@@ -1,5 +1,6 @@
 #include "units/group_box/group_box.h"
 
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -41,25 +42,11 @@ int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int GroupBoxUnit::GetProperty(int index, PropertyValue& out) {
-    switch (index) {
-        case kCaption:
-            out = TextValue(s_.caption);
-            return 1;
-        case kHAlign:
-            out = NumberValue(s_.hAlign);
-            return 1;
-        case kTextColour:
-            out = NumberValue(s_.textColour);
-            return 1;
-        case kBackColour:
-            out = NumberValue(s_.backColour);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
-        default:
-            return 0;
-    }
+    using S = GroupBoxSettings;
+    static const StoredField<S> kFields[] = {&S::caption, &S::hAlign, &S::textColour,
+                                             &S::backColour, &S::font};
+    static_assert(std::size(kFields) == kFont + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int GroupBoxUnit::Save(std::string& block) {

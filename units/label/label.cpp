@@ -1,5 +1,6 @@
 #include "units/label/label.h"
 
+#include "units/edit_box/stored_fields.h"
 #include "units/edit_box/type_descriptor.h"
 #include "units/edit_box/visual.h"
 
@@ -99,65 +100,39 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
 }
 
 int LabelUnit::GetProperty(int index, PropertyValue& out) {
-    switch (index) {
-        case kCaption:
-            out = TextValue(s_.caption);
-            return 1;
-        case kTextEffect:
-            out = NumberValue(s_.textEffect);
-            return 1;
-        case kBorderStyle:
-            out = NumberValue(s_.borderStyle);
-            return 1;
-        case kFrameWidth:
-            out = NumberValue(s_.frameWidth);
-            return 1;
-        case kFrameColour1:
-        case kFrameColour2:
-        case kFrameColour3:
-            out = NumberValue(s_.frameColours[index - kFrameColour1]);
-            return 1;
-        case kFont:
-            out = TextValue(s_.font);
-            return 1;
-        case kTextColour:
-            out = NumberValue(s_.textColour);
-            return 1;
-        case kBackColour:
-            out = NumberValue(s_.backColour);
-            return 1;
-        case kPicture:
-            out = TextValue(s_.picture);
-            return 1;
-        case kPictureLayout:
-            out = NumberValue(s_.pictureLayout);
-            return 1;
-        case kGradientMode:
-            out = NumberValue(s_.gradientMode);
-            return 1;
-        case kGradientColour1:
-        case kGradientColour2:
-        case kGradientColour3:
-            out = NumberValue(s_.gradientColours[index - kGradientColour1]);
-            return 1;
-        case kHAlign:
-            out = NumberValue(s_.hAlign);
-            return 1;
-        case kWordWrap:
-            out = NumberValue(s_.wordWrap);
-            return 1;
-        case kVAlign:
-            out = NumberValue(s_.vAlign);
-            return 1;
-        case kDataSource:
-            out = TextValue(s_.dataSource);
-            return 1;
-        case kDataColumn:
-            out = TextValue(s_.dataColumn);
-            return 1;
-        default:
-            return 0;
+    // The three-colour groups are arrays in the settings and are read by position.
+    if (index >= kFrameColour1 && index <= kFrameColour3) {
+        out = NumberValue(s_.frameColours[static_cast<std::size_t>(index - kFrameColour1)]);
+        return 1;
     }
+    if (index >= kGradientColour1 && index <= kGradientColour3) {
+        out = NumberValue(s_.gradientColours[static_cast<std::size_t>(index - kGradientColour1)]);
+        return 1;
+    }
+    using S = LabelSettings;
+    static const StoredField<S> kFields[] = {&S::caption,
+                                             &S::textEffect,
+                                             &S::borderStyle,
+                                             &S::frameWidth,
+                                             {},
+                                             {},
+                                             {},
+                                             &S::font,
+                                             &S::textColour,
+                                             &S::backColour,
+                                             &S::picture,
+                                             &S::pictureLayout,
+                                             &S::gradientMode,
+                                             {},
+                                             {},
+                                             {},
+                                             &S::hAlign,
+                                             &S::wordWrap,
+                                             &S::vAlign,
+                                             &S::dataSource,
+                                             &S::dataColumn};
+    static_assert(std::size(kFields) == kDataColumn + 1, "one entry per property");
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
 int LabelUnit::Save(std::string& block) {
