@@ -29,7 +29,7 @@ FontChooser& chooserSlot() {
     return chooser;
 }
 
-// Rounded a * b / c, as the classic MulDiv computes it.
+// a * b / c with a 64-bit product, rounded half away from zero.
 std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
     std::int64_t p = static_cast<std::int64_t>(a) * b;
     std::int64_t q = (p >= 0 ? p + c / 2 : p - c / 2) / c;
