@@ -293,9 +293,9 @@ void InitialiseRuntime() {
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     std::string file = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
     auto slash = file.rfind('/');
-    std::string directory = slash == std::string::npos ? std::string() : file.substr(0, slash);
     // The root directory keeps its one separator.
-    if (slash == 0) directory = "/";
+    std::string directory;
+    if (slash != std::string::npos) directory = file.substr(0, std::max<size_t>(slash, 1));
     if (!directory.empty() && chdir(directory.c_str()) != 0) {
         std::perror("chdir");
     }
