@@ -9,6 +9,9 @@ root=$(pwd)
 scripts/deps.sh
 
 jobs=$(nproc)
+# Paths relative to the checkout let a cache of an earlier build in another
+# folder serve this one.
+export CCACHE_BASEDIR="$root"
 export CTEST_OUTPUT_ON_FAILURE=1
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
