@@ -30,7 +30,7 @@ echo "== plain build"
 run_suite build
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-run_suite build-asan -DKESU_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+run_suite build-asan -DKESU_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug -DKESU_BUILD_BENCH=OFF
 
 echo "== ThreadSanitizer (threaded tests)"
-KESU_CTEST_ARGS="-L threads" run_suite build-tsan -DKESU_SANITIZE=thread -DKESU_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Debug
+KESU_CTEST_ARGS="-L threads" run_suite build-tsan -DKESU_SANITIZE=thread -DKESU_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Debug -DKESU_BUILD_BENCH=OFF
