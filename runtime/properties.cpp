@@ -230,7 +230,9 @@ void WriteTyped(const Target& t, int property, int component, uint32_t low, uint
             value.number = static_cast<int64_t>(uint64_t{low} | uint64_t{high} << 32);
             break;
         case KindForm::kLogical:
-            value.number = low != 0;
+            // The word goes to the unit as written: some units act on a logical only when it
+            // is exactly 1 (a check box's mark), so folding 5 into true here would be wrong.
+            value.number = static_cast<int32_t>(low);
             break;
         case KindForm::kByteSet:
             value.bytes = ByteSetBytes(pointer);

@@ -320,7 +320,11 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     if (w.alive() && (records[0].stateFlags & state_flag::kVisible) != 0) {
         w.window_unit()->SetVisible(true);
         if (size_t focus = InitialFocus(w); focus != 0) {
+            // The control reports the focus it takes as well; that report is held back so the
+            // unit hears of its first focus exactly once, from here.
+            SuspendEvents();
             RecordUnit(records[focus])->SetFocus();
+            ResumeEvents();
             SimpleEventRecord got_focus;
             got_focus.window_id = w.window_id();
             got_focus.unit_id = records[focus].id;

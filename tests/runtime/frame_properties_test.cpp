@@ -132,11 +132,13 @@ TEST_F(PropertiesTest, TypeSpecificValuesByKind) {
 
     WriteInt(kA, 9, -7);
     EXPECT_EQ(ReadInt(kA, 9), -7);
-    WriteInt(kA, 10, 5);  // logical: any non-zero is true
-    EXPECT_EQ(Unit(kA)->logical, 1);
-    EXPECT_EQ(ReadUnitProperty(kMain, kA, 10, 0), 1u);
-    Unit(kA)->logical = 2;  // only 1 reads as true
+    // A logical reaches the unit as written, which decides what a value other than 0 or 1
+    // means; a read is true only for 1.
+    WriteInt(kA, 10, 5);
+    EXPECT_EQ(Unit(kA)->logical, 5);
     EXPECT_EQ(ReadUnitProperty(kMain, kA, 10, 0), 0u);
+    WriteInt(kA, 10, 1);
+    EXPECT_EQ(ReadUnitProperty(kMain, kA, 10, 0), 1u);
 
     const char raw[] = {'a', 0, 'b'};
     uint8_t* set = MakeByteSet(raw, 3);

@@ -92,7 +92,10 @@ void WindowUnit::SetVisible(bool visible) {
     platform::WindowShow how = platform::WindowShow::Normal;
     if (!shown_once_) {
         if (settings_.window_state == 2) how = platform::WindowShow::Minimised;
-        if (settings_.window_state == 3) how = platform::WindowShow::Maximised;
+        // A fixed frame cannot be maximised at the start: its size is the template's.
+        if (settings_.window_state == 3 && ComputeFrameDecoration(settings_).resizable) {
+            how = platform::WindowShow::Maximised;
+        }
     } else {
         how = window_->State();
     }

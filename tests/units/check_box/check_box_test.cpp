@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
+#include "runtime/properties.h"
 #include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {
@@ -54,6 +55,23 @@ TEST_F(CheckBoxTest, CheckedWritesMarkOnlyForOneAndFireNothing) {
     Unit(id).SetProperty(CheckBoxUnit::kChecked, NumberValue(5));
     EXPECT_FALSE(Control(id).IsChecked());
     EXPECT_EQ(Checked(id), 0);
+    EXPECT_EQ(h_.Count(id, CheckBoxUnit::kEventClicked), 0);
+}
+
+// The same rules hold when the program writes through the runtime's property entry, which
+// hands a logical property's word to the unit as it was written.
+TEST_F(CheckBoxTest, CheckedWrittenThroughTheRuntimeMarksOnlyForOne) {
+    auto id = Load(CheckBoxSettings{});
+    const int checked = int{kFirstTypeProperty} + CheckBoxUnit::kChecked;
+    WriteProperty(testing::kWindowId, id, checked, 0, 1, 0);
+    EXPECT_TRUE(Control(id).IsChecked());
+    EXPECT_EQ(ReadProperty(testing::kWindowId, id, checked, 0), 1u);
+    WriteProperty(testing::kWindowId, id, checked, 0, 5, 0);
+    EXPECT_FALSE(Control(id).IsChecked());
+    EXPECT_EQ(ReadProperty(testing::kWindowId, id, checked, 0), 0u);
+    const int push_like = int{kFirstTypeProperty} + CheckBoxUnit::kPushLike;
+    WriteProperty(testing::kWindowId, id, push_like, 0, 2, 0);
+    EXPECT_EQ(ReadProperty(testing::kWindowId, id, push_like, 0), 0u);
     EXPECT_EQ(h_.Count(id, CheckBoxUnit::kEventClicked), 0);
 }
 

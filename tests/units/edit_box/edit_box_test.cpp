@@ -44,6 +44,15 @@ class EditBoxTest : public ::testing::Test {
     UnitHarness h_;
 };
 
+// The box that gets the first focus when its window shows hears about it once, although the
+// control reports the focus change and the loader announces it as well.
+TEST_F(EditBoxTest, FirstFocusAtLoadRaisesGotFocusOnce) {
+    std::uint32_t id = h_.Add(kUnitEditBox, EditBoxSettings{}.encode(), {10, 10, 200, 60});
+    ASSERT_TRUE(h_.Load());
+    EXPECT_TRUE(Control(id).HasFocus());
+    EXPECT_EQ(h_.Count(id, kEventGotFocus), 1);
+}
+
 TEST_F(EditBoxTest, ContentWritesFireExactlyOneChanged) {
     EditBoxSettings s;
     s.content = "start";

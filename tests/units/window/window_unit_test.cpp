@@ -127,6 +127,19 @@ TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
     EXPECT_TRUE(Native()->IsVisible());
 }
 
+// Only a window with a sizable frame starts maximised; a fixed frame shows normally, though a
+// later write of the state maximises it.
+TEST_F(WindowUnitTest, StartPositionThreeMaximisesOnlyASizableFrame) {
+    WindowSettings s;
+    s.window_state = 3;
+    s.frame_style = 2;
+    Open(s);
+    EXPECT_EQ(Native()->State(), platform::WindowShow::Normal);
+    EXPECT_TRUE(Native()->IsVisible());
+    WriteWord(kWindowState, 3);
+    EXPECT_EQ(ReadWord(kWindowState), 3);
+}
+
 TEST_F(WindowUnitTest, StartPositionOneCentresTheNewWindow) {
     platform_.ui().SetScreen({0, 0, 1200, 900});
     WindowSettings s;
