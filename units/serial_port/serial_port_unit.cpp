@@ -188,6 +188,9 @@ CSerialPortUnit::CSerialPortUnit(const UnitCreateInfo& info, Poster post)
     : Unit(info), CCommPort(std::move(post)) {}
 
 CSerialPortUnit::~CSerialPortUnit() {
+    // A send in progress on a worker thread finishes before the unit goes, as with every other
+    // close of the port; otherwise the sender would return through a destroyed unit.
+    std::lock_guard lock(port_mutex_);
     Shutdown();
 }
 
@@ -204,6 +207,9 @@ std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& i
 }
 
 void CSerialPortUnit::OnDestroy() {
+    // The window thread waits here for a send in progress: its write is bounded by the write
+    // time-outs and needs nothing from the window thread.
+    std::lock_guard lock(port_mutex_);
     Shutdown();
 }
 

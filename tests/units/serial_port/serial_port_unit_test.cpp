@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -11,6 +14,7 @@
 
 #include "platform/virtual/virtual_serial.h"
 #include "runtime/notify.h"
+#include "tests/units/serial_port/gated_device.h"
 #include "tests/units/serial_port/window_queue.h"
 
 namespace kesu::units {
@@ -516,6 +520,97 @@ TEST_F(SerialPortUnitTest, SendOpenAndCloseFromManyThreadsAreSerialised) {
     for (auto& t : threads) t.join();
     EXPECT_TRUE(unit->SendData("end"));
     window.RunPending();
+}
+
+// Ports whose writes stop at a barrier: the test lets each write through when it chooses, so a
+// send can be held in progress while another thread acts on the unit.
+class BarrierPorts : public platform::SerialPorts {
+  public:
+    explicit BarrierPorts(platform::VirtualSerialHub& hub) : hub_(hub) {}
+
+    std::unique_ptr<platform::SerialDevice> Open(int port_number) override {
+        auto inner = hub_.Open(port_number);
+        if (!inner) return nullptr;
+        auto device = std::make_unique<Device>(std::move(inner), *this);
+        last_ = device.get();
+        return device;
+    }
+    // Wake-ups of the device opened last: a stop request is one.
+    int Wakes() const { return last_->wakes; }
+
+    bool WaitWriting() {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(10), [this] { return writing_; });
+    }
+    void LetWriteThrough() {
+        std::lock_guard lock(mutex_);
+        let_through_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    class Device : public testing::GatedDevice {
+      public:
+        Device(std::unique_ptr<platform::SerialDevice> inner, BarrierPorts& ports)
+            : GatedDevice(std::move(inner)), ports_(ports) {}
+        bool Write(const uint8_t* data, size_t length) override {
+            {
+                std::unique_lock lock(ports_.mutex_);
+                ports_.writing_ = true;
+                ports_.cv_.notify_all();
+                ports_.cv_.wait(lock, [this] { return ports_.let_through_; });
+                ports_.writing_ = ports_.let_through_ = false;
+            }
+            return GatedDevice::Write(data, length);
+        }
+
+      private:
+        BarrierPorts& ports_;
+    };
+
+    platform::VirtualSerialHub& hub_;
+    Device* last_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool writing_ = false;
+    bool let_through_ = false;
+};
+
+TEST_F(SerialPortUnitTest, TheUnitsWindowGoesOnlyAfterASendInProgressHasReturned) {
+    BarrierPorts ports(hub);
+    platform::InstallSerialPorts(&ports);
+    for (int round = 0; round < 3; ++round) {
+        auto doomed = std::make_unique<RecordingUnit>(info, window);
+        ASSERT_TRUE(doomed->Open());
+        std::atomic<bool> returned{false};
+        std::thread sender([&] {
+            doomed->SendData("x");
+            returned = true;
+        });
+        ASSERT_TRUE(ports.WaitWriting());
+        const int wakes = ports.Wakes();
+        std::atomic<bool> detached{false};
+        bool returned_when_detached = false;
+        std::thread window_thread([&] {
+            doomed->Detach();
+            returned_when_detached = returned;
+            detached = true;
+        });
+        // A close that does not wait for the send asks the I/O thread to stop at once, while the
+        // write is still held; a close that waits never asks before the send returned.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        while (ports.Wakes() == wakes && std::chrono::steady_clock::now() < end) {
+            std::this_thread::yield();
+        }
+        EXPECT_EQ(ports.Wakes(), wakes) << "round " << round;
+        ports.LetWriteThrough();
+        window_thread.join();
+        sender.join();
+        ASSERT_TRUE(detached);
+        EXPECT_TRUE(returned_when_detached) << "round " << round;
+        doomed.reset();
+    }
+    platform::InstallSerialPorts(&hub);
 }
 
 }  // namespace
