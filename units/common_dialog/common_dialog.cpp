@@ -81,7 +81,8 @@ std::unique_ptr<CommonDialogUnit> CommonDialogUnit::Create(const UnitCreateInfo&
 
 int CommonDialogUnit::SetProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
-    bool flag = v != 0;
+    // A logical arrives as the program wrote it; only 1 turns a flag on, as only 1 reads as true.
+    bool flag = v == 1;
     switch (index) {
         case kDialogType:
             s_.dialogType = clampChoice(v, 0, 3);

@@ -126,6 +126,14 @@ TEST(CommonDialog, WritesClampAndStore) {
     EXPECT_EQ(v.number, 1);
     unit->GetProperty(CommonDialogUnit::kCreatePrompt, v);
     EXPECT_EQ(v.number, 0);
+    // A flag asks for its dialog option only when it is exactly 1.
+    unit->SetProperty(CommonDialogUnit::kCreatePrompt, NumberValue(5));
+    unit->SetProperty(CommonDialogUnit::kFileMustExist, NumberValue(2));
+    unit->GetProperty(CommonDialogUnit::kCreatePrompt, v);
+    EXPECT_EQ(v.number, 0);
+    EXPECT_EQ(
+        unit->FileRequest().flags & (platform::ofn::kCreatePrompt | platform::ofn::kFileMustExist),
+        0u);
 }
 
 class CommonDialogOpen : public ::testing::Test {
