@@ -219,10 +219,14 @@ void WriteTyped(const Target& t, int property, int component, uint32_t low, uint
     UnitInterfaceFn interface = FindUnitInterface(t.type_code);
     SetPropertyFn set = SetPropertyOperation(interface);
     if (!set) return;
+    // A property the type does not list has no kind to read its value by; its words may be
+    // anything, so nothing is taken from them and the write changes nothing.
+    const uint16_t kind = KindOf(t.type_code, property);
+    if (kind == 0) return;
     const int index = property - kFirstTypeProperty;
     const void* pointer = BitsPointer(low, high);
     PropertyValue value;
-    switch (FormOfKind(KindOf(t.type_code, property))) {
+    switch (FormOfKind(kind)) {
         case KindForm::kOneWord:
             value.number = static_cast<int32_t>(low);
             break;

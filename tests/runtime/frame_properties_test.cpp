@@ -150,8 +150,11 @@ TEST_F(PropertiesTest, TypeSpecificValuesByKind) {
 
     WriteUnitProperty(kMain, kA, 14, 0, 0x11223344, 0x55667788);
     EXPECT_EQ(ReadUnitProperty(kMain, kA, 14, 0), 0x5566778811223344u);
-    // An index the type does not have reads 0.
+    // An index the type does not have reads 0, and a write to it changes nothing: its value is
+    // not taken for a text address.
     EXPECT_EQ(ReadUnitProperty(kMain, kA, 40, 0), 0u);
+    WriteUnitProperty(kMain, kA, 40, 0, 0x10, 0);
+    EXPECT_EQ(Unit(kA)->text, "");
 }
 
 TEST_F(PropertiesTest, FontComponentsAndWholeRecord) {
