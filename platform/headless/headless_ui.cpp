@@ -270,8 +270,10 @@ bool HeadlessComboBox::UserCloseUp() {
 bool HeadlessComboBox::UserType(std::string_view gbk) {
     if (!UserCanReach() || style_.kind == ComboKind::DropDownList) return false;
     TakeFocus();
+    std::string before = edit_.Bytes();
     ReplaceEditSelection(gbk);
-    Emit(Notify::EditChanged);
+    // Keys refused by the limit change nothing and report nothing.
+    if (edit_.Bytes() != before) Emit(Notify::EditChanged);
     return true;
 }
 

@@ -720,8 +720,24 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
             Notify_(Notify::SelectionEnded);
         });
         if (QLineEdit* le = w_->lineEdit()) {
-            QObject::connect(le, &QLineEdit::textEdited, ctx_.get(),
-                             [this](const QString&) { Notify_(Notify::EditChanged); });
+            QObject::connect(le, &QLineEdit::textEdited, ctx_.get(), [this](const QString& now) {
+                // Typing beyond the limit is refused, as the classic field
+                // does; the field is put back once it has finished reporting.
+                if (limit_ != 0 && EditText(false).FromView(ViewOf(now)).size() > limit_ &&
+                    now.size() > accepted_.size()) {
+                    QMetaObject::invokeMethod(
+                        ctx_.get(),
+                        [this] {
+                            if (!w_) return;
+                            QSignalBlocker block(w_.data());
+                            w_->setEditText(accepted_);
+                        },
+                        Qt::QueuedConnection);
+                    return;
+                }
+                accepted_ = now;
+                Notify_(Notify::EditChanged);
+            });
         }
     }
     ~QtComboBox() override {
@@ -738,7 +754,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
             QString edit = w_->currentText();
             w_->insertItem(at, ToQ(gbk));
             w_->setCurrentIndex(items_.Current());
-            if (w_->isEditable()) w_->setEditText(edit);
+            if (w_->isEditable()) SetEditText(edit);
         }
         return at;
     }
@@ -747,7 +763,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
         if (w_) {
             QSignalBlocker block(w_.data());
             w_->clear();
-            if (w_->isEditable()) w_->setEditText(QString());
+            if (w_->isEditable()) SetEditText(QString());
         }
     }
     int Count() const override { return items_.Count(); }
@@ -760,7 +776,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
         QSignalBlocker block(w_.data());
         w_->setCurrentIndex(items_.Current());
         if (w_->isEditable()) {
-            w_->setEditText(ToQ(items_.Text(items_.Current())));
+            SetEditText(ToQ(items_.Text(items_.Current())));
             w_->lineEdit()->selectAll();
         }
     }
@@ -768,7 +784,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     void SetText(std::string_view gbk) override {
         if (style_.kind == ComboKind::DropDownList || !w_) return;
         QSignalBlocker block(w_.data());
-        w_->setEditText(ViewQ(EditText::Render(gbk, false)));
+        SetEditText(ViewQ(EditText::Render(gbk, false)));
         w_->lineEdit()->setCursorPosition(0);
     }
     std::string Text() const override {
@@ -800,7 +816,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
         std::string_view piece = EditText::CutToLimit(gbk, m.Size(), b - a, limit_);
         m.Replace(a, b, piece);
         QSignalBlocker block(w_.data());
-        w_->setEditText(ViewQ(m.View()));
+        SetEditText(ViewQ(m.View()));
         w_->lineEdit()->setCursorPosition(static_cast<int>(m.ByteToView(a + piece.size())));
     }
     void SetItemHeight(int extra) override {
@@ -811,6 +827,11 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     }
 
   private:
+    void SetEditText(const QString& text) {
+        accepted_ = text;
+        w_->setEditText(text);
+    }
+
     // The edit field's text as bytes, for mapping its positions.
     EditText EditModel() const {
         EditText m(false);
@@ -821,6 +842,7 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     ComboStyle style_;
     ComboItems items_;
     std::size_t limit_ = 0;
+    QString accepted_;  // the edit field as last set or accepted
 };
 
 // ---- Label ----

@@ -26,6 +26,8 @@ class Driver {
     virtual void Click(Control& c) = 0;
     virtual void Type(Edit& e, std::string_view gbk) = 0;
     virtual void Pick(ComboBox& c, int index) = 0;
+    // Types into the edit field of a combo box, at its caret.
+    virtual void TypeInto(ComboBox& c, std::string_view ascii) = 0;
     virtual void UserClose(Window& w) = 0;
     // The user clicks into a control, giving it the focus.
     virtual void UserFocus(Control& c) = 0;
@@ -373,6 +375,8 @@ TEST_P(Conformance, ComboEditFieldKeepsBytesSelectionAndLimit) {
     c->SetEditSelection(3, 3);
     c->ReplaceEditSelection(Gbk("中"));  // one byte of room: nothing fits
     EXPECT_EQ(c->Text(), "X12");
+    c->ReplaceEditSelection("34");  // one of two fits
+    EXPECT_EQ(c->Text(), "X123");
     c->AddItem("COM7");
     c->SetCurrent(0);
     EXPECT_EQ(c->Text(), "COM7");
@@ -385,6 +389,20 @@ TEST_P(Conformance, ComboEditFieldKeepsBytesSelectionAndLimit) {
     list->SetCurrent(0);
     list->SetText("ignored");  // a drop-down list has no edit field
     EXPECT_EQ(list->Text(), Gbk("无校验"));
+}
+
+TEST_P(Conformance, TypingIntoAComboStopsAtItsLimit) {
+    auto w = ShownWindow();
+    auto c = ui().CreateComboBox(w.get(), ComboStyle{.kind = ComboKind::DropDown});
+    c->SetVisible(true);
+    Recorder r;
+    c->SetNotifyHandler(r.Handler());
+    c->SetLimit(3);
+    d->TypeInto(*c, "1152");
+    EXPECT_EQ(c->Text(), "115");
+    EXPECT_EQ(r.Count(Notify::EditChanged), 3);
+    c->SetText("9600000");  // the program is not held to the limit
+    EXPECT_EQ(c->Text(), "9600000");
 }
 
 TEST_P(Conformance, SingleLineEditKeepsLineBreakBytesAndSetTextResetsTheCaret) {

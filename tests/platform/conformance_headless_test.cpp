@@ -30,6 +30,10 @@ class HeadlessDriver final : public Driver {
     void Pick(ComboBox& c, int index) override {
         dynamic_cast<headless::HeadlessComboBox&>(c).UserPick(index);
     }
+    void TypeInto(ComboBox& c, std::string_view ascii) override {
+        auto& box = dynamic_cast<headless::HeadlessComboBox&>(c);
+        for (char ch : ascii) box.UserType(std::string(1, ch));
+    }
     void UserClose(Window& w) override { dynamic_cast<headless::HeadlessWindow&>(w).UserClose(); }
     void UserFocus(Control& c) override { dynamic_cast<headless::Node&>(c).UserFocus(); }
     void Wait(std::uint64_t ms) override { p.loop().AdvanceBy(ms); }

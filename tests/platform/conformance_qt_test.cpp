@@ -73,6 +73,13 @@ class QtDriver final : public Driver {
         box->hidePopup();
         emit box->activated(index);
     }
+    void TypeInto(ComboBox& c, std::string_view ascii) override {
+        QLineEdit* field = qobject_cast<QComboBox*>(WidgetOf(c))->lineEdit();
+        for (char ch : ascii) {
+            QTest::keyClick(field, ch);
+            p.Loop().ProcessPending();  // as between two keys of a real user
+        }
+    }
     void UserClose(Window& w) override { WidgetOf(w)->close(); }
     void UserFocus(Control& c) override {
         QWidget* w = WidgetOf(c);
