@@ -170,9 +170,10 @@ void CCommPort::ReadLoop() {
 }
 
 void CCommPort::WriteRequested() {
-    // Only the transmit side is purged: received bytes the read loop has not taken yet must
-    // survive a write and still be delivered in order.
-    device_->Purge(platform::kPurgeTx);
+    // Nothing is purged before a write. Received bytes the read loop has not taken yet must
+    // survive it and still be delivered in order; and a device write ends once the driver holds
+    // the bytes, not once they are on the line, so purging the transmit side would throw away
+    // what the previous write left unsent.
     // The buffer is the requester's until write_requested_ was seen under the lock, and it waits
     // for write_done_ before touching it again, so the write itself needs no lock.
     const bool ok = device_->Write(write_buffer_.data(), write_buffer_.size());

@@ -13,8 +13,9 @@
 // posted only when the queue goes from empty to non-empty, and one drain delivers everything
 // queued. Bytes are read from the device in blocks; each still becomes its own entry.
 //
-// Writes are handed to the I/O thread and the caller waits for the result. Before a write only
-// the transmit side is purged: bytes already received stay and are delivered in order.
+// Writes are handed to the I/O thread and the caller waits for the result. Nothing is purged
+// before a write: bytes already received stay and are delivered in order, and bytes an earlier
+// write left in the driver still go out.
 //
 // Close stops and joins the I/O thread, releases the device and drops every queued entry, so no
 // event fires for them afterwards. Destroying the engine closes it; a drain already posted to the

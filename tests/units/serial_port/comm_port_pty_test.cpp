@@ -70,6 +70,14 @@ TEST_F(CommPortPtyTest, BytesFlowBothWaysThroughTheTty) {
     EXPECT_EQ(received, out);
 }
 
+TEST_F(CommPortPtyTest, AWriteKeepsWhatEarlierWritesLeftInTheTtyUnsent) {
+    // A write returns once the tty holds the bytes, not once they are on the line: a following
+    // write must not throw away what the earlier one left in the output queue.
+    EXPECT_EQ(Write("first "), 1);
+    EXPECT_EQ(Write("second"), 1);
+    EXPECT_EQ(pty.Receive(12), "first second");
+}
+
 TEST_F(CommPortPtyTest, AVanishedTtyLeavesTheThreadIdleAndWritesFail) {
     pty.Send("hi");
     ASSERT_TRUE(window.RunUntil([&] { return port.bytes == "hi"; }));
