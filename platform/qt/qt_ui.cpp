@@ -368,6 +368,15 @@ class QtEditBase : public QtLeaf<Edit, W> {
     void SetLimit(std::size_t bytes) override { limit_ = bytes; }
     std::size_t Limit() const override { return limit_; }
     void SetInputFilter(Edit::InputFilter f) override { filter_ = std::move(f); }
+    void SetReadOnly(bool ro) override {
+        style_.read_only = ro;
+        if (this->w_) this->w_->setReadOnly(ro);
+    }
+    // The toolkit draws its own password character; the one asked for is kept.
+    void SetPassword(bool on, char c) override {
+        style_.password = on;
+        style_.password_char = c;
+    }
 
     void SetText(std::string_view gbk) override {
         Apply(model_.Assign(gbk));
@@ -482,14 +491,6 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
             });
         SetBorder(Border::Sunken);
     }
-    void SetReadOnly(bool ro) override {
-        style_.read_only = ro;
-        if (w_) w_->setReadOnly(ro);
-    }
-    void SetPassword(bool on, char c) override {
-        style_.password = on;
-        style_.password_char = c;
-    }
     void ScrollToCaret() override {
         if (w_) w_->ensureCursorVisible();
     }
@@ -555,16 +556,10 @@ class QtLineEdit final : public QtEditBase<QLineEdit> {
             shown_ = after;
             ui_.loop().Work([&] { UserEdit(p, before.size() - p - s, typed); });
         });
-        QObject::connect(e, &QLineEdit::editingFinished, ctx_.get(), [] {});
         SetBorder(Border::Sunken);
     }
-    void SetReadOnly(bool ro) override {
-        style_.read_only = ro;
-        if (w_) w_->setReadOnly(ro);
-    }
     void SetPassword(bool on, char c) override {
-        style_.password = on;
-        style_.password_char = c;
+        QtEditBase::SetPassword(on, c);
         if (w_) w_->setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
     }
     void ScrollToCaret() override {}
