@@ -105,7 +105,10 @@ int CCommPort::Write(const uint8_t* data, int64_t length) {
 
 void CCommPort::ThreadMain() {
     SerialDevice& device = *device_;
-    device.Purge(platform::kPurgeRx | platform::kPurgeTx);
+    // The opener purges the port before it starts this thread. Purging again here would throw
+    // away whatever arrived between the open and the moment this thread first ran, and how much
+    // that is depends only on how busy the machine is: bytes a device sends right after the
+    // open must be shown, not lost at random.
     for (;;) {
         uint32_t events = 0;
         const platform::WaitStatus status = device.WaitEvent(events);

@@ -72,7 +72,7 @@ class CommPortTest : public ::testing::Test {
         GatedDevice* raw = gated.get();
         port.Attach(std::move(gated));
         EXPECT_TRUE(port.StartThread());
-        // The thread purges the port as it starts; nothing is sent before it listens.
+        // Waiting until the thread listens keeps the gate tests' order fixed.
         EXPECT_TRUE(window.RunUntil([raw] { return raw->waits > 0; }));
         return raw;
     }
@@ -193,6 +193,18 @@ TEST_F(CommPortTest, ReceivedBytesSurviveAWriteAndNothingIsPurged) {
     EXPECT_EQ(gate->tx_purges, tx_purges_before);
     Release(gate, 3);
     EXPECT_EQ(port.fired, Seq({"X", "Y", "Z"}));
+}
+
+TEST_F(CommPortTest, BytesThatArriveBeforeTheThreadFirstRunsAreDelivered) {
+    // The device answers the moment the port opens, before the I/O thread gets the processor.
+    auto device = hub.OpenNamed("HOST");
+    ASSERT_NE(device, nullptr);
+    device->SetEventMask(0x1F9);
+    port.Attach(std::move(device));
+    Send("early");
+    ASSERT_TRUE(port.StartThread());
+    ASSERT_TRUE(window.RunUntil([&] { return port.fired.size() >= 5; }));
+    EXPECT_EQ(port.Bytes(), "early");
 }
 
 TEST_F(CommPortTest, ZeroByteWritesNeitherWakeNorPurgeAndClosedEnginesRefuse) {
