@@ -3,6 +3,7 @@
 // sends once by hand and lets the device's echo reach the receive box, then saves the window.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FILE.png\n", argv[0]);
         return 2;
     }
+    // Start-up makes the program's directory the current one; a relative name means the
+    // directory the tool was started in.
+    const std::string path = std::filesystem::absolute(argv[1]).string();
     kesu::platform::qt::QtPlatform desktop;
     kesu::platform::ScopedInstall install(desktop);
     kesu::platform::VirtualSerialHub hub;
@@ -58,11 +62,11 @@ int main(int argc, char** argv) {
     Spin(600);
 
     auto* window = dynamic_cast<kesu::platform::Window*>(ControlOf(kesu::kWindowRecordId));
-    const bool saved = window && kesu::platform::qt::SaveWindowPng(*window, argv[1]);
+    const bool saved = window && kesu::platform::qt::SaveWindowPng(*window, path);
     kesu::app::StopAssistant();
     kesu::platform::InstallSerialPorts(nullptr);
     if (!saved) {
-        std::fprintf(stderr, "kesu-screenshot: could not save %s\n", argv[1]);
+        std::fprintf(stderr, "kesu-screenshot: could not save %s\n", path.c_str());
         return 1;
     }
     return 0;
