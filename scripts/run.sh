@@ -8,10 +8,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh --desktop
-cmake -S . -B build > /dev/null
-cmake --build build -j "$(nproc)" --target kesu kesu-device
-
 # A display is needed unless Qt was told to use another platform (offscreen, vnc, ...).
 if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<'MSG'
@@ -24,6 +20,10 @@ To see the window, either
 MSG
   exit 1
 fi
+
+scripts/deps.sh --desktop
+cmake -S . -B build > /dev/null
+cmake --build build -j "$(nproc)" --target kesu kesu-device
 
 # A serial device counts as present when a USB or ACM serial device exists, or when the user's
 # own port directory maps any COM port.
