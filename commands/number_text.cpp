@@ -190,7 +190,7 @@ double ParseDecimalPrefix(std::string_view text) {
         canonical += text[pos++];
         ++mantissa_digits;
     }
-    if (canonical.empty()) canonical = "0";
+    if (canonical.empty()) canonical.push_back('0');
     canonical += '.';
     if (pos < text.size() && text[pos] == '.') {
         ++pos;

@@ -244,7 +244,7 @@ char* FindFile(const char* pattern, uint32_t attributeMask, bool nonDirectories,
         search->directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
         search->pattern = slash == std::string::npos ? path : path.substr(slash + 1);
         // "*.*" names every file, also those without a dot.
-        if (search->pattern == "*.*") search->pattern = "*";
+        if (search->pattern == "*.*") search->pattern.assign(1, '*');
         search->dir = opendir(search->directory.c_str());
         if (!search->dir) {
             delete search;
