@@ -32,39 +32,6 @@ double RoundHalfUp(double magnitude) {
 
 }  // namespace
 
-std::string FormatGeneral(double value, int precision) {
-    char buffer[64];
-    auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-    std::string text(buffer, result.ptr);
-    size_t e = text.find('e');
-    if (e != std::string::npos && e + 2 < text.size() + 1) {
-        // "e+20" becomes "e+020": the sign stays, the digits widen to three.
-        size_t digits = text.size() - (e + 2);
-        if (digits < 3) text.insert(e + 2, 3 - digits, '0');
-    }
-    return text;
-}
-
-std::string SingleToText(float value) {
-    double v = value;
-    if (v != 0 && std::isfinite(v)) {
-        double magnitude = std::fabs(v);
-        int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
-        // log10 may land just beside an exact power of ten; settle it.
-        if (std::pow(10.0, exponent) > magnitude) --exponent;
-        if (std::pow(10.0, exponent + 1) <= magnitude) ++exponent;
-        double scale = std::pow(10.0, 5 - exponent);
-        double rounded = std::round(magnitude * scale) / scale;  // half away from zero
-        v = v < 0 ? -rounded : rounded;
-    }
-    return FormatGeneral(v, 6);
-}
-
-std::string DoubleToText(double value) {
-    return FormatGeneral(value, 13);
-}
-
 double RoundToPlaces(double value, int32_t places) {
     if (value == 0 || !std::isfinite(value)) return value;
     double magnitude = std::fabs(value);

@@ -11,16 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/value.h"
+
 namespace kesu::commands {
 
-// The C library's "%.<precision>g" form, with the exponent written with at
-// least three digits (1e20 is "1e+020").
-std::string FormatGeneral(double value, int precision);
-
-// A single real: rounded to 6 significant digits (half away from zero), then
-// "%.6g". A double real: "%.13g".
-std::string SingleToText(float value);
-std::string DoubleToText(double value);
+// The real-number text forms are the runtime's canonical ones.
+using kesu::DoubleToText;
+using kesu::FormatGeneral;
+using kesu::SingleToText;
 
 // Rounds to `places` decimal places (negative places round to tens, hundreds
 // ...), adding 1e-12 before halves round up, away from zero.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -403,6 +404,39 @@ double JoinDateTime(const DateTimeParts& parts) {
     return day < 0 ? day - time : day + time;
 }
 
+std::string FormatGeneral(double value, int precision) {
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+    std::string text(buffer, result.ptr);
+    size_t e = text.find('e');
+    if (e != std::string::npos && e + 2 < text.size() + 1) {
+        // "e+20" becomes "e+020": the sign stays, the digits widen to three.
+        size_t digits = text.size() - (e + 2);
+        if (digits < 3) text.insert(e + 2, 3 - digits, '0');
+    }
+    return text;
+}
+
+std::string SingleToText(float value) {
+    double v = value;
+    if (v != 0 && std::isfinite(v)) {
+        double magnitude = std::fabs(v);
+        int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+        // log10 may land just beside an exact power of ten; settle it.
+        if (std::pow(10.0, exponent) > magnitude) --exponent;
+        if (std::pow(10.0, exponent + 1) <= magnitude) ++exponent;
+        double scale = std::pow(10.0, 5 - exponent);
+        double rounded = std::round(magnitude * scale) / scale;  // half away from zero
+        v = v < 0 ? -rounded : rounded;
+    }
+    return FormatGeneral(v, 6);
+}
+
+std::string DoubleToText(double value) {
+    return FormatGeneral(value, 13);
+}
+
 std::string CanonicalText(const ArgRecord& value) {
     char buf[128];
     switch (value.type) {
@@ -419,11 +453,9 @@ std::string CanonicalText(const ArgRecord& value) {
             std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value.AsLong()));
             return buf;
         case kTypeFloat:
-            std::snprintf(buf, sizeof buf, "%.6g", static_cast<double>(value.AsFloat()));
-            return buf;
+            return SingleToText(value.AsFloat());
         case kTypeDouble:
-            std::snprintf(buf, sizeof buf, "%.13g", value.AsDouble());
-            return buf;
+            return DoubleToText(value.AsDouble());
         case kTypeBool:
             // "真" and "假".
             return value.AsBool() ? "\xD5\xE6" : "\xBC\xD9";

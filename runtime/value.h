@@ -284,6 +284,14 @@ DateTimeParts SplitDateTime(double days);
 double JoinDateTime(const DateTimeParts& parts);
 
 // The canonical text form of a value, as GBK bytes.
+// The C library's "%.<precision>g" form, with the exponent written with at least three digits
+// (1e20 is "1e+020"), independent of the process locale.
+std::string FormatGeneral(double value, int precision);
+// A single real: rounded to 6 significant digits (half away from zero), then "%.6g". A double
+// real: "%.13g". Both in the form of FormatGeneral.
+std::string SingleToText(float value);
+std::string DoubleToText(double value);
+
 std::string CanonicalText(const ArgRecord& value);
 
 }  // namespace kesu

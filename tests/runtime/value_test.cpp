@@ -234,6 +234,11 @@ TEST_F(ValueTest, CanonicalTextForms) {
     EXPECT_EQ(CanonicalText(r), "0.1");
     r.SetDouble(1.0 / 3.0);
     EXPECT_EQ(CanonicalText(r), "0.3333333333333");
+    // Exponents take at least three digits, in both real widths.
+    r.SetDouble(1e20);
+    EXPECT_EQ(CanonicalText(r), "1e+020");
+    r.SetFloat(-2.5e-7f);
+    EXPECT_EQ(CanonicalText(r), "-2.5e-007");
     r.SetBool(true);
     EXPECT_EQ(CanonicalText(r), "\xD5\xE6");  // 真
     r.SetBool(false);
