@@ -101,6 +101,23 @@ UnitRecord* WindowTemplate::FindRecord(uint32_t id) {
     return const_cast<UnitRecord*>(std::as_const(*this).FindRecord(id));
 }
 
+LibraryInfo MakeLibraryInfo(std::string identifier, std::string name, uint32_t majorVersion,
+                            uint32_t buildNumber, uint32_t flags) {
+    LibraryInfo lib;
+    lib.identifier = std::move(identifier);
+    lib.majorVersion = majorVersion;
+    lib.minorVersion = 0;
+    lib.buildNumber = buildNumber;
+    lib.versionWords[0] = 3;
+    lib.versionWords[1] = 7;
+    lib.versionWords[2] = 3;
+    lib.versionWords[3] = 7;
+    lib.name = std::move(name);
+    lib.word10 = 1;
+    lib.flags = flags;
+    return lib;
+}
+
 const UnitTypeDescriptor* TypeOfLibrary(const LibraryInfo& library, uint32_t typeNumber) {
     const auto& types = library.types;
     if (typeNumber == 0 || typeNumber > types.size() || !types[typeNumber - 1].present) {

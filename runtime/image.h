@@ -109,6 +109,11 @@ struct LibraryInfo {
     bool operator==(const LibraryInfo&) const = default;
 };
 
+// The fixed head of a support library's record: identifier, name, version and
+// flags; every library of this program carries the version words 3, 7, 3, 7.
+LibraryInfo MakeLibraryInfo(std::string identifier, std::string name, uint32_t majorVersion,
+                            uint32_t buildNumber, uint32_t flags);
+
 // The type `typeNumber` (1-based) of a library, or null for an unused slot
 // or a number beyond its table.
 const UnitTypeDescriptor* TypeOfLibrary(const LibraryInfo& library, uint32_t typeNumber);

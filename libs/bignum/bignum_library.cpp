@@ -207,18 +207,9 @@ intptr_t Notify(int code, intptr_t value1, intptr_t) {
 }
 
 LibraryInfo BignumLibraryInfo() {
-    LibraryInfo lib;
-    lib.identifier = kIdentifier;
-    lib.majorVersion = 2;
-    lib.minorVersion = 0;
-    lib.buildNumber = 3;
-    lib.versionWords[0] = 3;
-    lib.versionWords[1] = 7;
-    lib.versionWords[2] = 3;
-    lib.versionWords[3] = 7;
-    lib.name = "\xCA\xFD\xD6\xB5\xBC\xC6\xCB\xE3\xD6\xA7\xB3\xD6\xBF\xE2";  // "数值计算支持库"
-    lib.word10 = 1;
-    lib.flags = 0xC0000000;
+    // "数值计算支持库"
+    LibraryInfo lib = MakeLibraryInfo(
+        kIdentifier, "\xCA\xFD\xD6\xB5\xBC\xC6\xCB\xE3\xD6\xA7\xB3\xD6\xBF\xE2", 2, 3, 0xC0000000);
     lib.types.resize(kTypeSlots);
     UnitTypeDescriptor& number = lib.types[kUnlNumTypeNumber - 1];
     number.present = true;

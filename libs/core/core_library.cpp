@@ -72,18 +72,7 @@ void InstallUnitMethods() {
 }  // namespace
 
 LibraryInfo CoreLibraryInfo() {
-    LibraryInfo lib;
-    lib.identifier = kIdentifier;
-    lib.majorVersion = 5;
-    lib.minorVersion = 0;
-    lib.buildNumber = 64;
-    lib.versionWords[0] = 3;
-    lib.versionWords[1] = 7;
-    lib.versionWords[2] = 3;
-    lib.versionWords[3] = 7;
-    lib.name = kLibraryName;
-    lib.word10 = 1;
-    lib.flags = 0xC0000001;
+    LibraryInfo lib = MakeLibraryInfo(kIdentifier, kLibraryName, 5, 64, 0xC0000001);
     lib.types.resize(kTypeSlots);
     for (const TypeEntry& t : Types()) lib.types[t.number - 1] = t.describe();
     lib.commandCount = kCommandCount;

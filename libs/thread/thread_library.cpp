@@ -125,18 +125,9 @@ size_t LockCount() {
 }
 
 LibraryInfo ThreadLibraryInfo() {
-    LibraryInfo lib;
-    lib.identifier = kIdentifier;
-    lib.majorVersion = 2;
-    lib.minorVersion = 0;
-    lib.buildNumber = 3;
-    lib.versionWords[0] = 3;
-    lib.versionWords[1] = 7;
-    lib.versionWords[2] = 3;
-    lib.versionWords[3] = 7;
-    lib.name = "\xB6\xE0\xCF\xDF\xB3\xCC\xD6\xA7\xB3\xD6\xBF\xE2";  // "多线程支持库"
-    lib.word10 = 1;
-    lib.flags = 0xC0000000;
+    // "多线程支持库"
+    LibraryInfo lib = MakeLibraryInfo(
+        kIdentifier, "\xB6\xE0\xCF\xDF\xB3\xCC\xD6\xA7\xB3\xD6\xBF\xE2", 2, 3, 0xC0000000);
     lib.commandCount = 1;
     return lib;
 }
