@@ -195,9 +195,13 @@ class QtControl : public Base, public QtNode {
         if (!w_) return;
         QPalette p = w_->palette();
         QColor fg = ToColour(text_colour_);
-        p.setColor(QPalette::WindowText, fg);
-        p.setColor(QPalette::Text, fg);
-        p.setColor(QPalette::ButtonText, fg);
+        // The text colour is the enabled look only: a disabled control keeps the style's grey
+        // text, as users expect of a control they cannot use.
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            p.setColor(group, QPalette::WindowText, fg);
+            p.setColor(group, QPalette::Text, fg);
+            p.setColor(group, QPalette::ButtonText, fg);
+        }
         QColor bg = ToColour(back_colour_);
         p.setColor(QPalette::Window, bg);
         p.setColor(QPalette::Base, bg);

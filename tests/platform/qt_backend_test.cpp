@@ -82,6 +82,18 @@ TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {
               10);
 }
 
+TEST_F(QtBackend, ATextColourIsTheEnabledLookOnly) {
+    auto box = p.UserInterface().CreateCheckBox(window.get());
+    box->SetTextColour(0x00FF0090);  // 0x00BBGGRR
+    QWidget* w = WidgetOf(*box);
+    const QColor custom(0x90, 0x00, 0xFF);
+    EXPECT_EQ(w->palette().color(QPalette::Active, QPalette::WindowText), custom);
+    EXPECT_EQ(w->palette().color(QPalette::Active, QPalette::ButtonText), custom);
+    // Disabled, it greys like any control the user cannot use.
+    EXPECT_NE(w->palette().color(QPalette::Disabled, QPalette::WindowText), custom);
+    EXPECT_NE(w->palette().color(QPalette::Disabled, QPalette::ButtonText), custom);
+}
+
 TEST_F(QtBackend, OnlyTheProgramEndsItsLoops) {
     // Neither the toolkit's own exit nor the last window going away ends a
     // loop of the program.
