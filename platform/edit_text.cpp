@@ -107,6 +107,7 @@ bool EditText::IsAnchor(std::string_view b, std::size_t pos) {
 }
 
 std::size_t EditText::UnitStartContaining(std::size_t byte) const {
+    if (byte >= tail_start_) return tail_start_;  // within the last character
     std::size_t q = byte;
     while (!IsAnchor(bytes_, q)) --q;
     char16_t shown;
@@ -192,6 +193,7 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     const std::size_t view_from = ByteToView(from);
     const std::string old_middle = bytes_.substr(start, end - start);
 
+    const std::size_t old_tail_start = tail_start_;
     bytes_.replace(start, end - start, s);
     const std::size_t changed_end = start + s.size();
 
@@ -199,12 +201,18 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     // inserted bytes, at a position that no earlier byte can influence.
     std::u16string inserted;
     std::size_t np = from;
+    std::size_t last_start = from;
     char16_t shown;
     while (np < bytes_.size()) {
+        last_start = np;
         np += UnitAt(bytes_, np, pair_crlf_, &shown);
         inserted += shown;
         if (np > changed_end && IsAnchor(bytes_, np)) break;
     }
+    // Rendering either reached the end, and its last character is the text's,
+    // or stopped where the old and the new text read alike again, and the old
+    // last character has only moved by the change in length.
+    tail_start_ = np >= bytes_.size() ? last_start : old_tail_start + changed_end - end;
 
     // The same stretch of the old text: what preceded the change, the bytes
     // it removed and what followed up to the resynchronising position.

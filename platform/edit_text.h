@@ -87,6 +87,11 @@ class EditText {
     bool pair_crlf_;
     std::string bytes_;
     std::size_t view_length_ = 0;
+    // Where the last character starts (0 for an empty text). Appends ask for
+    // it every time, and finding it afresh means reading back to the last
+    // anchor, which in a long run of letters or double-byte characters is
+    // the whole text.
+    std::size_t tail_start_ = 0;
 };
 
 }  // namespace kesu::platform

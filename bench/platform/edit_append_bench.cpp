@@ -96,6 +96,22 @@ void BM_AppendAtSize(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendAtSize)->Arg(0)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
 
+// The same for a device that sends letters and never a line break (base64, say): nothing in the
+// text marks where a character starts, and the box is one long paragraph. Sizes in KB: the
+// toolkit lays out a whole paragraph again for every change to it, so this grows with the size.
+void BM_AppendLettersAtSize(benchmark::State& state) {
+    Platform& p = Backend();
+    const std::string piece(kPiece, 'A');
+    Box box(p);
+    box.edit->SetText(std::string(static_cast<std::size_t>(state.range(0)) << 10, 'A'));
+    p.Loop().ProcessPending();
+    for (auto _ : state) {
+        box.edit->Append(piece);
+        p.Loop().ProcessPending();
+    }
+}
+BENCHMARK(BM_AppendLettersAtSize)->Arg(16)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -61,6 +61,11 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
             expect.replace(sa, sb - sa, piece);
             CheckMirror(t, mirror, t.Replace(a, b, piece));
             ASSERT_EQ(t.Bytes(), expect);
+            // Character starts read the same as in a text built in one go.
+            EditText fresh(pair);
+            fresh.Assign(t.Bytes());
+            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, std::size_t{0}})
+                ASSERT_EQ(t.Snap(k), fresh.Snap(k)) << "step " << step << " at " << k;
         }
     }
 }
