@@ -43,21 +43,41 @@ std::size_t EditText::UnitAt(std::string_view b, std::size_t i, bool pair_crlf, 
     return 1;
 }
 
-std::u16string EditText::Render(std::string_view bytes, bool pair_crlf) {
+bool EditText::BreaksBefore(const Column& c, char16_t shown, std::size_t wrap) {
+    if (wrap == 0 || shown == u'\n') return false;
+    return c.count >= wrap + wrap / 8 + 1 || (c.count >= wrap && c.after_blank);
+}
+
+void EditText::Advance(Column& c, char16_t shown) {
+    if (shown == u'\n') {
+        c = Column{};
+        return;
+    }
+    ++c.count;
+    c.after_blank = shown == u' ' || shown == u'\t' || shown == kShownCr || shown == kShownLf;
+}
+
+std::u16string EditText::Render(std::string_view bytes, bool pair_crlf, std::size_t wrap_column) {
     std::u16string out;
-    out.reserve(bytes.size());
+    out.reserve(bytes.size() + (wrap_column ? bytes.size() / wrap_column : 0));
+    Column col;
     for (std::size_t i = 0; i < bytes.size();) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
+        char16_t shown;
         // Runs of plain ASCII are by far the most common input; copy them
         // without the per-character dispatch.
         if (c >= 0x20 && c < 0x80) {
-            out += static_cast<char16_t>(c);
+            shown = static_cast<char16_t>(c);
             ++i;
-            continue;
+        } else {
+            i += UnitAt(bytes, i, pair_crlf, &shown);
         }
-        char16_t shown;
-        i += UnitAt(bytes, i, pair_crlf, &shown);
+        if (BreaksBefore(col, shown, wrap_column)) {
+            out += u'\n';
+            col = Column{};
+        }
         out += shown;
+        Advance(col, shown);
     }
     return out;
 }
@@ -123,18 +143,61 @@ std::size_t EditText::Snap(std::size_t b) const {
     return UnitStartContaining(b);
 }
 
+std::size_t EditText::SoftBreaksBefore(std::size_t pos) const {
+    return static_cast<std::size_t>(
+        std::lower_bound(soft_breaks_.begin(), soft_breaks_.end(), pos) - soft_breaks_.begin());
+}
+
+bool EditText::SoftBreakAt(std::size_t pos) const {
+    return std::binary_search(soft_breaks_.begin(), soft_breaks_.end(), pos);
+}
+
+EditText::Column EditText::ColumnBefore(std::size_t pos) const {
+    if (wrap_ == 0) return Column{};
+    // The block starts at the last soft break before `pos` or just after the
+    // last line break, whichever is later. A CR LF pair is always a line
+    // break (neither byte trails a lead byte), so it may be found going back.
+    std::size_t k = SoftBreaksBefore(pos);
+    std::size_t lo = k ? soft_breaks_[k - 1] : 0;
+    if (pair_crlf_) {
+        for (std::size_t q = pos; q >= lo + 2; --q) {
+            if (bytes_[q - 1] == '\n' && bytes_[q - 2] == '\r') {
+                lo = q;
+                break;
+            }
+        }
+    }
+    Column col;
+    char16_t shown;
+    for (std::size_t q = lo; q < pos;) {
+        q += UnitAt(bytes_, q, pair_crlf_, &shown);
+        Advance(col, shown);
+    }
+    return col;
+}
+
 std::size_t EditText::ByteToView(std::size_t b) const {
     b = Snap(b);
-    if (b > bytes_.size() / 2)
-        return view_length_ - CountUnits(bytes_, b, bytes_.size(), pair_crlf_);
-    return CountUnits(bytes_, 0, b, pair_crlf_);
+    // A soft break before `b` counts: the character starts its block.
+    std::size_t breaks_to_b = SoftBreaksBefore(b) + (SoftBreakAt(b) ? 1 : 0);
+    if (b > bytes_.size() / 2) {
+        return view_length_ - CountUnits(bytes_, b, bytes_.size(), pair_crlf_) -
+               (soft_breaks_.size() - breaks_to_b);
+    }
+    return CountUnits(bytes_, 0, b, pair_crlf_) + breaks_to_b;
 }
 
 std::size_t EditText::ViewToByte(std::size_t v) const {
     std::size_t i = 0;
+    std::size_t k = 0;
     char16_t shown;
-    for (std::size_t n = 0; n < v && i < bytes_.size(); ++n)
+    for (std::size_t n = 0; n < v && i < bytes_.size(); ++n) {
+        if (k < soft_breaks_.size() && soft_breaks_[k] == i) {
+            ++k;  // the soft break stands for no byte
+            continue;
+        }
         i += UnitAt(bytes_, i, pair_crlf_, &shown);
+    }
     return i;
 }
 
@@ -188,38 +251,81 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     end = std::max(start, Snap(end));
     // The character before the change may read differently afterwards (a CR
     // that meets an LF, a lead byte that meets a trail byte), so rendering
-    // starts there.
+    // starts there, before any soft break that precedes it.
     const std::size_t from = start == 0 ? 0 : UnitStartContaining(start - 1);
-    const std::size_t view_from = ByteToView(from);
+    const std::size_t view_from = ByteToView(from) - (SoftBreakAt(from) ? 1 : 0);
+    Column col = ColumnBefore(from);
     const std::string old_middle = bytes_.substr(start, end - start);
 
     const std::size_t old_tail_start = tail_start_;
     bytes_.replace(start, end - start, s);
     const std::size_t changed_end = start + s.size();
+    // Old offsets past the change are new offsets less `grown` (or plus
+    // `shrunk`).
+    const std::size_t grown = changed_end > end ? changed_end - end : 0;
+    const std::size_t shrunk = end > changed_end ? end - changed_end : 0;
+    auto old_offset = [&](std::size_t np) { return np - grown + shrunk; };
+    auto old_byte = [&](std::size_t op) -> char {
+        if (op < start) return bytes_[op];
+        if (op < end) return old_middle[op - start];
+        return bytes_[op + grown - shrunk];
+    };
 
     // Render until the old and the new text are back in step: past the
-    // inserted bytes, at a position that no earlier byte can influence.
+    // inserted bytes, at a position that no earlier byte can influence and,
+    // with soft breaks, where both views start a block at the same byte.
     std::u16string inserted;
+    std::vector<std::size_t> breaks;
     std::size_t np = from;
     std::size_t last_start = from;
     char16_t shown;
     while (np < bytes_.size()) {
+        const std::size_t len = UnitAt(bytes_, np, pair_crlf_, &shown);
+        const bool soft = BreaksBefore(col, shown, wrap_);
+        if (np > changed_end && IsAnchor(bytes_, np)) {
+            if (wrap_ == 0) break;
+            // Both must start the block the same way: a soft break kept
+            // from the old text is one the new text needs there, and a block
+            // after a line break has none.
+            const std::size_t op = old_offset(np);
+            const bool old_after_line_break = pair_crlf_ && op >= 2 &&
+                                              old_byte(op - 1) == '\n' &&
+                                              old_byte(op - 2) == '\r';
+            if (soft ? SoftBreakAt(op) : col.count == 0 && old_after_line_break) break;
+        }
+        if (soft) {
+            inserted += u'\n';
+            breaks.push_back(np);
+            col = Column{};
+        }
         last_start = np;
-        np += UnitAt(bytes_, np, pair_crlf_, &shown);
+        np += len;
         inserted += shown;
-        if (np > changed_end && IsAnchor(bytes_, np)) break;
+        Advance(col, shown);
     }
+    const bool to_end = np >= bytes_.size();
     // Rendering either reached the end, and its last character is the text's,
     // or stopped where the old and the new text read alike again, and the old
     // last character has only moved by the change in length.
-    tail_start_ = np >= bytes_.size() ? last_start : old_tail_start + changed_end - end;
+    tail_start_ = to_end ? last_start : old_tail_start + changed_end - end;
 
     // The same stretch of the old text: what preceded the change, the bytes
-    // it removed and what followed up to the resynchronising position.
+    // it removed and what followed up to the resynchronising position, with
+    // the soft breaks it held.
     std::string old_slice = bytes_.substr(from, start - from);
     old_slice += old_middle;
     if (np > changed_end) old_slice.append(bytes_, changed_end, np - changed_end);
-    const std::size_t removed = CountUnits(old_slice, 0, old_slice.size(), pair_crlf_);
+    const std::size_t old_stop = from + old_slice.size();
+    auto first = std::lower_bound(soft_breaks_.begin(), soft_breaks_.end(), from);
+    auto last = std::lower_bound(first, soft_breaks_.end(), old_stop);
+    const std::size_t removed = CountUnits(old_slice, 0, old_slice.size(), pair_crlf_) +
+                                static_cast<std::size_t>(last - first);
+
+    // Breaks past the stretch move with the text; those within it are the
+    // ones just rendered.
+    for (auto it = last; it != soft_breaks_.end(); ++it) *it = *it + grown - shrunk;
+    first = soft_breaks_.erase(first, last);
+    soft_breaks_.insert(first, breaks.begin(), breaks.end());
 
     view_length_ = view_length_ - removed + inserted.size();
     return ViewEdit{view_from, removed, std::move(inserted)};

@@ -9,26 +9,44 @@
 // character as itself and every other byte as its escape code point (see
 // gbk.h). A view position is an index into that UTF-16 text; since one view
 // character stands for one or two bytes, positions map both ways.
+//
+// A multi-line view may also break a long paragraph into blocks of its own
+// (a soft break, shown as a line break that stands for no byte): a toolkit
+// lays out a whole paragraph again whenever a part of it changes, so text
+// that arrives without line breaks would otherwise get slower with every
+// piece. A soft break goes before the character that would take a block past
+// `wrap_column` characters, after a blank, a lone CR or a lone LF, or before
+// the one that would take it past an eighth more. Where the breaks fall
+// follows from the bytes alone, so an edit re-renders only up to the next
+// place where the old and the new text start a block at the same byte.
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kesu::platform {
 
 class EditText {
   public:
-    explicit EditText(bool pair_crlf) : pair_crlf_(pair_crlf) {}
+    explicit EditText(bool pair_crlf, std::size_t wrap_column = 0)
+        : pair_crlf_(pair_crlf), wrap_(wrap_column) {}
 
     const std::string& Bytes() const { return bytes_; }
     std::size_t Size() const { return bytes_.size(); }
     std::size_t ViewLength() const { return view_length_; }
     bool PairsCrLf() const { return pair_crlf_; }
+    std::size_t WrapColumn() const { return wrap_; }
+    // Byte offsets of the characters that start a block after a soft break,
+    // ascending.
+    const std::vector<std::size_t>& SoftBreaks() const { return soft_breaks_; }
 
-    std::u16string View() const { return Render(bytes_, pair_crlf_); }
-    static std::u16string Render(std::string_view bytes, bool pair_crlf);
-    // Bytes for text the user entered into the view.
+    std::u16string View() const { return Render(bytes_, pair_crlf_, wrap_); }
+    static std::u16string Render(std::string_view bytes, bool pair_crlf,
+                                 std::size_t wrap_column = 0);
+    // Bytes for text the user entered into the view (which holds no soft
+    // break: every line break in it is one the user typed).
     std::string FromView(std::u16string_view view) const;
 
     // A change to apply to a view that shows the text as it was before the
@@ -47,9 +65,11 @@ class EditText {
     ViewEdit Replace(std::size_t start, std::size_t end, std::string_view s);
     ViewEdit Assign(std::string_view s) { return Replace(0, bytes_.size(), s); }
 
-    // Byte offset of view position `v` (clamped to the end).
+    // Byte offset of view position `v` (clamped to the end). Both sides of a
+    // soft break map to the character after it.
     std::size_t ViewToByte(std::size_t v) const;
-    // View position of byte offset `b` (snapped to its character start).
+    // View position of byte offset `b` (snapped to its character start); a
+    // character after a soft break is at the start of its block.
     std::size_t ByteToView(std::size_t b) const;
     // `b` clamped to the text and moved back to the start of the character
     // it falls in.
@@ -73,6 +93,20 @@ class EditText {
     static std::size_t FitLength(std::string_view s, std::size_t room);
 
   private:
+    // Where a block stands before a character: how many characters it
+    // holds, and whether the last one is a place to prefer for a break.
+    struct Column {
+        std::size_t count = 0;
+        bool after_blank = false;
+    };
+    static bool BreaksBefore(const Column& c, char16_t shown, std::size_t wrap);
+    static void Advance(Column& c, char16_t shown);
+    // The column before the character at `pos` is placed, from the block
+    // start before it (at most a block's length back).
+    Column ColumnBefore(std::size_t pos) const;
+    std::size_t SoftBreaksBefore(std::size_t pos) const;
+    bool SoftBreakAt(std::size_t pos) const;
+
     // Length in bytes of the character starting at `i`, and what the view
     // shows for it.
     static std::size_t UnitAt(std::string_view b, std::size_t i, bool pair_crlf, char16_t* shown);
@@ -85,7 +119,9 @@ class EditText {
     std::size_t UnitStartContaining(std::size_t byte) const;
 
     bool pair_crlf_;
+    std::size_t wrap_;
     std::string bytes_;
+    std::vector<std::size_t> soft_breaks_;
     std::size_t view_length_ = 0;
     // Where the last character starts (0 for an empty text). Appends ask for
     // it every time, and finding it afresh means reading back to the last

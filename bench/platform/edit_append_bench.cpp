@@ -80,13 +80,13 @@ void BM_FillTo10MB(benchmark::State& state) {
 }
 BENCHMARK(BM_FillTo10MB)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Appends into a box that already holds `range(0)` MB.
-void BM_AppendAtSize(benchmark::State& state) {
+// Appends `piece` again and again to a box first filled with copies of it
+// up to `fill` bytes.
+void AppendInto(benchmark::State& state, const std::string& piece, std::size_t fill) {
     Platform& p = Backend();
-    const std::string piece = HexPiece();
     Box box(p);
     std::string bulk;
-    while (bulk.size() < static_cast<std::size_t>(state.range(0)) << 20) bulk += piece;
+    while (bulk.size() < fill) bulk += piece;
     box.edit->SetText(bulk);
     p.Loop().ProcessPending();
     for (auto _ : state) {
@@ -94,23 +94,51 @@ void BM_AppendAtSize(benchmark::State& state) {
         p.Loop().ProcessPending();
     }
 }
+
+// Appends into a box that already holds `range(0)` MB.
+void BM_AppendAtSize(benchmark::State& state) {
+    AppendInto(state, HexPiece(), static_cast<std::size_t>(state.range(0)) << 20);
+}
 BENCHMARK(BM_AppendAtSize)->Arg(0)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
 
 // The same for a device that sends letters and never a line break (base64, say): nothing in the
 // text marks where a character starts, and the box is one long paragraph. Sizes in KB: the
-// toolkit lays out a whole paragraph again for every change to it, so this grows with the size.
+// toolkit lays out a whole paragraph again for every change to it, so this stays flat only
+// because the box shows the paragraph in blocks of its own.
 void BM_AppendLettersAtSize(benchmark::State& state) {
-    Platform& p = Backend();
-    const std::string piece(kPiece, 'A');
-    Box box(p);
-    box.edit->SetText(std::string(static_cast<std::size_t>(state.range(0)) << 10, 'A'));
-    p.Loop().ProcessPending();
-    for (auto _ : state) {
-        box.edit->Append(piece);
-        p.Loop().ProcessPending();
-    }
+    AppendInto(state, std::string(kPiece, 'A'), static_cast<std::size_t>(state.range(0)) << 10);
 }
 BENCHMARK(BM_AppendLettersAtSize)->Arg(16)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+// Hex display of a continuous stream: blanks between the bytes but no line
+// break, ever. Sizes in KB, up to the 10 MB of a long capture.
+void BM_AppendHexRunAtSize(benchmark::State& state) {
+    std::string piece;
+    while (piece.size() < kPiece) piece += "A5 ";
+    AppendInto(state, piece, static_cast<std::size_t>(state.range(0)) << 10);
+}
+BENCHMARK(BM_AppendHexRunAtSize)->Arg(16)->Arg(256)->Arg(10240)->Unit(benchmark::kMicrosecond);
+
+// One character typed into the middle of a 1 MB paragraph, of hex (arg 0)
+// or of letters (arg 1). Soft breaks after it may move: hex soon finds a
+// blank where the old and the new breaks meet again, letters only at the end
+// of the paragraph, so there everything after the change is shown anew.
+void BM_InsertIntoLongRun(benchmark::State& state) {
+    Platform& p = Backend();
+    std::string bulk;
+    while (bulk.size() < (1u << 20)) bulk += state.range(0) == 0 ? "A5 " : "AAA";
+    Box box(p);
+    box.edit->SetText(bulk);
+    p.Loop().ProcessPending();
+    std::size_t at = bulk.size() / 2;
+    for (auto _ : state) {
+        box.edit->SetSelection(at, at);
+        box.edit->ReplaceSelection("B");
+        p.Loop().ProcessPending();
+        at += 1;
+    }
+}
+BENCHMARK(BM_InsertIntoLongRun)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

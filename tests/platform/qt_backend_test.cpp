@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
@@ -43,6 +46,50 @@ TEST_F(QtBackend, TheWidgetShowsEveryByteAsOneCharacter) {
     e->Append("\n");
     EXPECT_EQ(w->toPlainText().right(2), QStringLiteral("\uF7FF\n"));
     EXPECT_EQ(w->document()->blockCount(), 3);
+}
+
+TEST_F(QtBackend, ALongParagraphIsShownInBlocksThatNeverReachTheBytes) {
+    auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
+    e->SetVisible(true);
+    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    // Hex without a line break, then letters, as a device might send them.
+    std::string hex;
+    for (int i = 0; i < 12000; ++i) hex += "A5 ";
+    std::string all = hex;
+    for (int i = 0; i < 10; ++i) {
+        std::string piece(3000, static_cast<char>('a' + i));
+        e->Append(piece);
+        all += piece;
+    }
+    e->SetSelection(0, 0);
+    e->ReplaceSelection(hex);
+    all = hex + all.substr(hex.size());
+    ASSERT_EQ(e->Text(), all);
+    QTextDocument* doc = w->document();
+    ASSERT_GT(doc->blockCount(), 10);
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        ASSERT_LE(b.length() - 1, 5000) << b.blockNumber();
+        // Hex breaks between bytes, not inside one.
+        if (b.text().startsWith(QChar(u'A'))) {
+            EXPECT_TRUE(b.text().startsWith(QStringLiteral("A5")));
+        }
+    }
+
+    // The user types into a block far down: the byte lands where the caret
+    // stands, and no soft break becomes a byte.
+    const std::size_t at = hex.size() + 3 * 3000 + 5;
+    e->SetSelection(at, at);
+    Key(w, QChar(u'#'));
+    all.insert(at, "#");
+    EXPECT_EQ(e->Text(), all);
+    EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{at + 1, at + 1}));
+
+    // What is copied is the text without its soft breaks.
+    e->SetSelection(0, all.size());
+    w->copy();
+    QString copied = QApplication::clipboard()->text();
+    EXPECT_FALSE(copied.contains(QChar(u'\n')));
+    EXPECT_EQ(copied.size(), static_cast<qsizetype>(all.size()));
 }
 
 TEST_F(QtBackend, UserTypingIsCorrectedToTheBoxRules) {

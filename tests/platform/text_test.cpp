@@ -37,20 +37,47 @@ TEST(Gbk, UnencodableAndMalformedInputBecomesQuestionMarks) {
 // the mirror always equals a fresh rendering of the bytes.
 void CheckMirror(EditText& t, std::u16string& mirror, const EditText::ViewEdit& e) {
     mirror.replace(e.start, e.removed, e.inserted);
-    ASSERT_EQ(mirror, EditText::Render(t.Bytes(), t.PairsCrLf()));
+    ASSERT_EQ(mirror, EditText::Render(t.Bytes(), t.PairsCrLf(), t.WrapColumn()));
     ASSERT_EQ(t.ViewLength(), mirror.size());
+}
+
+// The soft breaks of a view, found from its rendering: a line break that
+// stands for no CR LF pair in the bytes.
+std::vector<std::size_t> SoftBreaksOf(const EditText& t) {
+    std::vector<std::size_t> found;
+    std::u16string view = t.View();
+    std::size_t b = 0;
+    for (std::size_t v = 0; v < view.size(); ++v) {
+        if (view[v] == u'\n' && !(t.Bytes().compare(b, 2, "\r\n") == 0)) {
+            found.push_back(b);
+            continue;
+        }
+        b = t.ViewToByte(v + 1);
+    }
+    return found;
 }
 
 TEST(EditText, IncrementalEditsKeepTheViewInStep) {
     std::mt19937 rng(7);
     const std::string alphabet[] = {"\r",   "\n",   "\r\n", "a",       "\x81",
                                     "\xB4", "\xAE", "\xFF", Gbk("口"), "\x7C"};
-    for (bool pair : {true, false}) {
-        EditText t(pair);
+    struct Case {
+        bool pair;
+        std::size_t wrap;
+        int max_piece;
+    };
+    // Narrow soft-break columns make blocks of a few characters, so breaks
+    // meet every kind of edit: before and after line breaks, pairs and
+    // double-byte characters.
+    for (Case c : {Case{true, 0, 4}, Case{false, 0, 4}, Case{true, 3, 6}, Case{true, 8, 12},
+                   Case{true, 1, 3}}) {
+        SCOPED_TRACE(::testing::Message() << "pair " << c.pair << " wrap " << c.wrap);
+        const bool pair = c.pair;
+        EditText t(pair, c.wrap);
         std::u16string mirror;
         for (int step = 0; step < 400; ++step) {
             std::string piece;
-            int n = static_cast<int>(rng() % 4);
+            int n = static_cast<int>(rng() % static_cast<unsigned>(c.max_piece));
             for (int i = 0; i < n; ++i) piece += alphabet[rng() % std::size(alphabet)];
             std::size_t size = t.Size();
             std::size_t a = size ? rng() % (size + 1) : 0;
@@ -62,10 +89,20 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
             CheckMirror(t, mirror, t.Replace(a, b, piece));
             ASSERT_EQ(t.Bytes(), expect);
             // Character starts read the same as in a text built in one go.
-            EditText fresh(pair);
+            EditText fresh(pair, c.wrap);
             fresh.Assign(t.Bytes());
-            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, std::size_t{0}})
+            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, std::size_t{0}}) {
                 ASSERT_EQ(t.Snap(k), fresh.Snap(k)) << "step " << step << " at " << k;
+                // Positions map the same way as in the text built in one go,
+                // and back again.
+                std::size_t v = t.ByteToView(k);
+                ASSERT_EQ(v, fresh.ByteToView(k)) << "step " << step << " at " << k;
+                ASSERT_EQ(t.ViewToByte(v), t.Snap(k));
+            }
+            ASSERT_EQ(t.SoftBreaks(), fresh.SoftBreaks()) << "step " << step;
+            if (step % 50 == 0) {
+                ASSERT_EQ(t.SoftBreaks(), SoftBreaksOf(t));
+            }
         }
     }
 }
