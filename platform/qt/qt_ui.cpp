@@ -36,7 +36,7 @@ namespace {
 // own (see EditText): enough that the short row ending a block shows up only
 // every fifty rows or so, little enough that laying out the block being
 // appended to stays cheap (a 5 KB append of letters takes about 2.6 ms, of
-// which a third goes on the block).
+// which about half goes on laying out the block again).
 constexpr std::size_t kBlockColumns = 4096;
 
 QString ToQ(std::string_view gbk) {
