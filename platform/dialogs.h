@@ -1,6 +1,6 @@
 #pragma once
 
-// Message boxes, file dialogs and the beep. Callable from any thread: a call
+// Message boxes, file and font dialogs, and the beep. Callable from any thread: a call
 // blocks only its caller; when that is a worker, the main window stays usable
 // while the dialog is open. Texts are GBK bytes.
 
@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/ui.h"
 
 namespace kesu::platform {
 
@@ -87,12 +89,25 @@ std::string WithDefaultExtension(const std::string& path, const std::string& def
 // description. A trailing description without pattern is dropped.
 std::vector<FileFilter> ParseFilterList(const std::string& bar_separated);
 
+// What the font dialog starts from and answers: the font and its colour.
+// The dialog shows sizes in points at 96 dots per inch; a character height
+// in pixels (a negative `font.height`) goes in and comes out, and a height of
+// 0 lets the dialog start from the default size.
+struct FontPick {
+    Font font;
+    Colour colour = 0;
+    bool operator==(const FontPick&) const = default;
+};
+
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
     virtual Answer MessageBox(const MessageBoxRequest& request) = 0;
     // The chosen full path (GBK), or nothing when the user cancelled.
     virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
+    // The face, size, weight, italic, underline, strike-out and colour the
+    // user confirmed, or nothing when the user cancelled.
+    virtual std::optional<FontPick> FontDialog(const FontPick& initial) = 0;
 };
 
 class Sound {

@@ -32,6 +32,15 @@ std::optional<std::string> HeadlessDialogs::FileDialog(const FileDialogRequest& 
     return WithDefaultExtension(*answer, request.default_ext);
 }
 
+std::optional<FontPick> HeadlessDialogs::FontDialog(const FontPick& initial) {
+    std::lock_guard lock(mu_);
+    font_requests_.push_back(initial);
+    if (fonts_.empty()) return std::nullopt;
+    std::optional<FontPick> answer = std::move(fonts_.front());
+    fonts_.pop_front();
+    return answer;
+}
+
 void HeadlessDialogs::QueueAnswer(Answer a) {
     std::lock_guard lock(mu_);
     answers_.push_back(a);
@@ -40,6 +49,11 @@ void HeadlessDialogs::QueueAnswer(Answer a) {
 void HeadlessDialogs::QueueFile(std::optional<std::string> path) {
     std::lock_guard lock(mu_);
     files_.push_back(std::move(path));
+}
+
+void HeadlessDialogs::QueueFont(std::optional<FontPick> pick) {
+    std::lock_guard lock(mu_);
+    fonts_.push_back(std::move(pick));
 }
 
 void HeadlessDialogs::OnBox(std::function<void(const MessageBoxRequest&)> hook) {
@@ -57,10 +71,16 @@ std::vector<FileDialogRequest> HeadlessDialogs::FileRequests() const {
     return file_requests_;
 }
 
+std::vector<FontPick> HeadlessDialogs::FontRequests() const {
+    std::lock_guard lock(mu_);
+    return font_requests_;
+}
+
 void HeadlessDialogs::ClearRecords() {
     std::lock_guard lock(mu_);
     boxes_.clear();
     file_requests_.clear();
+    font_requests_.clear();
 }
 
 }  // namespace kesu::platform::headless

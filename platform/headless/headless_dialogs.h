@@ -19,6 +19,7 @@ class HeadlessDialogs final : public Dialogs {
   public:
     Answer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+    std::optional<FontPick> FontDialog(const FontPick& initial) override;
 
     // The next box is answered with `a`; an answer that is not one of the
     // box's buttons counts as closing the box. Unscripted boxes take their
@@ -28,12 +29,17 @@ class HeadlessDialogs final : public Dialogs {
     // extension is still added), or is cancelled with nullopt. Unscripted
     // file dialogs are cancelled.
     void QueueFile(std::optional<std::string> path);
+    // The next font dialog answers `pick`, or is cancelled with nullopt.
+    // Unscripted font dialogs are cancelled.
+    void QueueFont(std::optional<FontPick> pick);
     // Called (on the caller's thread) when a box opens, before the answer is
     // taken; lets a test look at the program while the box is up.
     void OnBox(std::function<void(const MessageBoxRequest&)> hook);
 
     std::vector<MessageBoxRequest> Boxes() const;
     std::vector<FileDialogRequest> FileRequests() const;
+    // The fonts the font dialogs started from.
+    std::vector<FontPick> FontRequests() const;
     void ClearRecords();
 
   private:
@@ -43,6 +49,8 @@ class HeadlessDialogs final : public Dialogs {
     std::function<void(const MessageBoxRequest&)> on_box_;
     std::vector<MessageBoxRequest> boxes_;
     std::vector<FileDialogRequest> file_requests_;
+    std::deque<std::optional<FontPick>> fonts_;
+    std::vector<FontPick> font_requests_;
 };
 
 class HeadlessSound final : public Sound {

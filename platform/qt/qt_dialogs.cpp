@@ -1,15 +1,27 @@
 #include "platform/qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_loop.h"
+#include "platform/qt/qt_platform.h"
 
 namespace kesu::platform::qt {
 
@@ -186,6 +198,188 @@ std::optional<std::string> QtDialogs::FileDialog(const FileDialogRequest& reques
         dlg->show();
     };
     return Ask<std::optional<std::string>>(open, std::nullopt);
+}
+
+namespace {
+
+// Sizes are shown in points at this resolution.
+constexpr double kDotsPerInch = 96.0;
+
+// The sixteen classic colours the font dialog offers (0x00BBGGRR).
+struct NamedColour {
+    Colour colour;
+    const char* name;  // UTF-8
+};
+constexpr NamedColour kFontColours[] = {
+    {0x000000, "黑色"},   {0x000080, "栗色"},   {0x008000, "绿色"},   {0x008080, "橄榄色"},
+    {0x800000, "藏青色"}, {0x800080, "紫色"},   {0x808000, "水鸭色"}, {0x808080, "灰色"},
+    {0xC0C0C0, "银色"},   {0x0000FF, "红色"},   {0x00FF00, "酸橙色"}, {0x00FFFF, "黄色"},
+    {0xFF0000, "蓝色"},   {0xFF00FF, "紫红色"}, {0xFFFF00, "水绿色"}, {0xFFFFFF, "白色"},
+};
+
+QColor ToQColour(Colour c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+QIcon Swatch(Colour c) {
+    QPixmap pm(14, 14);
+    pm.fill(ToQColour(c));
+    return QIcon(pm);
+}
+
+// The font dialog: face, size in points, bold, italic, underline, strike-out
+// and colour, with a sample drawn as chosen. Its parts carry object names so
+// that tests can act on them like a user.
+class FontPicker final : public QDialog {
+  public:
+    explicit FontPicker(const FontPick& initial) : initial_(initial) {
+        setWindowTitle(QStringLiteral("字体"));
+        setObjectName(QStringLiteral("kesu_font_dialog"));
+        initial_family_ = QString::fromStdString(FamilyFor(initial.font.face));
+
+        face_ = new QFontComboBox;
+        face_->setObjectName(QStringLiteral("face"));
+        face_->setCurrentFont(QFont(initial_family_));
+        size_ = new QSpinBox;
+        size_->setObjectName(QStringLiteral("size"));
+        size_->setRange(1, 999);
+        size_->setValue(InitialPoints(initial.font.height));
+        bold_ = Check("bold", "粗体", initial.font.weight >= 700);
+        italic_ = Check("italic", "斜体", initial.font.italic);
+        underline_ = Check("underline", "下划线", initial.font.underline);
+        strike_ = Check("strike_out", "删除线", initial.font.strike_out);
+        colour_ = new QComboBox;
+        colour_->setObjectName(QStringLiteral("colour"));
+        for (const NamedColour& c : kFontColours) {
+            colour_->addItem(Swatch(c.colour), QString::fromUtf8(c.name), c.colour);
+        }
+        int at = colour_->findData(initial.colour);
+        if (at < 0) {
+            // A colour of the program's own that is none of the sixteen.
+            colour_->addItem(Swatch(initial.colour), QStringLiteral("自定义"), initial.colour);
+            at = colour_->count() - 1;
+        }
+        colour_->setCurrentIndex(at);
+        sample_ = new QLabel(QStringLiteral("字体示例 AaBbYyZz 123"));
+        sample_->setAlignment(Qt::AlignCenter);
+        sample_->setMinimumSize(280, 64);
+        sample_->setFrameShape(QFrame::StyledPanel);
+
+        auto* style = new QHBoxLayout;
+        style->addWidget(bold_);
+        style->addWidget(italic_);
+        auto* effects = new QHBoxLayout;
+        effects->addWidget(underline_);
+        effects->addWidget(strike_);
+        auto* form = new QFormLayout;
+        form->addRow(QStringLiteral("字体(&F)："), face_);
+        form->addRow(QStringLiteral("字号(&S)："), size_);
+        form->addRow(QStringLiteral("字形："), style);
+        form->addRow(QStringLiteral("效果："), effects);
+        form->addRow(QStringLiteral("颜色(&C)："), colour_);
+        auto* buttons = new QDialogButtonBox;
+        buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* layout = new QVBoxLayout(this);
+        layout->addLayout(form);
+        layout->addWidget(sample_);
+        layout->addWidget(buttons);
+
+        connect(face_, &QFontComboBox::currentFontChanged, this, [this] { ShowSample(); });
+        connect(size_, &QSpinBox::valueChanged, this, [this] { ShowSample(); });
+        for (QCheckBox* b : {bold_, italic_, underline_, strike_}) {
+            connect(b, &QCheckBox::toggled, this, [this] { ShowSample(); });
+        }
+        connect(colour_, &QComboBox::currentIndexChanged, this, [this] { ShowSample(); });
+        ShowSample();
+    }
+
+    FontPick Picked() const {
+        FontPick p = initial_;
+        // The face the program gave stays as it was when the user kept the
+        // family it is shown with, so 宋体 does not come back as the face
+        // that stands in for it.
+        QString family = face_->currentFont().family();
+        if (family != initial_family_) p.font.face = Utf8ToGbk(family.toStdString());
+        p.font.height = -static_cast<int>(std::lround(size_->value() * kDotsPerInch / 72.0));
+        if (bold_->isChecked()) {
+            p.font.weight = std::max(p.font.weight, 700);
+        } else if (p.font.weight >= 700) {
+            p.font.weight = 400;
+        }
+        p.font.italic = italic_->isChecked();
+        p.font.underline = underline_->isChecked();
+        p.font.strike_out = strike_->isChecked();
+        p.colour = colour_->currentData().toUInt();
+        return p;
+    }
+
+  private:
+    QCheckBox* Check(const char* name, const char* text, bool on) {
+        auto* b = new QCheckBox(QString::fromUtf8(text));
+        b->setObjectName(QString::fromLatin1(name));
+        b->setChecked(on);
+        return b;
+    }
+    // A character height in pixels (negative), a cell height (positive, of
+    // which the character takes four fifths) or the default size (0).
+    static int InitialPoints(int height) {
+        double px = height < 0 ? -height : height * 4.0 / 5.0;
+        if (height == 0) {
+            QFont f = QApplication::font();
+            if (f.pointSizeF() > 0) return static_cast<int>(std::lround(f.pointSizeF()));
+            px = f.pixelSize();
+        }
+        return std::max(1, static_cast<int>(std::lround(px * 72.0 / kDotsPerInch)));
+    }
+    void ShowSample() {
+        QFont f(face_->currentFont().family());
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(size_->value() * kDotsPerInch /
+                                                                 72.0))));
+        f.setBold(bold_->isChecked());
+        f.setItalic(italic_->isChecked());
+        f.setUnderline(underline_->isChecked());
+        f.setStrikeOut(strike_->isChecked());
+        sample_->setFont(f);
+        QPalette pal = sample_->palette();
+        pal.setColor(QPalette::WindowText, ToQColour(colour_->currentData().toUInt()));
+        sample_->setPalette(pal);
+    }
+
+    FontPick initial_;
+    QString initial_family_;
+    QFontComboBox* face_;
+    QSpinBox* size_;
+    QCheckBox* bold_;
+    QCheckBox* italic_;
+    QCheckBox* underline_;
+    QCheckBox* strike_;
+    QComboBox* colour_;
+    QLabel* sample_;
+};
+
+}  // namespace
+
+std::optional<FontPick> QtDialogs::FontDialog(const FontPick& initial) {
+    auto open = [initial](std::shared_ptr<Outcome<std::optional<FontPick>>> out,
+                          Qt::WindowModality modality) {
+        auto* dlg = new FontPicker(initial);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->setWindowModality(modality);
+        QObject::connect(dlg, &QDialog::finished, dlg, [dlg, out](int result) {
+            if (result == QDialog::Accepted) {
+                out->Set(dlg->Picked());
+            } else {
+                out->Set(std::nullopt);
+            }
+        });
+        dlg->setProperty("kesu_dialog", true);
+        dlg->show();
+    };
+    return Ask<std::optional<FontPick>>(open, std::nullopt);
 }
 
 void QtSound::Beep() {

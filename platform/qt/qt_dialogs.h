@@ -12,7 +12,7 @@ class QtLoop;
 // The message-box button that stands for an answer.
 QMessageBox::StandardButton ButtonFor(Answer a);
 
-// Message boxes and file dialogs. On the UI thread the call waits in a nested
+// Message boxes, file and font dialogs. On the UI thread the call waits in a nested
 // loop; on a worker the dialog is opened on the UI thread, not modal, and only
 // the worker waits.
 class QtDialogs final : public Dialogs {
@@ -20,6 +20,7 @@ class QtDialogs final : public Dialogs {
     explicit QtDialogs(QtLoop& loop) : loop_(loop) {}
     Answer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+    std::optional<FontPick> FontDialog(const FontPick& initial) override;
 
   private:
     template <class T, class Open>

@@ -37,6 +37,8 @@ class Driver {
     // opens it.
     virtual void AnswerBox(Answer a) = 0;
     virtual void AnswerFile(std::optional<std::string> path) = 0;
+    // The next font dialog is confirmed with `pick` set in it, or cancelled.
+    virtual void AnswerFont(std::optional<FontPick> pick) = 0;
     // Timing slack of the backend's clock in ticks (0 for a virtual clock).
     virtual int TickSlack() const = 0;
 };
@@ -595,6 +597,31 @@ TEST_P(Conformance, FileDialogFromAWorkerReturnsThePickedFile) {
     worker.join();
     EXPECT_EQ(got, path);
     std::remove(path.c_str());
+}
+
+TEST_P(Conformance, FontDialogAnswersTheChosenFontOrCancel) {
+    FontPick start;
+    start.font.face = "WenQuanYi Micro Hei";
+    start.font.height = -12;
+    start.colour = 0x000000;
+    FontPick pick = start;
+    pick.font.height = -21;  // 16 points
+    pick.font.weight = 700;
+    pick.font.italic = true;
+    pick.font.underline = true;
+    pick.colour = 0x008000;
+    d->AnswerFont(pick);
+    std::optional<FontPick> got;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        got = d->P().Dialog().FontDialog(start);
+        done = true;
+    });
+    loop().RunUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(got, pick);
+    d->AnswerFont(std::nullopt);
+    EXPECT_FALSE(d->P().Dialog().FontDialog(start).has_value());
 }
 
 }  // namespace kesu::platform::testing

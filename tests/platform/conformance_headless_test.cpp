@@ -41,6 +41,9 @@ class HeadlessDriver final : public Driver {
     void AnswerFile(std::optional<std::string> path) override {
         p.dialogs().QueueFile(std::move(path));
     }
+    void AnswerFont(std::optional<FontPick> pick) override {
+        p.dialogs().QueueFont(std::move(pick));
+    }
     int TickSlack() const override { return 0; }
 
     HeadlessPlatform p;

@@ -4,15 +4,20 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+
+#include <cmath>
 
 #include "platform/edit_text.h"
 #include "platform/qt/qt_dialogs.h"
@@ -102,6 +107,7 @@ class QtDriver final : public Driver {
     }
     void AnswerBox(Answer a) override { boxes_.push_back(a); }
     void AnswerFile(std::optional<std::string> path) override { files_.push_back(std::move(path)); }
+    void AnswerFont(std::optional<FontPick> pick) override { fonts_.push_back(std::move(pick)); }
     int TickSlack() const override { return 1; }
 
     QtPlatform p;
@@ -135,10 +141,45 @@ class QtDriver final : public Driver {
                 if (!dlg->isVisible()) files_.erase(files_.begin());
             }
         }
+        if (!fonts_.empty()) {
+            if (auto* dlg = OpenFontDialog()) {
+                const std::optional<FontPick>& f = fonts_.front();
+                if (f) {
+                    // Like a user: pick the face, type the size, tick the
+                    // boxes, choose the colour, confirm.
+                    dlg->findChild<QFontComboBox*>(QStringLiteral("face"))
+                        ->setCurrentFont(QFont(QString::fromStdString(f->font.face)));
+                    dlg->findChild<QSpinBox*>(QStringLiteral("size"))
+                        ->setValue(static_cast<int>(std::lround(-f->font.height * 72.0 / 96.0)));
+                    auto tick = [&](const char* name, bool on) {
+                        dlg->findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(on);
+                    };
+                    tick("bold", f->font.weight >= 700);
+                    tick("italic", f->font.italic);
+                    tick("underline", f->font.underline);
+                    tick("strike_out", f->font.strike_out);
+                    auto* colour = dlg->findChild<QComboBox*>(QStringLiteral("colour"));
+                    colour->setCurrentIndex(colour->findData(f->colour));
+                    dlg->accept();
+                } else {
+                    dlg->reject();
+                }
+                if (!dlg->isVisible()) fonts_.erase(fonts_.begin());
+            }
+        }
+    }
+    static QDialog* OpenFontDialog() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->objectName() == QStringLiteral("kesu_font_dialog")) {
+                return qobject_cast<QDialog*>(w);
+            }
+        }
+        return nullptr;
     }
     QTimer poller_;
     std::vector<Answer> boxes_;
     std::vector<std::optional<std::string>> files_;
+    std::vector<std::optional<FontPick>> fonts_;
 };
 
 std::unique_ptr<Driver> MakeQt() {

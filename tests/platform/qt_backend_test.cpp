@@ -7,11 +7,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QFontComboBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
@@ -114,6 +119,50 @@ TEST_F(QtBackend, UserTypingIsCorrectedToTheBoxRules) {
     for (QChar c : QStringLiteral("1-2")) Key(lw, c);
     EXPECT_EQ(line->Text(), "12");
     EXPECT_EQ(lw->text(), QStringLiteral("12"));
+}
+
+TEST_F(QtBackend, TheFontDialogKeepsTheProgramsFaceUnlessAnotherIsPicked) {
+    FontPick start;
+    start.font.face = Gbk("宋体");
+    start.font.height = -12;
+    start.colour = 0x123456;  // none of the sixteen offered
+    // Answered from inside the dialog's loop: the size alone, then another face.
+    auto answer = [](std::function<void(QDialog&)> act) {
+        QTimer::singleShot(0, [act] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->isVisible() && w->objectName() == QStringLiteral("kesu_font_dialog")) {
+                    act(*qobject_cast<QDialog*>(w));
+                }
+            }
+        });
+    };
+    answer([](QDialog& d) {
+        EXPECT_EQ(d.findChild<QSpinBox*>(QStringLiteral("size"))->value(), 9);
+        d.findChild<QSpinBox*>(QStringLiteral("size"))->setValue(12);
+        d.accept();
+    });
+    std::optional<FontPick> got = p.Dialog().FontDialog(start);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->font.face, start.font.face);
+    EXPECT_EQ(got->font.height, -16);
+    EXPECT_EQ(got->colour, 0x123456u);
+
+    QString other;
+    QString picked;
+    for (const QString& f : QFontDatabase::families()) {
+        if (f != QStringLiteral("WenQuanYi Micro Hei") && !f.contains(QChar(u'['))) other = f;
+    }
+    if (other.isEmpty()) GTEST_SKIP() << "only one font family is installed";
+    answer([other, &picked](QDialog& d) {
+        auto* face = d.findChild<QFontComboBox*>(QStringLiteral("face"));
+        face->setCurrentFont(QFont(other));
+        picked = face->currentFont().family();
+        d.accept();
+    });
+    got = p.Dialog().FontDialog(start);
+    ASSERT_TRUE(got.has_value());
+    ASSERT_NE(picked, QStringLiteral("WenQuanYi Micro Hei"));
+    EXPECT_EQ(got->font.face, Utf8ToGbk(picked.toStdString()));
 }
 
 TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <mutex>
-
 #include "platform/gbk.h"
 #include "platform/platform.h"
 #include "runtime/notify.h"
@@ -19,15 +17,6 @@ namespace {
 constexpr std::int32_t kBoldWeight = 700;
 // Screen resolution used to turn point sizes into pixel heights and back.
 constexpr std::int32_t kDotsPerInch = 96;
-
-std::mutex& chooserMutex() {
-    static std::mutex m;
-    return m;
-}
-FontChooser& chooserSlot() {
-    static FontChooser chooser;
-    return chooser;
-}
 
 // a * b / c with a 64-bit product, rounded half away from zero.
 std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
@@ -60,11 +49,6 @@ std::string defaultHelpFile() {
 }
 
 }  // namespace
-
-void SetFontChooser(FontChooser chooser) {
-    std::lock_guard lock(chooserMutex());
-    chooserSlot() = std::move(chooser);
-}
 
 std::string PreparedFilter(const std::string& filter) {
     std::string f = filter;
@@ -201,37 +185,32 @@ bool CommonDialogUnit::OpenFileDialog() {
     return true;
 }
 
-FontChoice CommonDialogUnit::InitialFont() const {
-    FontChoice f;
-    f.weight = s_.fontBold ? kBoldWeight : 0;
-    f.italic = s_.fontItalic;
-    f.underline = s_.fontUnderline;
-    f.strikeOut = s_.fontStrikeOut;
-    f.face = s_.fontName;
-    if (s_.fontSize != 0) f.height = -mulDiv(s_.fontSize, kDotsPerInch, 72);
+platform::FontPick CommonDialogUnit::InitialFont() const {
+    platform::FontPick f;
+    f.font.weight = s_.fontBold ? kBoldWeight : 0;
+    f.font.italic = s_.fontItalic;
+    f.font.underline = s_.fontUnderline;
+    f.font.strike_out = s_.fontStrikeOut;
+    f.font.face = s_.fontName;
+    if (s_.fontSize != 0) f.font.height = -mulDiv(s_.fontSize, kDotsPerInch, 72);
     f.colour = s_.fontColour;
     return f;
 }
 
-void CommonDialogUnit::StoreFont(const FontChoice& chosen) {
+void CommonDialogUnit::StoreFont(const platform::FontPick& chosen) {
     s_.fontColour = chosen.colour;
-    s_.fontBold = chosen.weight >= kBoldWeight;
-    s_.fontItalic = chosen.italic;
-    s_.fontUnderline = chosen.underline;
-    s_.fontStrikeOut = chosen.strikeOut;
-    s_.fontName = chosen.face;
-    std::int32_t height = chosen.height < 0 ? -chosen.height : chosen.height;
+    s_.fontBold = chosen.font.weight >= kBoldWeight;
+    s_.fontItalic = chosen.font.italic;
+    s_.fontUnderline = chosen.font.underline;
+    s_.fontStrikeOut = chosen.font.strike_out;
+    s_.fontName = chosen.font.face;
+    std::int32_t height = chosen.font.height < 0 ? -chosen.font.height : chosen.font.height;
     s_.fontSize = mulDiv(height, 72, kDotsPerInch);
 }
 
 bool CommonDialogUnit::OpenFontDialog() {
-    FontChooser chooser;
-    {
-        std::lock_guard lock(chooserMutex());
-        chooser = chooserSlot();
-    }
-    if (!chooser) return false;
-    std::optional<FontChoice> chosen = chooser(InitialFont());
+    std::optional<platform::FontPick> chosen =
+        platform::Current().Dialog().FontDialog(InitialFont());
     if (!chosen) return false;
     StoreFont(*chosen);
     return true;
@@ -274,15 +253,28 @@ void OpenDialogCommand(ResultRecord* result, int argCount, ArgRecord* args) {
     // blocks only the calling thread, so a worker's dialog leaves the window usable.
     CommonDialogUnit* unit = nullptr;
     platform::FileDialogRequest request;
+    platform::FontPick font;
     int type = 0;
     RunOnUiThread([&] {
         unit = UnitOfReference<CommonDialogUnit>(args[0]);
         if (unit) {
             type = unit->settings().dialogType;
             request = unit->FileRequest();
+            font = unit->InitialFont();
         }
     });
     if (!unit) return;
+    if (type == 2) {
+        std::optional<platform::FontPick> chosen = platform::Current().Dialog().FontDialog(font);
+        if (!chosen) return;
+        RunOnUiThread([&] {
+            if (auto* u = dynamic_cast<CommonDialogUnit*>(FindLiveUnit(args[0]))) {
+                u->StoreFont(*chosen);
+            }
+        });
+        result->SetBool(true);
+        return;
+    }
     if (type == 0 || type == 1) {
         std::optional<std::string> chosen = platform::Current().Dialog().FileDialog(request);
         if (!chosen) return;

@@ -5,7 +5,6 @@
 // The program sets its properties, calls OpenDialog and reads the answer back.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,25 +16,6 @@
 #include "units/common_dialog/common_dialog_settings.h"
 
 namespace kesu::units {
-
-// A font as the font dialog shows and answers it.
-struct FontChoice {
-    std::string face;         // GBK
-    std::int32_t height = 0;  // pixels, negative for the character height; 0 lets the dialog choose
-    std::int32_t weight = 0;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    std::uint32_t colour = 0;
-    bool operator==(const FontChoice&) const = default;
-};
-
-// Shows a font dialog starting from the given font; nothing when cancelled.
-using FontChooser = std::function<std::optional<FontChoice>(const FontChoice& initial)>;
-// Installs the font dialog of the running backend (an empty function removes it).
-// Without one, the font dialog type answers 0 and changes nothing, as a
-// cancelled dialog does.
-void SetFontChooser(FontChooser chooser);
 
 class CommonDialogUnit : public Unit {
   public:
@@ -77,8 +57,8 @@ class CommonDialogUnit : public Unit {
     // The platform request a file dialog of the current settings makes.
     platform::FileDialogRequest FileRequest() const;
     // The font the font dialog starts from, and the storing of its answer.
-    FontChoice InitialFont() const;
-    void StoreFont(const FontChoice& chosen);
+    platform::FontPick InitialFont() const;
+    void StoreFont(const platform::FontPick& chosen);
 
     const CommonDialogSettings& settings() const { return s_; }
 

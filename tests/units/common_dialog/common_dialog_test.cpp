@@ -174,29 +174,26 @@ TEST_F(CommonDialogOpen, FontDialogConvertsSizesBothWays) {
     s.fontColour = 0xFF;
     auto unit = MakeDialog(s);
     ASSERT_TRUE(unit);
-    FontChoice initial = unit->InitialFont();
-    EXPECT_EQ(initial.height, -16);
-    EXPECT_EQ(initial.weight, 700);
-    EXPECT_EQ(initial.face, "Sans");
+    platform::FontPick initial = unit->InitialFont();
+    EXPECT_EQ(initial.font.height, -16);
+    EXPECT_EQ(initial.font.weight, 700);
+    EXPECT_EQ(initial.font.face, "Sans");
     EXPECT_EQ(initial.colour, 0xFFu);
 
-    // Without a font dialog on the platform the request ends like a cancel.
-    SetFontChooser(nullptr);
+    // An unanswered font dialog ends like a cancel.
     EXPECT_FALSE(unit->OpenDialog());
 
-    FontChoice seen;
-    SetFontChooser([&](const FontChoice& from) -> std::optional<FontChoice> {
-        seen = from;
-        FontChoice chosen;
-        chosen.face = "Serif";
-        chosen.height = -21;
-        chosen.weight = 400;
-        chosen.italic = true;
-        chosen.colour = 0x00FF00;
-        return chosen;
-    });
+    platform::FontPick chosen;
+    chosen.font.face = "Serif";
+    chosen.font.height = -21;
+    chosen.font.weight = 400;
+    chosen.font.italic = true;
+    chosen.colour = 0x00FF00;
+    headless_.dialogs().QueueFont(chosen);
     EXPECT_TRUE(unit->OpenDialog());
-    EXPECT_EQ(seen, initial);
+    auto requests = headless_.dialogs().FontRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1], initial);
     PropertyValue v;
     unit->GetProperty(CommonDialogUnit::kFontSize, v);
     EXPECT_EQ(v.number, 16);  // 21 pixels at 96 dots per inch, rounded
@@ -209,11 +206,10 @@ TEST_F(CommonDialogOpen, FontDialogConvertsSizesBothWays) {
     unit->GetProperty(CommonDialogUnit::kFontColour, v);
     EXPECT_EQ(v.number, 0x00FF00);
 
-    SetFontChooser([](const FontChoice&) { return std::optional<FontChoice>(); });
+    headless_.dialogs().QueueFont(std::nullopt);
     EXPECT_FALSE(unit->OpenDialog());
     unit->GetProperty(CommonDialogUnit::kFontName, v);
     EXPECT_EQ(v.bytes, "Serif");
-    SetFontChooser(nullptr);
 }
 
 }  // namespace
@@ -261,6 +257,38 @@ TEST_F(CommonDialogMethod, SaveDialogThroughTheCommandBody) {
     ASSERT_EQ(headless_.dialogs().FileRequests().size(), 2u);
     EXPECT_TRUE(headless_.dialogs().FileRequests()[0].save);
     EXPECT_EQ(headless_.dialogs().FileRequests()[0].title, s.title);
+}
+
+TEST_F(CommonDialogMethod, FontDialogThroughTheCommandBodyStoresTheChoice) {
+    CommonDialogSettings s;
+    s.dialogType = 2;
+    s.fontName = "\xCB\xCE\xCC\xE5";  // 宋体
+    s.fontSize = 9;
+    auto id = Load(s);
+    platform::FontPick chosen;
+    chosen.font.face = s.fontName;
+    chosen.font.height = -16;
+    chosen.font.weight = 700;
+    chosen.font.underline = true;
+    chosen.colour = 0x0000FF;
+    headless_.dialogs().QueueFont(chosen);
+    EXPECT_TRUE(Open(id));
+    auto& unit = h_.Get<CommonDialogUnit>(id);
+    ASSERT_EQ(headless_.dialogs().FontRequests().size(), 1u);
+    EXPECT_EQ(headless_.dialogs().FontRequests()[0].font.height, -12);
+    PropertyValue v;
+    unit.GetProperty(CommonDialogUnit::kFontSize, v);
+    EXPECT_EQ(v.number, 12);
+    unit.GetProperty(CommonDialogUnit::kFontBold, v);
+    EXPECT_EQ(v.number, 1);
+    unit.GetProperty(CommonDialogUnit::kFontUnderline, v);
+    EXPECT_EQ(v.number, 1);
+    unit.GetProperty(CommonDialogUnit::kFontColour, v);
+    EXPECT_EQ(v.number, 0x0000FF);
+    headless_.dialogs().QueueFont(std::nullopt);
+    EXPECT_FALSE(Open(id));
+    unit.GetProperty(CommonDialogUnit::kFontSize, v);
+    EXPECT_EQ(v.number, 12);
 }
 
 TEST_F(CommonDialogMethod, HelpAnswersZeroWithoutAHelpFile) {
