@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
@@ -484,12 +485,31 @@ class QtEditBase : public QtLeaf<Edit, W> {
 };
 
 // A plain text edit whose copied or dragged text comes from the bytes, so
-// the soft breaks of the view never reach the clipboard.
+// the soft breaks of the view never reach the clipboard, and whose Backspace
+// and Delete step over a soft break to the character beyond it, as they would
+// over the edge of a wrapped row.
 class PlainTextEdit final : public QPlainTextEdit {
   public:
     std::function<QString()> selected_text;
+    // Whether the view character at a position is a soft break.
+    std::function<bool(int)> soft_break_at;
 
   protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        QTextCursor c = textCursor();
+        if (soft_break_at && !c.hasSelection() && e->modifiers() == Qt::NoModifier) {
+            if (e->key() == Qt::Key_Backspace && c.atBlockStart() && c.position() > 0 &&
+                soft_break_at(c.position() - 1)) {
+                c.movePosition(QTextCursor::PreviousCharacter);
+                setTextCursor(c);
+            } else if (e->key() == Qt::Key_Delete && c.atBlockEnd() && !c.atEnd() &&
+                       soft_break_at(c.position())) {
+                c.movePosition(QTextCursor::NextCharacter);
+                setTextCursor(c);
+            }
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    }
     QMimeData* createMimeDataFromSelection() const override {
         if (!selected_text) return QPlainTextEdit::createMimeDataFromSelection();
         auto* data = new QMimeData;
@@ -503,11 +523,17 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
     QtMultiEdit(QtUi& ui, Control* parent, const EditStyle& style)
         : QtEditBase(ui, new PlainTextEdit, parent, style) {
         QPlainTextEdit* e = w_;
-        static_cast<PlainTextEdit*>(e)->selected_text = [this] {
+        auto* plain = static_cast<PlainTextEdit*>(e);
+        plain->selected_text = [this] {
             auto [a, b] = Selection();
             std::u16string v =
                 EditText::Render(std::string_view(model_.Bytes()).substr(a, b - a), true);
             return ViewQ(v);
+        };
+        plain->soft_break_at = [this](int pos) {
+            // The one view character that stands for no byte.
+            auto v = static_cast<std::size_t>(pos);
+            return v < model_.ViewLength() && model_.ViewToByte(v) == model_.ViewToByte(v + 1);
         };
         e->document()->setUndoRedoEnabled(false);
         e->setLineWrapMode(style.hscroll ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
@@ -529,7 +555,11 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
         SetBorder(Border::Sunken);
     }
     ~QtMultiEdit() override {
-        if (w_) static_cast<PlainTextEdit*>(w_.data())->selected_text = nullptr;
+        if (w_) {
+            auto* plain = static_cast<PlainTextEdit*>(w_.data());
+            plain->selected_text = nullptr;
+            plain->soft_break_at = nullptr;
+        }
     }
     void ScrollToCaret() override {
         if (w_) w_->ensureCursorVisible();

@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/gbk.h"
@@ -88,6 +89,29 @@ TEST_F(QtBackend, ALongParagraphIsShownInBlocksThatNeverReachTheBytes) {
     all.insert(at, "#");
     EXPECT_EQ(e->Text(), all);
     EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{at + 1, at + 1}));
+
+    // Backspace at the start of a block after a soft break takes the
+    // character before the break; Delete at the end of that block takes the
+    // one after it.
+    QTextBlock second = doc->begin().next();
+    ASSERT_TRUE(second.isValid());
+    QTextCursor c(doc);
+    c.setPosition(second.position());
+    w->setTextCursor(c);
+    const std::size_t split = e->Selection().first;
+    ASSERT_GT(split, 0u);
+    QTest::keyClick(w, Qt::Key_Backspace);
+    p.Loop().ProcessPending();
+    all.erase(split - 1, 1);
+    EXPECT_EQ(e->Text(), all);
+    second = doc->begin().next();
+    c.setPosition(second.position() - 1);  // the end of the first block
+    w->setTextCursor(c);
+    const std::size_t before_break = e->Selection().first;
+    QTest::keyClick(w, Qt::Key_Delete);
+    p.Loop().ProcessPending();
+    all.erase(before_break, 1);
+    EXPECT_EQ(e->Text(), all);
 
     // What is copied is the text without its soft breaks.
     e->SetSelection(0, all.size());
