@@ -337,8 +337,9 @@ struct LabelStyle {
 // A canvas that paints, in this order: the graded frame, then inside it the
 // background (the picture when it has one it can read, else the graded
 // background when its grading has two colours or more, else the background
-// colour; kButtonFace there is the face colour of the window behind), then
-// the caption with its font, colour, alignment and effect.
+// colour, kButtonFace there being the windows' face colour), then the caption
+// with its font, colour, alignment and effect. A picture paints only its own
+// pixels: where it leaves room, what lies behind the label shows.
 class Label : public Control {
   public:
     virtual void SetLabelStyle(const LabelStyle& style) = 0;
