@@ -9,6 +9,7 @@
 // did (an edit's text change, for instance); the unit classes decide which
 // notifications become events. Notifications arrive on the UI thread only.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -281,19 +282,73 @@ class ComboBox : public Control {
 
 enum class TextEffect { Plain, Raised, Sunken, Shadowed };
 
+// The colours a grading runs through, first to last. Entries equal to
+// kButtonFace are left out; with fewer than two colours left there is no
+// grading.
+using GradeColours = std::array<Colour, 3>;
+
+// A frame the label draws inside its own rectangle, graded across its width
+// from the first colour at the outer edge to the last at the inner edge.
+// Width 0 means none. The caption and background take the rest; when the
+// grading is missing (too few colours) the band stays unpainted but is still
+// kept free.
+struct LabelFrame {
+    int width = 0;
+    GradeColours colours{kButtonFace, kButtonFace, kButtonFace};
+    bool operator==(const LabelFrame&) const = default;
+};
+
+// How a graded background runs. The straight gradings go from the first
+// colour at the named start to the last at the far side; the centred ones
+// from the first colour at the outside to the last at the centre.
+enum class Gradient {
+    None,                  // solid background colour
+    LeftToRight,
+    TopToBottom,
+    TopLeftToBottomRight,
+    BottomLeftToTopRight,
+    SidesToCentre,         // left and right edges to a vertical middle line
+    TopAndBottomToCentre,  // top and bottom edges to a horizontal middle line
+    Radial,                // corners to the centre point, in circles
+    Box,                   // edges to the centre, in rectangles like the frame's
+};
+
+struct LabelGradient {
+    Gradient mode = Gradient::None;
+    GradeColours colours{kButtonFace, kButtonFace, kButtonFace};
+    bool operator==(const LabelGradient&) const = default;
+};
+
+// Where the background picture goes in the rectangle inside the frame: at its
+// top-left corner in its own size, stretched over all of it, or repeated from
+// its top-left corner.
+enum class PictureLayout { TopLeft, Stretched, Tiled };
+
 struct LabelStyle {
     HAlign h_align = HAlign::Left;
     VAlign v_align = VAlign::Centre;
     bool word_wrap = false;
     TextEffect effect = TextEffect::Plain;
+    LabelFrame frame{};
+    LabelGradient gradient{};
+    PictureLayout picture_layout = PictureLayout::Stretched;
 };
 
-// A canvas that paints its caption with its font, colour, alignment and
-// effect on its background colour.
+// A canvas that paints, in this order: the graded frame, then inside it the
+// background (the picture when it has one it can read, else the graded
+// background when its grading has two colours or more, else the background
+// colour, kButtonFace there being the windows' face colour), then the caption
+// with its font, colour, alignment and effect. A picture paints only its own
+// pixels: where it leaves room, what lies behind the label shows.
 class Label : public Control {
   public:
     virtual void SetLabelStyle(const LabelStyle& style) = 0;
     virtual LabelStyle GetLabelStyle() const = 0;
+    // Encoded picture bytes (BMP, PNG, JPEG or GIF), read once here; empty
+    // for none. Bytes the canvas cannot read show no picture. Setting the
+    // same bytes again costs no new reading.
+    virtual void SetPicture(std::string_view bytes) = 0;
+    virtual std::string Picture() const = 0;
 };
 
 class Ui {

@@ -267,9 +267,12 @@ class HeadlessLabel final : public NodeControl<Label> {
     HeadlessLabel(HeadlessUi& ui, Node* parent) : NodeControl(ui, parent, "label") {}
     void SetLabelStyle(const LabelStyle& s) override { style_ = s; }
     LabelStyle GetLabelStyle() const override { return style_; }
+    void SetPicture(std::string_view bytes) override { picture_ = std::string(bytes); }
+    std::string Picture() const override { return picture_; }
 
   private:
     LabelStyle style_;
+    std::string picture_;
 };
 
 class HeadlessUi final : public Ui {

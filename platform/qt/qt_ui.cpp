@@ -1,5 +1,7 @@
 #include "platform/qt/qt_ui.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include <QAbstractButton>
@@ -14,7 +16,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QGradient>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -912,17 +916,133 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
 
 // ---- Label ----
 
+// The usable colours of a grading in their order; fewer than two: none.
+std::vector<QColor> GradingOf(const GradeColours& colours) {
+    std::vector<QColor> out;
+    for (Colour c : colours) {
+        if (c != kButtonFace) out.push_back(ToColour(c));
+    }
+    if (out.size() < 2) out.clear();
+    return out;
+}
+
+// The colour at `t` (0 to 1) of a grading whose colours lie evenly spaced
+// from 0 to 1; between two of them the channels run in a straight line.
+QColor ColourAt(const std::vector<QColor>& grading, double t) {
+    const double pos = std::clamp(t, 0.0, 1.0) * static_cast<double>(grading.size() - 1);
+    const auto i = std::min(static_cast<std::size_t>(pos), grading.size() - 2);
+    const double f = pos - static_cast<double>(i);
+    const QColor& a = grading[i];
+    const QColor& b = grading[i + 1];
+    auto mix = [f](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * f)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+// Paints `rings` one-pixel rectangle outlines from the edge of `r` inwards,
+// graded from the first colour outside to the last inside. The graded frame
+// and the box background are made of these.
+void PaintRings(QPainter& p, const QRect& r, int rings, const std::vector<QColor>& grading) {
+    for (int i = 0; i < rings; ++i) {
+        const QRect ring = r.adjusted(i, i, -i, -i);
+        if (ring.isEmpty()) break;
+        const QColor c = ColourAt(grading, rings > 1 ? double(i) / (rings - 1) : 0.0);
+        p.fillRect(ring.left(), ring.top(), ring.width(), 1, c);
+        p.fillRect(ring.left(), ring.bottom(), ring.width(), 1, c);
+        p.fillRect(ring.left(), ring.top(), 1, ring.height(), c);
+        p.fillRect(ring.right(), ring.top(), 1, ring.height(), c);
+    }
+}
+
+void PaintGradient(QPainter& p, const QRect& r, Gradient mode,
+                   const std::vector<QColor>& grading) {
+    // Gradients run between the centres of the outermost pixels, so that the
+    // first and last colours land exactly on the edge pixels.
+    const QRectF c = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QPointF mid = c.center();
+    if (mode == Gradient::Box) {
+        PaintRings(p, r, (std::min(r.width(), r.height()) + 1) / 2, grading);
+        return;
+    }
+    QGradientStops stops;
+    for (std::size_t i = 0; i < grading.size(); ++i) {
+        stops.append({double(i) / double(grading.size() - 1), grading[i]});
+    }
+    if (mode == Gradient::Radial) {
+        // The centre holds the last colour, the corners the first.
+        QRadialGradient g(mid, std::hypot(c.width(), c.height()) / 2);
+        for (auto& stop : stops) stop.first = 1.0 - stop.first;
+        std::reverse(stops.begin(), stops.end());
+        g.setStops(stops);
+        p.fillRect(r, g);
+        return;
+    }
+    QLinearGradient g;
+    switch (mode) {
+        case Gradient::LeftToRight:
+            g = QLinearGradient(c.left(), mid.y(), c.right(), mid.y());
+            break;
+        case Gradient::TopToBottom:
+            g = QLinearGradient(mid.x(), c.top(), mid.x(), c.bottom());
+            break;
+        case Gradient::TopLeftToBottomRight:
+            g = QLinearGradient(c.topLeft(), c.bottomRight());
+            break;
+        case Gradient::BottomLeftToTopRight:
+            g = QLinearGradient(c.bottomLeft(), c.topRight());
+            break;
+        case Gradient::SidesToCentre:
+            // Mirrored at the middle: the far half runs back out.
+            g = QLinearGradient(c.left(), mid.y(), mid.x(), mid.y());
+            g.setSpread(QGradient::ReflectSpread);
+            break;
+        case Gradient::TopAndBottomToCentre:
+            g = QLinearGradient(mid.x(), c.top(), mid.x(), mid.y());
+            g.setSpread(QGradient::ReflectSpread);
+            break;
+        default:
+            return;
+    }
+    g.setStops(stops);
+    p.fillRect(r, g);
+}
+
+void PaintPicture(QPainter& p, const QRect& r, const QPixmap& picture, PictureLayout layout) {
+    switch (layout) {
+        case PictureLayout::TopLeft:
+            p.drawPixmap(r.topLeft(), picture);
+            break;
+        case PictureLayout::Stretched:
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawPixmap(r, picture);
+            break;
+        case PictureLayout::Tiled:
+            p.drawTiledPixmap(r, picture);
+            break;
+    }
+}
+
 class LabelWidget final : public QWidget {
   public:
     std::string caption;
     LabelStyle style;
     QColor fg = Qt::black;
     QColor bg;
+    // Read once when set; null when there is none or it could not be read.
+    QPixmap picture;
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.fillRect(rect(), bg);
+        QRect r = rect();
+        const LabelFrame& frame = style.frame;
+        if (frame.width > 0) {
+            const std::vector<QColor> grading = GradingOf(frame.colours);
+            if (!grading.empty()) PaintRings(p, r, frame.width, grading);
+            r.adjust(frame.width, frame.width, -frame.width, -frame.width);
+            if (r.isEmpty()) return;
+        }
+        p.setClipRect(r);
+        PaintBackground(p, r);
         p.setFont(font());
         int flags = Qt::TextShowMnemonic * 0;
         flags |= style.h_align == HAlign::Left     ? Qt::AlignLeft
@@ -936,7 +1056,6 @@ class LabelWidget final : public QWidget {
                                                                              : Qt::AlignBottom);
         }
         QString text = ToQ(caption);
-        QRect r = rect();
         // The effects draw the caption once more, offset, before the real one.
         switch (style.effect) {
             case TextEffect::Raised:
@@ -958,6 +1077,24 @@ class LabelWidget final : public QWidget {
         p.setPen(isEnabled() ? fg : palette().color(QPalette::Disabled, QPalette::WindowText));
         p.drawText(r, flags, text);
     }
+
+  private:
+    // The picture alone when there is one: where it leaves room, what is
+    // behind the label shows.
+    void PaintBackground(QPainter& p, const QRect& r) {
+        if (!picture.isNull()) {
+            PaintPicture(p, r, picture, style.picture_layout);
+            return;
+        }
+        if (style.gradient.mode != Gradient::None) {
+            const std::vector<QColor> grading = GradingOf(style.gradient.colours);
+            if (!grading.empty()) {
+                PaintGradient(p, r, style.gradient.mode, grading);
+                return;
+            }
+        }
+        p.fillRect(r, bg);
+    }
 };
 
 class QtLabel final : public QtLeaf<Label, LabelWidget> {
@@ -977,6 +1114,19 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
         }
     }
     LabelStyle GetLabelStyle() const override { return style_; }
+    void SetPicture(std::string_view bytes) override {
+        if (bytes == picture_) return;
+        picture_ = std::string(bytes);
+        if (!w_) return;
+        QPixmap decoded;
+        if (!bytes.empty()) {
+            decoded.loadFromData(
+                QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        }
+        w_->picture = decoded;
+        w_->update();
+    }
+    std::string Picture() const override { return picture_; }
 
   protected:
     void ApplyPalette() override {
@@ -988,6 +1138,7 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
 
   private:
     LabelStyle style_;
+    std::string picture_;
 };
 
 // ---- Ui ----

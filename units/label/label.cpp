@@ -22,14 +22,17 @@ void LabelUnit::Apply() {
     style.v_align = PlatformVAlign(s_.vAlign);
     style.word_wrap = s_.wordWrap;
     style.effect = static_cast<platform::TextEffect>(s_.textEffect);
+    // Style 6 is the graded frame the canvas draws itself, instead of a plain one.
+    const bool graded = s_.borderStyle == LabelSettings::kGradedFrame;
+    if (graded) style.frame = {s_.frameWidth, s_.frameColours};
+    style.gradient = {static_cast<platform::Gradient>(s_.gradientMode), s_.gradientColours};
+    style.picture_layout = static_cast<platform::PictureLayout>(s_.pictureLayout);
     label_->SetLabelStyle(style);
     label_->SetFont(PlatformFont(s_.font));
     label_->SetTextColour(s_.textColour);
     label_->SetBackColour(s_.backColour);
-    // The graded frame (style 6) is drawn as a single line: the canvas offers
-    // the five plain frames only.
-    label_->SetBorder(s_.borderStyle == 6 ? platform::Border::Single
-                                          : PlatformBorder(s_.borderStyle));
+    label_->SetBorder(graded ? platform::Border::None : PlatformBorder(s_.borderStyle));
+    label_->SetPicture(s_.picture);
     label_->SetText(s_.caption);
 }
 
@@ -44,7 +47,7 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.textEffect = clampChoice(v, 0, 3);
             break;
         case kBorderStyle:
-            s_.borderStyle = clampChoice(v, 0, 6);
+            s_.borderStyle = clampChoice(v, 0, LabelSettings::kGradedFrame);
             break;
         case kFrameWidth:
             s_.frameWidth = std::max(v, 5);

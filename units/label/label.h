@@ -1,7 +1,8 @@
 #pragma once
 
 // The label unit: a caption painted with its font, colour, alignment, word
-// wrap and text effect on its background.
+// wrap and text effect on its background (a picture, a graded background or
+// a colour), optionally inside a colour-graded frame.
 
 #include <memory>
 #include <string>

@@ -33,7 +33,7 @@ bool LabelSettings::decode(std::string_view data) {
     if (in.failed()) return false;
     textEffect = clampChoice(textEffect, 0, 3);
     frameWidth = std::max(frameWidth, 5);
-    borderStyle = clampChoice(borderStyle, 0, 6);
+    borderStyle = clampChoice(borderStyle, 0, kGradedFrame);
     pictureLayout = clampChoice(pictureLayout, 0, 2);
     gradientMode = clampChoice(gradientMode, 0, 8);
     hAlign = clampChoice(hAlign, 0, 2);

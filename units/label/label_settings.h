@@ -11,15 +11,17 @@ namespace kesu::units {
 // The stored settings of a label.
 struct LabelSettings {
     static constexpr std::uint32_t kVersion = 2;
+    // The border style of the colour-graded frame the label draws itself.
+    static constexpr std::int32_t kGradedFrame = 6;
 
     std::int32_t textEffect = 0;  // 0 plain, 1 raised, 2 sunken, 3 shadowed
     std::int32_t frameWidth = 8;
-    std::int32_t borderStyle = 0;  // 0..5 as for edit boxes, 6 graded frame
+    std::int32_t borderStyle = 0;  // 0..5 as for edit boxes, or kGradedFrame
     std::array<std::uint32_t, 3> frameColours{0x808080, 0xFFFFFF, 0x808080};
     std::uint32_t textColour = 0;
     std::uint32_t backColour = 0xFF000000;
-    std::int32_t pictureLayout = 1;
-    std::int32_t gradientMode = 0;
+    std::int32_t pictureLayout = 1;  // 0 top-left, 1 stretched, 2 tiled
+    std::int32_t gradientMode = 0;  // 0 solid, 1..8 as platform::Gradient
     std::array<std::uint32_t, 3> gradientColours{0x808080, 0xFFFFFF, 0x808080};
     std::int32_t hAlign = 0;
     std::int32_t vAlign = 1;

@@ -96,6 +96,15 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     count.upDownMax = 9999;
     auto countId = h.Add(kUnitEditBox, count.encode(), {320, 170, 100, 25});
 
+    LabelSettings graded;
+    graded.caption.clear();
+    graded.borderStyle = LabelSettings::kGradedFrame;
+    graded.frameWidth = 6;
+    graded.frameColours = {0x0000FF, 0xFF000000, 0xFF0000};
+    graded.gradientMode = 1;
+    graded.gradientColours = {0x00FFFF, 0xFF000000, 0xFFFFFF};
+    auto gradedId = h.Add(kUnitLabel, graded.encode(), {430, 170, 150, 40});
+
     CommonDialogSettings dialog;
     dialog.dialogType = 1;
     dialog.title = "\xC7\xEB\xCA\xE4\xC8\xEB";
@@ -134,6 +143,13 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
         }
     }
     EXPECT_GT(captionPixels, 10);
+    // The graded label: its frame from red outside to blue inside, then its
+    // background from yellow on the left to white on the right.
+    auto& gradedUnit = h.Get<LabelUnit>(gradedId);
+    EXPECT_EQ(image.pixelColor(at(gradedUnit, 0, 20)), FromRef(0x0000FF));
+    EXPECT_EQ(image.pixelColor(at(gradedUnit, 5, 20)), FromRef(0xFF0000));
+    EXPECT_EQ(image.pixelColor(at(gradedUnit, 6, 20)), FromRef(0x00FFFF));
+    EXPECT_EQ(image.pixelColor(at(gradedUnit, 143, 20)), FromRef(0xFFFFFF));
     // The children sit inside the group box.
     QPoint groupOrigin = at(h.Get<GroupBoxUnit>(groupId), 0, 0);
     QPoint checkOrigin = at(h.Get<CheckBoxUnit>(checkId), 0, 0);

@@ -55,10 +55,62 @@ TEST_F(LabelTest, PaintsItsStoredCaptionLookAndFollowsWrites) {
     unit.GetProperty(LabelUnit::kGradientColour2, v);
     EXPECT_EQ(v.number, 0x123456);
     unit.SetProperty(LabelUnit::kBorderStyle, NumberValue(6));
-    EXPECT_EQ(canvas.GetBorder(), platform::Border::Single);
+    EXPECT_EQ(canvas.GetBorder(), platform::Border::None);
+    EXPECT_EQ(canvas.GetLabelStyle().frame.width, 5);
     unit.SetProperty(LabelUnit::kTextEffect, NumberValue(-1));
     EXPECT_EQ(canvas.GetLabelStyle().effect, platform::TextEffect::Plain);
     EXPECT_EQ(LabelTypeDescriptor().properties.size(), 8u + LabelUnit::kDataColumn + 1);
+}
+
+TEST_F(LabelTest, HandsFrameGradientAndPictureToTheCanvasAndFollowsWrites) {
+    using platform::Gradient;
+    using platform::LabelFrame;
+    using platform::LabelGradient;
+    using platform::PictureLayout;
+    LabelSettings s;
+    s.borderStyle = 6;
+    s.frameWidth = 9;
+    s.frameColours = {0x0000FF, 0xFF000000, 0xFF0000};
+    s.gradientMode = 3;
+    s.gradientColours = {0x111111, 0x222222, 0x333333};
+    s.picture = std::string("\x89PNG\0\x01", 6);
+    s.pictureLayout = 2;
+    auto id = h_.Add(kUnitLabel, s.encode(), {10, 43, 50, 25});
+    ASSERT_TRUE(h_.Load());
+    auto& unit = h_.Get<LabelUnit>(id);
+    auto& canvas = dynamic_cast<HeadlessLabel&>(unit.label());
+    EXPECT_EQ(canvas.GetLabelStyle().frame, (LabelFrame{9, {0x0000FF, 0xFF000000, 0xFF0000}}));
+    EXPECT_EQ(canvas.GetBorder(), platform::Border::None);
+    EXPECT_EQ(canvas.GetLabelStyle().gradient,
+              (LabelGradient{Gradient::TopLeftToBottomRight, {0x111111, 0x222222, 0x333333}}));
+    EXPECT_EQ(canvas.GetLabelStyle().picture_layout, PictureLayout::Tiled);
+    EXPECT_EQ(canvas.Picture(), s.picture);
+
+    // Every write reaches the canvas, clamped as it is stored.
+    unit.SetProperty(LabelUnit::kFrameWidth, NumberValue(12));
+    unit.SetProperty(LabelUnit::kFrameColour2, NumberValue(0x00FF00));
+    EXPECT_EQ(canvas.GetLabelStyle().frame, (LabelFrame{12, {0x0000FF, 0x00FF00, 0xFF0000}}));
+    unit.SetProperty(LabelUnit::kGradientMode, NumberValue(99));
+    unit.SetProperty(LabelUnit::kGradientColour3, NumberValue(0xFF000000));
+    EXPECT_EQ(canvas.GetLabelStyle().gradient,
+              (LabelGradient{Gradient::Box, {0x111111, 0x222222, 0xFF000000}}));
+    unit.SetProperty(LabelUnit::kPictureLayout, NumberValue(-4));
+    EXPECT_EQ(canvas.GetLabelStyle().picture_layout, PictureLayout::TopLeft);
+    PropertyValue picture;
+    picture.bytes = "GIF89a";
+    unit.SetProperty(LabelUnit::kPicture, picture);
+    EXPECT_EQ(canvas.Picture(), "GIF89a");
+    unit.SetProperty(LabelUnit::kPicture, PropertyValue{});
+    EXPECT_EQ(canvas.Picture(), "");
+
+    // A plain border style takes the graded frame away; the frame settings stay stored.
+    unit.SetProperty(LabelUnit::kBorderStyle, NumberValue(3));
+    EXPECT_EQ(canvas.GetLabelStyle().frame.width, 0);
+    EXPECT_EQ(canvas.GetBorder(), platform::Border::Static);
+    unit.SetProperty(LabelUnit::kBorderStyle, NumberValue(6));
+    EXPECT_EQ(canvas.GetLabelStyle().frame.width, 12);
+    unit.SetProperty(LabelUnit::kGradientMode, NumberValue(0));
+    EXPECT_EQ(canvas.GetLabelStyle().gradient.mode, Gradient::None);
 }
 
 }  // namespace
