@@ -1021,7 +1021,9 @@ void PaintPicture(QPainter& p, const QRect& r, const QPixmap& picture, PictureLa
     }
 }
 
-class LabelWidget final : public QWidget {
+// A frame, so that the plain border styles draw as they do around the other
+// controls; the graded frame is painted inside it.
+class LabelWidget final : public QFrame {
   public:
     std::string caption;
     LabelStyle style;
@@ -1033,7 +1035,8 @@ class LabelWidget final : public QWidget {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QRect r = rect();
+        drawFrame(&p);
+        QRect r = contentsRect();
         const LabelFrame& frame = style.frame;
         if (frame.width > 0) {
             const std::vector<QColor> grading = GradingOf(frame.colours);
@@ -1044,7 +1047,7 @@ class LabelWidget final : public QWidget {
         p.setClipRect(r);
         PaintBackground(p, r);
         p.setFont(font());
-        int flags = Qt::TextShowMnemonic * 0;
+        int flags = 0;
         flags |= style.h_align == HAlign::Left     ? Qt::AlignLeft
                  : style.h_align == HAlign::Centre ? Qt::AlignHCenter
                                                    : Qt::AlignRight;

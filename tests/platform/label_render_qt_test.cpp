@@ -204,5 +204,17 @@ TEST_F(LabelRender, UnreadablePictureFallsBackToGradientThenColour) {
     ExpectPixels(Render(40, 20, style, "picture_removed"), {{31, 15, kBack}});
 }
 
+TEST_F(LabelRender, PlainBordersFrameTheBackground) {
+    LabelStyle style;
+    label_->SetBorder(Border::Single);
+    QImage img = Render(40, 20, style, "border_single");
+    // A dark line on the edge, the background just inside it.
+    EXPECT_LT(img.pixelColor(kLeft, kTop + 10).lightness(), 100);
+    EXPECT_LT(img.pixelColor(kLeft + 39, kTop + 10).lightness(), 100);
+    ExpectPixels(img, {{2, 10, kBack}, {37, 10, kBack}});
+    label_->SetBorder(Border::None);
+    ExpectPixels(Render(40, 20, style, "border_none"), {{0, 10, kBack}, {39, 10, kBack}});
+}
+
 }  // namespace
 }  // namespace kesu::platform::qt
