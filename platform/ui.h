@@ -220,10 +220,15 @@ class Edit : public Control {
     virtual void SetInputFilter(InputFilter filter) = 0;
 };
 
+// A picture on a button or check box is shown in place of the caption, at
+// its own size; bytes in no format the platform reads (BMP, PNG, JPEG, GIF,
+// ICO) leave the caption shown. No bytes remove the picture.
 class Button : public Control {
   public:
     virtual void SetDefault(bool is_default) = 0;
     virtual void SetAlignment(HAlign h, VAlign v) = 0;
+    virtual void SetPicture(std::string_view bytes) = 0;
+    virtual std::string Picture() const = 0;
 };
 
 struct CheckStyle {
@@ -239,6 +244,9 @@ class CheckBox : public Control {
     virtual bool IsChecked() const = 0;
     virtual void SetAlignment(HAlign h, VAlign v) = 0;
     virtual void SetCheckStyle(const CheckStyle& style) = 0;
+    // As a button's, beside the mark.
+    virtual void SetPicture(std::string_view bytes) = 0;
+    virtual std::string Picture() const = 0;
 };
 
 class GroupBox : public Control {

@@ -180,10 +180,13 @@ class HeadlessButton final : public NodeControl<Button> {
         v_ = v;
     }
     bool IsDefault() const { return default_; }
+    void SetPicture(std::string_view bytes) override { picture_ = std::string(bytes); }
+    std::string Picture() const override { return picture_; }
     bool UserClick();
 
   private:
     bool default_ = false;
+    std::string picture_;
     HAlign h_ = HAlign::Centre;
     VAlign v_ = VAlign::Centre;
 };
@@ -198,10 +201,13 @@ class HeadlessCheckBox final : public NodeControl<CheckBox> {
         v_ = v;
     }
     void SetCheckStyle(const CheckStyle& s) override { style_ = s; }
+    void SetPicture(std::string_view bytes) override { picture_ = std::string(bytes); }
+    std::string Picture() const override { return picture_; }
     bool UserClick();
 
   private:
     bool checked_ = false;
+    std::string picture_;
     HAlign h_ = HAlign::Left;
     VAlign v_ = VAlign::Centre;
     CheckStyle style_;

@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -85,6 +86,17 @@ QFont ToQFont(const Font& f) {
     q.setUnderline(f.underline);
     q.setStrikeOut(f.strike_out);
     return q;
+}
+
+// A picture read once from its stored bytes; null for none or for bytes in no
+// format the toolkit reads.
+QPixmap DecodePicture(std::string_view bytes) {
+    QPixmap decoded;
+    if (!bytes.empty()) {
+        decoded.loadFromData(
+            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    }
+    return decoded;
 }
 
 QWidget* ParentWidget(Control* parent) {
@@ -703,7 +715,7 @@ class QtClickable : public QtLeaf<Base, W> {
     }
     void SetText(std::string_view gbk) override {
         text_ = std::string(gbk);
-        if (this->w_) this->w_->setText(ToQ(gbk));
+        ShowPictureOrCaption();
     }
     std::string Text() const override { return text_; }
     void SetAlignment(HAlign h, VAlign) override {
@@ -713,9 +725,30 @@ class QtClickable : public QtLeaf<Base, W> {
                                 : h == HAlign::Right ? QStringLiteral("text-align: right")
                                                      : QString());
     }
+    void SetPicture(std::string_view bytes) override {
+        if (bytes == picture_) return;
+        picture_ = std::string(bytes);
+        shown_picture_ = DecodePicture(bytes);
+        ShowPictureOrCaption();
+    }
+    std::string Picture() const override { return picture_; }
 
   private:
+    void ShowPictureOrCaption() {
+        if (!this->w_) return;
+        if (shown_picture_.isNull()) {
+            this->w_->setIcon(QIcon());
+            this->w_->setText(ToQ(text_));
+        } else {
+            this->w_->setIcon(QIcon(shown_picture_));
+            this->w_->setIconSize(shown_picture_.size());
+            this->w_->setText(QString());
+        }
+    }
+
     std::string text_;
+    std::string picture_;
+    QPixmap shown_picture_;  // null when there is none or it could not be read
 };
 
 class QtButton final : public QtClickable<Button, QPushButton> {
@@ -1121,12 +1154,7 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
         if (bytes == picture_) return;
         picture_ = std::string(bytes);
         if (!w_) return;
-        QPixmap decoded;
-        if (!bytes.empty()) {
-            decoded.loadFromData(
-                QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        }
-        w_->picture = decoded;
+        w_->picture = DecodePicture(bytes);
         w_->update();
     }
     std::string Picture() const override { return picture_; }

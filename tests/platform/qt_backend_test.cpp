@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFontComboBox>
 #include <QFontDatabase>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -187,6 +190,31 @@ TEST_F(QtBackend, TheFontDialogKeepsTheProgramsFaceUnlessAnotherIsPicked) {
     ASSERT_TRUE(got.has_value());
     ASSERT_NE(picked, QStringLiteral("WenQuanYi Micro Hei"));
     EXPECT_EQ(got->font.face, Utf8ToGbk(picked.toStdString()));
+}
+
+TEST_F(QtBackend, AReadablePictureTakesTheCaptionsPlace) {
+    QImage red(16, 16, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "PNG");
+    auto b = p.UserInterface().CreateButton(window.get());
+    b->SetText(Gbk("发送"));
+    b->SetGeometry({10, 10, 80, 30});
+    b->SetVisible(true);
+    auto* w = qobject_cast<QPushButton*>(WidgetOf(*b));
+    b->SetPicture(png.toStdString());
+    EXPECT_TRUE(w->text().isEmpty());
+    EXPECT_EQ(w->iconSize(), QSize(16, 16));
+    EXPECT_EQ(b->Text(), Gbk("发送"));
+    p.Loop().ProcessPending();
+    QImage shot = w->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() / 2), QColor(Qt::red));
+    // Bytes the toolkit cannot read leave the caption.
+    b->SetPicture("BM not a bitmap");
+    EXPECT_EQ(w->text(), QStringLiteral("发送"));
+    EXPECT_TRUE(w->icon().isNull());
 }
 
 TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {

@@ -18,8 +18,7 @@ std::unique_ptr<ButtonUnit> ButtonUnit::Create(const UnitCreateInfo& info) {
     b.SetFont(PlatformFont(s.font));
     b.SetDefault(s.defaultButton);
     b.SetAlignment(PlatformHAlign(s.hAlign), PlatformVAlign(s.vAlign));
-    // Pictures are kept as stored bytes; the controls show captions only, so a
-    // stored picture is not drawn (as an undecodable picture would not be).
+    b.SetPicture(s.picture);
     return unit;
 }
 

@@ -19,6 +19,7 @@ std::unique_ptr<CheckBoxUnit> CheckBoxUnit::Create(const UnitCreateInfo& info) {
     b.SetTextColour(s.textColour);
     b.SetBackColour(s.backColour);
     b.SetAlignment(PlatformHAlign(s.hAlign), PlatformVAlign(s.vAlign));
+    b.SetPicture(s.picture);
     unit->ApplyCheckStyle();
     b.SetChecked(s.checked);
     return unit;

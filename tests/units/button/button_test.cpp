@@ -1,4 +1,5 @@
 #include "units/button/button.h"
+#include "units/check_box/check_box.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,20 @@ TEST_F(ButtonTest, StyleWritesClampAndReachTheControl) {
     unit.GetProperty(ButtonUnit::kPicture, v);
     EXPECT_EQ(v.bytes, "BM..");
     EXPECT_EQ(ButtonTypeDescriptor().properties.size(), 8u + ButtonUnit::kFont + 1);
+}
+
+TEST_F(ButtonTest, StoredPicturesReachTheirControls) {
+    ButtonSettings b;
+    b.picture = std::string("BM\x00\x01", 4);
+    CheckBoxSettings c;
+    c.picture = "GIF89a";
+    auto button = h_.Add(kUnitButton, b.encode(), {0, 0, 60, 20});
+    auto box = h_.Add(kUnitCheckBox, c.encode(), {0, 30, 60, 20});
+    auto plain = h_.Add(kUnitButton, ButtonSettings{}.encode(), {0, 60, 60, 20});
+    ASSERT_TRUE(h_.Load());
+    EXPECT_EQ(h_.Get<ButtonUnit>(button).button().Picture(), b.picture);
+    EXPECT_EQ(h_.Get<CheckBoxUnit>(box).checkBox().Picture(), c.picture);
+    EXPECT_EQ(h_.Get<ButtonUnit>(plain).button().Picture(), "");
 }
 
 }  // namespace
