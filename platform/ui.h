@@ -69,6 +69,30 @@ enum class Notify {
     CloseRequested,  // window: the user asked to close it; nothing else happens
     Shown,           // window became visible
     Hidden,          // window became hidden
+    Moved,           // window: its outer rectangle moved, also by the program
+    Resized,         // window: its outer size changed, also by the program
+    Activated,       // window became the active window, also by the program
+    Deactivated,     // window stopped being the active window
+};
+
+// Mouse pointers over a control: the system's shapes, in the order of the
+// classic pointer table's rows, or the default shape of the control's kind.
+enum class Cursor {
+    Default,
+    Arrow,
+    Cross,
+    TextBeam,
+    Wait,
+    Help,
+    Working,  // arrow with a busy mark: working in the background
+    No,
+    Move,
+    SizeNeSw,
+    SizeNS,
+    SizeNwSe,
+    SizeWE,
+    UpArrow,
+    Hand,
 };
 
 using NotifyHandler = std::function<void(Notify)>;
@@ -105,6 +129,10 @@ class Control {
 
     virtual void SetFocus() = 0;
     virtual bool HasFocus() const = 0;
+
+    // The pointer shown while the mouse is over the control; children with
+    // the default shape show their parent's.
+    virtual void SetCursor(Cursor cursor) = 0;
 
     // A name for finding the control in tests and diagnostics; no effect on
     // what the user sees.
@@ -155,6 +183,11 @@ inline FrameInsets FrameFor(const WindowStyle& s) {
 
 // A top-level window. Its text is the title. A user's close request only
 // emits CloseRequested; the owner decides and destroys the window itself.
+// Moved and Resized follow every real change of the outer rectangle, the
+// program's SetGeometry included, once each and after the change; a change
+// to the same rectangle reports nothing. Activation changes report the window
+// losing it (Deactivated) before the one gaining it (Activated); hiding the
+// active window deactivates it and activates no other.
 class Window : public Control {
   public:
     virtual void SetStyle(const WindowStyle& style) = 0;
@@ -165,6 +198,19 @@ class Window : public Control {
     virtual WindowShow State() const = 0;
     virtual void Activate() = 0;
     virtual void SetAlwaysOnTop(bool on_top) = 0;
+
+  protected:
+    // Reports the change from `before` to the current rectangle `after`:
+    // Moved, then Resized, unless the first handler destroyed the window.
+    void EmitGeometryChange(const Rect& before, const Rect& after) {
+        std::weak_ptr<char> alive = alive_;
+        if (after.left != before.left || after.top != before.top) Emit(Notify::Moved);
+        if (alive.expired()) return;
+        if (after.width != before.width || after.height != before.height) Emit(Notify::Resized);
+    }
+
+  private:
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 
 enum class LetterCase { AsTyped, Lower, Upper };

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "runtime/dispatch.h"
+#include "runtime/windows.h"
 
 namespace kesu {
 
@@ -81,6 +82,11 @@ void Unit::SetParentUnit(Unit& parent) {
 
 void Unit::PlaceAfter(Unit* sibling) {
     if (auto* c = control()) c->PlaceAfter(sibling ? sibling->control() : nullptr);
+}
+
+void Unit::SetCursorId(uint32_t cursor_id) {
+    cursor_id_ = cursor_id;
+    if (auto* c = control()) c->SetCursor(CursorForId(cursor_id));
 }
 
 void Unit::SetFocus() {

@@ -167,8 +167,8 @@ class Unit {
     virtual void SetParentUnit(Unit& parent);
     // Stacking: directly after the given sibling, or on top of its siblings when null.
     virtual void PlaceAfter(Unit* sibling);
-    // The mouse-pointer cursor, by cursor identifier (0: the default cursor).
-    virtual void SetCursorId(uint32_t cursor_id) { cursor_id_ = cursor_id; }
+    // The mouse-pointer cursor, by cursor identifier (0: the default cursor); shown over control().
+    virtual void SetCursorId(uint32_t cursor_id);
     uint32_t cursor_id() const { return cursor_id_; }
     virtual void SetFocus();
     virtual bool HasFocus() const;

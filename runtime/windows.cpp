@@ -489,6 +489,15 @@ uint32_t MousePointerIdToRow(uint32_t id) {
     return id;
 }
 
+// The platform lists its shapes in the order of the table's rows.
+static_assert(static_cast<size_t>(platform::Cursor::Hand) + 1 == std::size(kMousePointerIds));
+
+platform::Cursor CursorForId(uint32_t cursor_id) {
+    const uint32_t row = MousePointerIdToRow(cursor_id);
+    if (row >= std::size(kMousePointerIds)) return platform::Cursor::Default;
+    return static_cast<platform::Cursor>(row);
+}
+
 uint32_t CursorIdFromPointerBytes(std::span<const uint8_t> bytes) {
     if (bytes.empty()) return 0;
     uint32_t value = bytes[0];

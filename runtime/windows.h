@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui.h"
 #include "runtime/image.h"
 #include "runtime/unit.h"
 
@@ -82,6 +83,9 @@ uint32_t MousePointerIdToRow(uint32_t id);
 // word when there are at least 4 bytes, else the first byte; rows become identifiers. Cursor file
 // data (first word -1) is not supported and gives the default cursor.
 uint32_t CursorIdFromPointerBytes(std::span<const uint8_t> bytes);
+// The shape a cursor identifier shows: its row's, the default for 0 and for an identifier not in
+// the table.
+platform::Cursor CursorForId(uint32_t cursor_id);
 
 // ---- Tests and shutdown -----------------------------------------------------------------------
 

@@ -14,7 +14,7 @@ Node::Node(HeadlessUi& ui, Node* parent, const char* kind) : ui_(ui), kind_(kind
 Node::~Node() {
     std::erase(ui_.nodes_, this);
     if (ui_.focused_ == this) ui_.focused_ = nullptr;
-    if (ui_.active_ == static_cast<void*>(this)) ui_.active_ = nullptr;
+    if (ui_.active_ && static_cast<Node*>(ui_.active_) == this) ui_.active_ = nullptr;
     if (parent_) std::erase(parent_->children_, this);
     // Children should be gone first; any left over are orphaned, not freed.
     for (Node* c : children_) c->parent_ = nullptr;
@@ -81,6 +81,39 @@ void HeadlessWindow::SetVisible(bool v) {
     if (v == visible_) return;
     visible_ = v;
     Emit(v ? Notify::Shown : Notify::Hidden);
+    // A hidden window cannot stay the active one; no other window takes
+    // over by itself.
+    if (!v && ui_.active_ == this) ui_.SetActive(nullptr);
+}
+
+void HeadlessWindow::SetGeometry(const Rect& r) {
+    const Rect before = rect_;
+    rect_ = r;
+    EmitGeometryChange(before, r);
+}
+
+bool HeadlessWindow::UserMove(int left, int top) {
+    if (!visible_) return false;
+    SetGeometry(Rect{left, top, rect_.width, rect_.height});
+    return true;
+}
+
+bool HeadlessWindow::UserResize(int width, int height) {
+    if (!visible_) return false;
+    SetGeometry(Rect{rect_.left, rect_.top, width, height});
+    return true;
+}
+
+bool HeadlessWindow::UserActivate() {
+    if (!visible_) return false;
+    Activate();
+    return true;
+}
+
+bool HeadlessWindow::UserDeactivate() {
+    if (!visible_) return false;
+    if (ui_.active_ == this) ui_.SetActive(nullptr);
+    return true;
 }
 
 void HeadlessWindow::Show(WindowShow how) {
@@ -90,7 +123,7 @@ void HeadlessWindow::Show(WindowShow how) {
 }
 
 void HeadlessWindow::Activate() {
-    ui_.active_ = this;
+    ui_.SetActive(this);
 }
 
 bool HeadlessWindow::Active() const {
@@ -305,6 +338,16 @@ std::unique_ptr<ComboBox> HeadlessUi::CreateComboBox(Control* parent, const Comb
 
 std::unique_ptr<Label> HeadlessUi::CreateLabel(Control* parent) {
     return std::make_unique<HeadlessLabel>(*this, NodeOf(parent));
+}
+
+void HeadlessUi::SetActive(HeadlessWindow* w) {
+    HeadlessWindow* old = active_;
+    if (old == w) return;
+    active_ = w;
+    if (old) old->NotifyNode(Notify::Deactivated);
+    // The old window's handler may have moved the activation on, or
+    // destroyed the new window (which clears it).
+    if (w && active_ == w) w->NotifyNode(Notify::Activated);
 }
 
 Font HeadlessUi::DefaultFont() const {

@@ -31,6 +31,8 @@ class Node {
     const std::vector<Node*>& ChildNodes() const { return children_; }
     virtual Control& AsControl() = 0;
     virtual void NotifyNode(Notify n) = 0;
+    // The mouse pointer shown over the control.
+    Cursor GetCursor() const { return cursor_; }
 
     // The user clicks into the control (focus moves to it); false when the
     // user could not reach it.
@@ -63,6 +65,7 @@ class Node {
     Colour text_colour_ = kBlack;
     Colour back_colour_ = kButtonFace;
     Border border_ = Border::None;
+    Cursor cursor_ = Cursor::Default;
 };
 
 // Implements the common Control methods over a Node for any control kind.
@@ -90,6 +93,7 @@ class NodeControl : public Base, public Node {
     std::string Text() const override { return text_; }
     void SetFocus() override { TakeFocus(); }
     bool HasFocus() const override { return IsFocusedNode(); }
+    void SetCursor(Cursor c) override { cursor_ = c; }
 
     // Inspection for tests.
     Colour TextColour() const { return text_colour_; }
@@ -113,6 +117,7 @@ class HeadlessWindow final : public NodeControl<Window> {
     void Activate() override;
     void SetAlwaysOnTop(bool on_top) override { on_top_ = on_top; }
     void SetVisible(bool v) override;
+    void SetGeometry(const Rect& r) override;
 
     bool AlwaysOnTop() const { return on_top_; }
     bool Active() const;
@@ -120,6 +125,14 @@ class HeadlessWindow final : public NodeControl<Window> {
     bool UserClose();
     // The user minimises, maximises or restores the window.
     void UserShow(WindowShow how) { state_ = how; }
+    // The user drags the window's title bar or its frame: Moved and Resized
+    // as for the program's change. False for a hidden window.
+    bool UserMove(int left, int top);
+    bool UserResize(int width, int height);
+    // The user clicks into the window, or switches from it to another
+    // program's window. False for a hidden window.
+    bool UserActivate();
+    bool UserDeactivate();
 
   private:
     WindowStyle style_;
@@ -318,6 +331,8 @@ class HeadlessUi final : public Ui {
     friend class Node;
     friend class HeadlessWindow;
     static Node* NodeOf(Control* c) { return Node::FromControl(c); }
+    // Moves the activation: Deactivated for the window losing it first.
+    void SetActive(HeadlessWindow* w);
 
     Rect screen_{0, 0, 1280, 800};
     std::vector<Node*> nodes_;

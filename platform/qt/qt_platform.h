@@ -37,6 +37,9 @@ class QtPlatform final : public Platform {
 // a user; null for a control of another backend or one already destroyed.
 QWidget* WidgetOf(Control& control);
 
+// The pointer a widget shows over itself, Default when it has none of its own.
+Cursor CursorShownBy(QWidget* widget);
+
 // Renders a window with its children into a PNG file.
 bool SaveWindowPng(Window& window, const std::string& path);
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,6 +29,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QWindow>
 
 #include "platform/combo_items.h"
 #include "platform/edit_text.h"
@@ -97,6 +100,32 @@ QPixmap DecodePicture(std::string_view bytes) {
             QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     return decoded;
+}
+
+// The system shapes by Cursor value; Default has none.
+constexpr Qt::CursorShape kCursorShapes[] = {
+    Qt::ArrowCursor,   Qt::ArrowCursor,     Qt::CrossCursor,       Qt::IBeamCursor,
+    Qt::WaitCursor,    Qt::WhatsThisCursor, Qt::BusyCursor,        Qt::ForbiddenCursor,
+    Qt::SizeAllCursor, Qt::SizeBDiagCursor, Qt::SizeVerCursor,     Qt::SizeFDiagCursor,
+    Qt::SizeHorCursor, Qt::UpArrowCursor,   Qt::PointingHandCursor};
+static_assert(std::size(kCursorShapes) == static_cast<std::size_t>(Cursor::Hand) + 1);
+
+// Puts the pointer shape on `w`. The shape a widget has from its kind (the
+// beam of a text field) is noted on first use, and Default gives it back.
+void ApplyCursor(QWidget* w, Cursor c) {
+    static const char* const kKindShape = "kesu_kind_cursor";
+    QVariant kind = w->property(kKindShape);
+    if (!kind.isValid()) {
+        kind = w->testAttribute(Qt::WA_SetCursor) ? static_cast<int>(w->cursor().shape()) : -1;
+        w->setProperty(kKindShape, kind);
+    }
+    if (c != Cursor::Default) {
+        w->setCursor(kCursorShapes[static_cast<std::size_t>(c)]);
+    } else if (kind.toInt() >= 0) {
+        w->setCursor(static_cast<Qt::CursorShape>(kind.toInt()));
+    } else {
+        w->unsetCursor();
+    }
 }
 
 QWidget* ParentWidget(Control* parent) {
@@ -213,6 +242,18 @@ class QtControl : public Base, public QtNode {
         if (ui_.focused == this) this->Emit(Notify::FocusIn);
     }
     bool HasFocus() const override { return ui_.focused == this; }
+    void SetCursor(Cursor c) override {
+        if (!w_) return;
+        ApplyCursor(w_, c);
+        // Where the pointer mostly is: the text area of a box, the edit
+        // field of a combo box.
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w_.data())) {
+            ApplyCursor(area->viewport(), c);
+        }
+        if (auto* box = qobject_cast<QComboBox*>(w_.data()); box && box->lineEdit()) {
+            ApplyCursor(box->lineEdit(), c);
+        }
+    }
 
     void EmitNotify(Notify n) { this->Emit(n); }
 
@@ -273,6 +314,8 @@ class WindowWidget final : public QWidget {
   public:
     std::function<void()> on_close;
     std::function<void(bool)> on_show;
+    std::function<void()> on_geometry;
+    std::function<void()> on_activation;
 
   protected:
     void closeEvent(QCloseEvent* e) override {
@@ -286,6 +329,16 @@ class WindowWidget final : public QWidget {
     void hideEvent(QHideEvent*) override {
         if (on_show) on_show(false);
     }
+    void moveEvent(QMoveEvent*) override {
+        if (on_geometry) on_geometry();
+    }
+    void resizeEvent(QResizeEvent*) override {
+        if (on_geometry) on_geometry();
+    }
+    void changeEvent(QEvent* e) override {
+        QWidget::changeEvent(e);
+        if (e->type() == QEvent::ActivationChange && on_activation) on_activation();
+    }
 };
 
 class QtWindow final : public QtLeaf<Window, WindowWidget> {
@@ -295,21 +348,35 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
         w_->setAutoFillBackground(true);
         w_->on_close = [this] { Notify_(Notify::CloseRequested); };
         w_->on_show = [this](bool shown) { Notify_(shown ? Notify::Shown : Notify::Hidden); };
+        w_->on_geometry = [this] { GeometryChanged(); };
+        // A new frame hides and shows the window again; the activation it
+        // loses for that moment is not the user's doing.
+        w_->on_activation = [this] {
+            if (applying_ == 0) ui_.ActivationChanged();
+        };
         ApplyFlags();
     }
     ~QtWindow() override {
         if (w_) {
             w_->on_close = nullptr;
             w_->on_show = nullptr;
+            w_->on_geometry = nullptr;
+            w_->on_activation = nullptr;
         }
     }
     void SetGeometry(const Rect& r) override {
+        const Rect before = outer_;
         outer_ = r;
         FrameInsets f = FrameFor(style_);
         if (w_) {
-            w_->setGeometry(r.left + f.left, r.top + f.top, std::max(0, r.width - f.left - f.right),
+            // The widget echoes the change it is given; that is not news.
+            placed_ = QRect(r.left + f.left, r.top + f.top, std::max(0, r.width - f.left - f.right),
                             std::max(0, r.height - f.top - f.bottom));
+            ++applying_;
+            w_->setGeometry(placed_);
+            --applying_;
         }
+        ui_.loop().Work([&] { EmitGeometryChange(before, r); });
     }
     Rect Geometry() const override { return outer_; }
     void SetText(std::string_view gbk) override {
@@ -319,7 +386,11 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     std::string Text() const override { return title_; }
     void SetStyle(const WindowStyle& s) override {
         style_ = s;
+        // Until the client area is placed in the new frame, the widget's
+        // position says nothing about the outer rectangle.
+        ++applying_;
         ApplyFlags();
+        --applying_;
         SetGeometry(outer_);
     }
     WindowStyle Style() const override { return style_; }
@@ -358,6 +429,25 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     }
 
   private:
+    // The window system moved or resized the client area: the user dragged
+    // the window, or it was maximised or restored.
+    void GeometryChanged() {
+        if (applying_ > 0 || !w_) return;
+        // The window's geometry is whole already while the widget still
+        // hears of its position and its size one after the other.
+        QWindow* native = w_->windowHandle();
+        const QRect g = native && native->handle() ? native->geometry() : w_->geometry();
+        // The window system echoes the program's placing late, and shows
+        // an empty client area a pixel wide.
+        auto shown = [](QRect r) { return QRect(r.topLeft(), r.size().expandedTo(QSize(1, 1))); };
+        if (shown(g) == shown(placed_)) return;
+        placed_ = g;
+        const FrameInsets f = FrameFor(style_);
+        const Rect now{g.x() - f.left, g.y() - f.top, g.width() + f.left + f.right,
+                       g.height() + f.top + f.bottom};
+        const Rect before = std::exchange(outer_, now);
+        ui_.loop().Work([&] { EmitGeometryChange(before, now); });
+    }
     void ApplyFlags() {
         if (!w_) return;
         bool shown = w_->isVisible();
@@ -378,6 +468,8 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     WindowStyle style_;
     WindowShow state_ = WindowShow::Normal;
     bool on_top_ = false;
+    QRect placed_;      // the client area as the program or the user last left it
+    int applying_ = 0;  // while the program places the widget itself
 };
 
 // ---- Edit ----
@@ -1186,6 +1278,26 @@ void QtUi::Register(QWidget* w, Control* c) {
 void QtUi::Unregister(Control* c) {
     // By control: its widget may already be gone with its parent window.
     std::erase_if(controls_, [c](const auto& entry) { return entry.second == c; });
+    if (active == c) active = nullptr;
+}
+
+void QtUi::ActivationChanged() {
+    // Qt tells both windows, the one gaining the activation first; the
+    // change is reported at the first of them, the losing window first as on
+    // the other backend.
+    Control* now = nullptr;
+    if (auto it = controls_.find(QApplication::activeWindow()); it != controls_.end()) {
+        now = it->second;
+    }
+    if (now == active) return;
+    Control* old = std::exchange(active, now);
+    loop_.Work([&] {
+        if (auto* e = dynamic_cast<Emitter*>(old)) e->EmitFrom(Notify::Deactivated);
+        // The old window's handler may have destroyed the new one.
+        if (now && active == now) {
+            if (auto* e = dynamic_cast<Emitter*>(now)) e->EmitFrom(Notify::Activated);
+        }
+    });
 }
 
 void QtUi::UserFocusChanged(QWidget* now) {
@@ -1247,6 +1359,14 @@ Font QtUi::DefaultFont() const {
 int QtUi::TextHeight(const Font& font, std::string_view gbk) const {
     QFontMetrics m(ToQFont(font));
     return m.boundingRect(ToQ(gbk)).height();
+}
+
+Cursor CursorShownBy(QWidget* w) {
+    if (!w || !w->testAttribute(Qt::WA_SetCursor)) return Cursor::Default;
+    for (std::size_t i = 1; i < std::size(kCursorShapes); ++i) {
+        if (kCursorShapes[i] == w->cursor().shape()) return static_cast<Cursor>(i);
+    }
+    return Cursor::Default;
 }
 
 QWidget* WidgetOf(Control& control) {

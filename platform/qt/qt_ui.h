@@ -45,6 +45,10 @@ class QtUi final : public Ui {
     // The control holding the logical focus, kept like the headless backend
     // keeps it so that focus notifications come in the same order.
     Control* focused = nullptr;
+    // The window last reported active; a window that gains or loses the
+    // activation asks for the change to be reported.
+    Control* active = nullptr;
+    void ActivationChanged();
 
   private:
     void UserFocusChanged(QWidget* now);

@@ -29,6 +29,16 @@ class Driver {
     // Types into the edit field of a combo box, at its caret.
     virtual void TypeInto(ComboBox& c, std::string_view ascii) = 0;
     virtual void UserClose(Window& w) = 0;
+    // The user drags the window to a new outer position, or its frame to a
+    // new outer size.
+    virtual void UserMove(Window& w, int left, int top) = 0;
+    virtual void UserResize(Window& w, int width, int height) = 0;
+    // The user clicks into the window, or switches from it to another
+    // program; both return once the window system has made the change.
+    virtual void UserActivate(Window& w) = 0;
+    virtual void UserDeactivate(Window& w) = 0;
+    // The pointer the user sees over the control itself.
+    virtual Cursor CursorOf(Control& c) = 0;
     // The user clicks into a control, giving it the focus.
     virtual void UserFocus(Control& c) = 0;
     // Lets `ms` of the loop's time pass with the loop running.
@@ -68,6 +78,12 @@ class Conformance : public ::testing::TestWithParam<MakeDriver> {
         w->SetGeometry({10, 10, 400, 300});
         w->Show(WindowShow::Normal);
         return w;
+    }
+    // Lets the loop run until `done` holds, for what a backend delivers
+    // late; false after a generous deadline.
+    bool Eventually(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) d->Wait(10);
+        return done();
     }
     std::unique_ptr<Driver> d;
 };
@@ -464,6 +480,119 @@ TEST_P(Conformance, CloseRequestLeavesTheWindowToItsOwner) {
     EXPECT_TRUE(w->IsVisible());
     w->SetVisible(false);
     EXPECT_FALSE(w->IsVisible());
+}
+
+TEST_P(Conformance, WindowReportsEachRealMoveAndResizeOnce) {
+    auto w = ShownWindow();
+    d->Wait(50);  // whatever showing brings has arrived
+    // Nothing else is heard either: a new frame neither moves the window nor
+    // takes its activation.
+    std::vector<Notify> seen;
+    w->SetNotifyHandler([&](Notify n) { seen.push_back(n); });
+    w->SetGeometry({10, 10, 400, 300});         // where it is already
+    w->SetStyle(WindowStyle{.sizable = true});  // another frame, the same outer rectangle
+    w->SetGeometry({30, 40, 400, 300});
+    w->SetGeometry({30, 40, 420, 320});
+    w->SetGeometry({20, 20, 300, 200});
+    w->SetGeometry({20, 20, 6, 6});  // smaller than its frame: no client area
+    d->Wait(50);                     // echoes of the window system, if any, must not count again
+    EXPECT_EQ(seen, (std::vector<Notify>{Notify::Moved, Notify::Resized, Notify::Moved,
+                                         Notify::Resized, Notify::Resized}));
+    EXPECT_EQ(w->Geometry(), (Rect{20, 20, 6, 6}));
+    w->SetGeometry({20, 20, 300, 200});
+    seen.clear();
+    d->UserMove(*w, 60, 70);
+    d->UserResize(*w, 350, 250);
+    d->UserMove(*w, 60, 70);
+    d->Wait(50);
+    EXPECT_EQ(seen, (std::vector<Notify>{Notify::Moved, Notify::Resized}));
+    EXPECT_EQ(w->Geometry(), (Rect{60, 70, 350, 250}));
+    const FrameInsets f = FrameFor(w->Style());
+    EXPECT_EQ(w->ClientRect(), (Rect{0, 0, 350 - f.left - f.right, 250 - f.top - f.bottom}));
+}
+
+TEST_P(Conformance, AMoveHandlerMayDestroyTheWindow) {
+    auto w = ShownWindow();
+    w->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::Moved) w.reset();
+    });
+    d->UserMove(*w, 90, 90);
+    EXPECT_EQ(w, nullptr);
+    w = ShownWindow();
+    w->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::Moved) w.reset();
+    });
+    w->SetGeometry({0, 0, 100, 100});  // moves and resizes: Resized has nobody to go to
+    EXPECT_EQ(w, nullptr);
+    d->Wait(50);
+}
+
+TEST_P(Conformance, ActivationReportsTheLosingWindowFirst) {
+    auto a = ShownWindow();
+    auto b = ShownWindow();
+    d->UserActivate(*b);
+    d->Wait(50);  // whatever showing brings has arrived
+    std::vector<std::pair<char, Notify>> seen;
+    auto record = [&](char who) {
+        return [&seen, who](Notify n) {
+            if (n == Notify::Activated || n == Notify::Deactivated) seen.emplace_back(who, n);
+        };
+    };
+    a->SetNotifyHandler(record('a'));
+    b->SetNotifyHandler(record('b'));
+    using Seen = std::vector<std::pair<char, Notify>>;
+
+    d->UserActivate(*a);
+    d->UserActivate(*a);  // already active
+    EXPECT_EQ(seen, (Seen{{'b', Notify::Deactivated}, {'a', Notify::Activated}}));
+
+    seen.clear();
+    d->UserDeactivate(*a);
+    EXPECT_EQ(seen, (Seen{{'a', Notify::Deactivated}}));
+
+    // The program's activation is reported too, once it has happened.
+    seen.clear();
+    b->Activate();
+    EXPECT_TRUE(Eventually([&] { return !seen.empty(); }));
+    d->Wait(50);
+    EXPECT_EQ(seen, (Seen{{'b', Notify::Activated}}));
+
+    // Hiding the active window takes the activation away from it.
+    seen.clear();
+    b->SetVisible(false);
+    EXPECT_EQ(seen, (Seen{{'b', Notify::Deactivated}}));
+    seen.clear();
+    d->UserActivate(*a);
+    EXPECT_EQ(seen, (Seen{{'a', Notify::Activated}}));
+
+    // A window that goes away while active reports nothing more.
+    a->SetNotifyHandler(record('x'));
+    seen.clear();
+    a.reset();
+    b->Show(WindowShow::Normal);
+    EXPECT_TRUE(Eventually([&] { return !seen.empty(); }));
+    d->Wait(50);
+    EXPECT_EQ(seen, (Seen{{'b', Notify::Activated}}));
+}
+
+TEST_P(Conformance, ControlsShowTheMousePointerTheyAreGiven) {
+    auto w = ShownWindow();
+    auto b = ui().CreateButton(w.get());
+    auto l = ui().CreateLabel(w.get());
+    b->SetVisible(true);
+    l->SetVisible(true);
+    EXPECT_EQ(d->CursorOf(*b), Cursor::Default);
+    for (int i = 0; i <= static_cast<int>(Cursor::Hand); ++i) {
+        const auto c = static_cast<Cursor>(i);
+        b->SetCursor(c);
+        EXPECT_EQ(d->CursorOf(*b), c) << i;
+    }
+    l->SetCursor(Cursor::Wait);
+    w->SetCursor(Cursor::Cross);
+    b->SetCursor(Cursor::Default);
+    EXPECT_EQ(d->CursorOf(*l), Cursor::Wait);
+    EXPECT_EQ(d->CursorOf(*w), Cursor::Cross);
+    EXPECT_EQ(d->CursorOf(*b), Cursor::Default);
 }
 
 TEST_P(Conformance, ChildrenAreHiddenUntilShownAndFollowTheirParent) {

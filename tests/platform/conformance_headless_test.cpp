@@ -35,6 +35,11 @@ class HeadlessDriver final : public Driver {
         for (char ch : ascii) box.UserType(std::string(1, ch));
     }
     void UserClose(Window& w) override { dynamic_cast<headless::HeadlessWindow&>(w).UserClose(); }
+    void UserMove(Window& w, int left, int top) override { Win(w).UserMove(left, top); }
+    void UserResize(Window& w, int width, int height) override { Win(w).UserResize(width, height); }
+    void UserActivate(Window& w) override { Win(w).UserActivate(); }
+    void UserDeactivate(Window& w) override { Win(w).UserDeactivate(); }
+    Cursor CursorOf(Control& c) override { return dynamic_cast<headless::Node&>(c).GetCursor(); }
     void UserFocus(Control& c) override { dynamic_cast<headless::Node&>(c).UserFocus(); }
     void Wait(std::uint64_t ms) override { p.loop().AdvanceBy(ms); }
     void AnswerBox(Answer a) override { p.dialogs().QueueAnswer(a); }
@@ -47,6 +52,11 @@ class HeadlessDriver final : public Driver {
     int TickSlack() const override { return 0; }
 
     HeadlessPlatform p;
+
+  private:
+    static headless::HeadlessWindow& Win(Window& w) {
+        return dynamic_cast<headless::HeadlessWindow&>(w);
+    }
 };
 
 std::unique_ptr<Driver> MakeHeadless() {

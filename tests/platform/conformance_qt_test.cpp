@@ -1,6 +1,8 @@
 // The behaviour suite over the Qt backend, offscreen. The driver acts on the
 // widgets like a user: key clicks, button clicks, the combo box's popup, the
-// window's close, and the buttons of the dialogs once they are up.
+// window's close, moves and activation, and the buttons of the dialogs once
+// they are up. The offscreen window system reports activation late, and once
+// the active window was hidden it no longer activates that window again.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -86,15 +88,33 @@ class QtDriver final : public Driver {
         }
     }
     void UserClose(Window& w) override { WidgetOf(w)->close(); }
+    // The window system places the client area inside the frame.
+    void UserMove(Window& w, int left, int top) override {
+        const FrameInsets f = FrameFor(w.Style());
+        QWidget* widget = WidgetOf(w);
+        widget->setGeometry(QRect(QPoint(left + f.left, top + f.top), widget->size()));
+    }
+    void UserResize(Window& w, int width, int height) override {
+        const FrameInsets f = FrameFor(w.Style());
+        QWidget* widget = WidgetOf(w);
+        widget->setGeometry(QRect(widget->geometry().topLeft(),
+                                  QSize(width - f.left - f.right, height - f.top - f.bottom)));
+    }
+    void UserActivate(Window& w) override { ActivateAndWait(WidgetOf(w)); }
+    void UserDeactivate(Window&) override {
+        // Another program's window takes the activation.
+        if (!elsewhere_) {
+            elsewhere_ = std::make_unique<QWidget>();
+            elsewhere_->setGeometry(600, 400, 100, 80);
+        }
+        elsewhere_->show();
+        ActivateAndWait(elsewhere_.get());
+    }
+    Cursor CursorOf(Control& c) override { return qt::CursorShownBy(WidgetOf(c)); }
     void UserFocus(Control& c) override {
         QWidget* w = WidgetOf(c);
-        // Focus goes only into the active window; activation is asynchronous.
-        w->window()->activateWindow();
-        QElapsedTimer t;
-        t.start();
-        while (QApplication::activeWindow() != w->window() && t.elapsed() < 5000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
+        // Focus goes only into the active window.
+        ActivateAndWait(w->window());
         if (auto* box = qobject_cast<QComboBox*>(w); box && box->lineEdit()) w = box->lineEdit();
         w->setFocus(Qt::MouseFocusReason);
     }
@@ -113,6 +133,17 @@ class QtDriver final : public Driver {
     QtPlatform p;
 
   private:
+    // Activation is asynchronous: the window system reports it when it is done.
+    void ActivateAndWait(QWidget* window) {
+        window->activateWindow();
+        QElapsedTimer t;
+        t.start();
+        while (QApplication::activeWindow() != window && t.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        p.Loop().ProcessPending();
+    }
+    std::unique_ptr<QWidget> elsewhere_;
     // An answer is used up only once its dialog has closed: a dialog still
     // setting itself up gets the same answer again at the next poll.
     void Poll() {

@@ -161,13 +161,18 @@ TEST_F(HeadlessTest, UserActionsNeedAReachableControl) {
 TEST_F(HeadlessTest, WindowReportsShowAndHideOncePerChange) {
     auto w = ui.CreateWindow();
     std::vector<Notify> seen;
-    w->SetNotifyHandler([&](Notify n) { seen.push_back(n); });
+    w->SetNotifyHandler([&](Notify n) {
+        if (n == Notify::Shown || n == Notify::Hidden) seen.push_back(n);
+    });
     w->Show(WindowShow::Normal);
     w->Show(WindowShow::Maximised);
     w->SetVisible(false);
     w->SetVisible(false);
     EXPECT_EQ(seen, (std::vector<Notify>{Notify::Shown, Notify::Hidden}));
     EXPECT_EQ(w->State(), WindowShow::Maximised);
+    // Hiding took the activation with it.
+    EXPECT_EQ(ui.ActiveWindow(), nullptr);
+    w->Show(WindowShow::Normal);
     EXPECT_EQ(ui.ActiveWindow(), w.get());
 }
 

@@ -1,6 +1,7 @@
 #include "units/window/window.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/platform.h"
 #include "runtime/windows.h"
@@ -156,24 +157,26 @@ bool WindowUnit::RequestClose() {
 }
 
 void WindowUnit::OnNotify(platform::Notify n) {
-    switch (n) {
-        case platform::Notify::CloseRequested:
-            RequestClose();
-            break;
-        case platform::Notify::Shown:
-            RaiseEvent(kEventShown);
-            break;
-        case platform::Notify::Hidden:
-            RaiseEvent(kEventHidden);
-            break;
-        case platform::Notify::FocusIn:
-            RaiseEvent(kEventGotFocus);
-            break;
-        case platform::Notify::FocusOut:
-            RaiseEvent(kEventLostFocus);
-            break;
-        default:
-            break;
+    // The notifications that are events of the window as they are.
+    static constexpr std::pair<platform::Notify, int> kEvents[] = {
+        {platform::Notify::Moved, kEventMoved},
+        {platform::Notify::Resized, kEventResized},
+        {platform::Notify::Activated, kEventActivated},
+        {platform::Notify::Deactivated, kEventDeactivated},
+        {platform::Notify::Shown, kEventShown},
+        {platform::Notify::Hidden, kEventHidden},
+        {platform::Notify::FocusIn, kEventGotFocus},
+        {platform::Notify::FocusOut, kEventLostFocus},
+    };
+    if (n == platform::Notify::CloseRequested) {
+        RequestClose();
+        return;
+    }
+    for (const auto& [notify, event] : kEvents) {
+        if (notify == n) {
+            RaiseEvent(event);
+            return;
+        }
     }
 }
 

@@ -11,10 +11,15 @@ namespace kesu {
 
 // The unit of a window itself: record 0 of every window template, the top-level frame that holds
 // the other units. Its own properties are the frame, the title and the window settings; it turns
-// the platform's close requests, showing, hiding and focus into the window's events.
+// the platform's close requests, moves, resizes, activation, showing, hiding and focus into the
+// window's events.
 class WindowUnit : public Unit {
   public:
     static constexpr int kEventCloseQuery = 1;
+    static constexpr int kEventMoved = 3;
+    static constexpr int kEventResized = 4;
+    static constexpr int kEventActivated = 5;
+    static constexpr int kEventDeactivated = 6;
     static constexpr int kEventShown = 10;
     static constexpr int kEventHidden = 11;
     static constexpr int kEventGotFocus = -7;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
+#include "runtime/value.h"
 #include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {
@@ -251,6 +252,26 @@ TEST_F(EditBoxTest, RecreatedBoxKeepsItsLiveTextAndNewStyle) {
     EditBoxUnit& rebuilt = Box(id);
     EXPECT_TRUE(rebuilt.edit().Style().multi_line);
     EXPECT_EQ(Read(id, EditBoxUnit::kContent).bytes, "kept and more");
+}
+
+TEST_F(EditBoxTest, MousePointerShowsOnTheBoxAndSurvivesRecreation) {
+    auto id = Load(EditBoxSettings{});
+    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Default);
+    // Row 14, the hand, through the common property.
+    uint8_t* row = MakeByteSet("\x0E\0\0\0", 4);
+    const auto bits = reinterpret_cast<uintptr_t>(row);
+    WriteUnitProperty(testing::kWindowId, id, 7, 0, static_cast<uint32_t>(bits),
+                      static_cast<uint32_t>(bits >> 32));
+    MemFree(row);
+    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Hand);
+    WriteUnitProperty(testing::kWindowId, id, 8 + EditBoxUnit::kMultiLine, 0, 1, 0);
+    ASSERT_TRUE(Box(id).edit().Style().multi_line);  // a new control
+    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Hand);
+    // An identifier outside the table shows the default pointer.
+    Box(id).SetCursorId(0x7F10);
+    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Default);
+    Box(id).SetCursorId(0x7F85);
+    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::SizeNS);
 }
 
 TEST_F(EditBoxTest, NewerBlockVersionFailsTheLoad) {

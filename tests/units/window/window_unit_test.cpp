@@ -1,5 +1,6 @@
 // The window unit over the headless backend: its properties and clamps, frame decorations and
-// their re-evaluation, the live window state, staying on top, and its stored block.
+// their re-evaluation, the live window state, staying on top, its events from the user and the
+// system, and its stored block.
 #include "tests/runtime/frame_fixture.h"
 #include "units/window/window.h"
 
@@ -175,6 +176,89 @@ TEST_F(WindowUnitTest, ShownHiddenAndRequestCloseEvents) {
     EXPECT_EQ(Calls()[1].slot, 0);
     EXPECT_TRUE(Win()->RequestClose());
     EXPECT_EQ(Win(), nullptr);
+}
+
+// Slots of the window's own events in the tests below.
+enum Slot { kCreated, kMoved, kResized, kActivated, kDeactivated, kShown };
+
+std::vector<int> Slots() {
+    std::vector<int> out;
+    for (const Call& c : Calls()) out.push_back(c.slot);
+    return out;
+}
+
+class WindowEventsTest : public WindowUnitTest {
+  protected:
+    // Loads the main window (start position `state`) with its own events bound.
+    void OpenBound(int32_t state) {
+        WindowTemplate w = Window(kMain);
+        w.records[0].typeData = WindowBlock("main", state);
+        w.records[0].events = {Bind(0, kCreated),   Bind(3, kMoved),       Bind(4, kResized),
+                               Bind(5, kActivated), Bind(6, kDeactivated), Bind(10, kShown)};
+        image.windows.push_back(w);
+        image.windows.push_back(Window(kOther));
+        Start();
+        Load();
+    }
+};
+
+TEST_F(WindowEventsTest, LoadingRaisesMovedAndResizedOnceBeforeShowing) {
+    // Centred at creation: the window is placed before anyone listens.
+    OpenBound(1);
+    EXPECT_EQ(Slots(), (std::vector<int>{kCreated, kMoved, kResized, kShown, kActivated}));
+    EXPECT_TRUE(Native()->Active());
+}
+
+TEST_F(WindowEventsTest, UserAndProgramMovesResizesAndActivation) {
+    OpenBound(0);
+    Calls().clear();
+    Native()->UserMove(5, 6);
+    Native()->UserMove(5, 6);  // nowhere new: nothing to report
+    Native()->UserResize(420, 310);
+    EXPECT_EQ(Slots(), (std::vector<int>{kMoved, kResized}));
+    EXPECT_EQ(ReadWord(0), 5);
+    EXPECT_EQ(ReadWord(2), 420);
+
+    // The program's own moves are moves as well; writing the same value is not.
+    Calls().clear();
+    WriteWord(1, 40);
+    WriteWord(1, 40);
+    WriteWord(3, 200);
+    EXPECT_EQ(Slots(), (std::vector<int>{kMoved, kResized}));
+
+    // Another window opening takes the activation; the user comes back, then leaves.
+    Calls().clear();
+    LoadWindowAndWait(kOther, nullptr, false);
+    EXPECT_EQ(Slots(), (std::vector<int>{kDeactivated}));
+    Native()->UserActivate();
+    Native()->UserActivate();
+    Native()->UserDeactivate();
+    EXPECT_EQ(Slots(), (std::vector<int>{kDeactivated, kActivated, kDeactivated}));
+    EXPECT_EQ(Native(kOther)->Active(), false);
+}
+
+TEST_F(WindowEventsTest, ClosingInDeactivatedLeavesTheNextWindowActive) {
+    OpenBound(0);
+    Script(kDeactivated) = [&](auto) {
+        DestroyLoadedWindow(kMain);
+        return EventResult{};
+    };
+    LoadWindowAndWait(kOther, nullptr, false);
+    EXPECT_EQ(Win(), nullptr);
+    EXPECT_TRUE(Native(kOther)->Active());
+    // A window that is gone hears nothing more.
+    Calls().clear();
+    Native(kOther)->UserDeactivate();
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(WindowEventsTest, WindowShowsItsMousePointer) {
+    WindowTemplate w = Window(kMain);
+    w.records[0].mousePointer = {2};  // row 2: the cross
+    image.windows.push_back(w);
+    Start();
+    Load();
+    EXPECT_EQ(Native()->GetCursor(), platform::Cursor::Cross);
 }
 
 TEST(WindowSettingsBlock, RoundTripDefaultsAndFailures) {
