@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -851,15 +853,49 @@ class QtButton final : public QtClickable<Button, QPushButton> {
     }
 };
 
-class QtCheckBox final : public QtClickable<CheckBox, QCheckBox> {
+// A check box that can also look like a push button that stays down while
+// checked (flat: without its raised edge until pressed or checked).
+class CheckWidget final : public QCheckBox {
   public:
-    QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new QCheckBox, parent) {}
+    bool push_like = false;
+    bool flat = false;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override {
+        if (!push_like) {
+            QCheckBox::paintEvent(e);
+            return;
+        }
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        opt.initFrom(this);
+        opt.text = text();
+        opt.icon = icon();
+        opt.iconSize = iconSize();
+        if (flat) opt.features |= QStyleOptionButton::Flat;
+        if (isChecked()) opt.state |= QStyle::State_On;
+        opt.state |= isDown() || isChecked() ? QStyle::State_Sunken : QStyle::State_Raised;
+        p.drawControl(QStyle::CE_PushButton, opt);
+    }
+    // Pushed like a button anywhere on it, not only on the mark and caption.
+    bool hitButton(const QPoint& pos) const override {
+        return push_like ? rect().contains(pos) : QCheckBox::hitButton(pos);
+    }
+};
+
+class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
+  public:
+    QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new CheckWidget, parent) {}
     void SetChecked(bool c) override {
         if (w_) w_->setChecked(c);
     }
     bool IsChecked() const override { return w_ && w_->isChecked(); }
     void SetCheckStyle(const CheckStyle& s) override {
-        if (w_) w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
+        if (!w_) return;
+        w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
+        w_->push_like = s.push_like;
+        w_->flat = s.flat;
+        w_->update();
     }
 };
 

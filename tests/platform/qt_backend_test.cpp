@@ -217,6 +217,30 @@ TEST_F(QtBackend, AReadablePictureTakesTheCaptionsPlace) {
     EXPECT_TRUE(w->icon().isNull());
 }
 
+TEST_F(QtBackend, APushLikeCheckBoxLooksAndClicksLikeAButton) {
+    auto box = p.UserInterface().CreateCheckBox(window.get());
+    box->SetText("DTR");
+    box->SetGeometry({10, 10, 120, 30});
+    box->SetVisible(true);
+    QWidget* w = WidgetOf(*box);
+    p.Loop().ProcessPending();
+    const QImage plain = w->grab().toImage();
+    box->SetCheckStyle(CheckStyle{.push_like = true});
+    const QImage up = w->grab().toImage();
+    box->SetChecked(true);
+    const QImage down = w->grab().toImage();
+    EXPECT_NE(plain, up);
+    EXPECT_NE(up, down);
+    // A click far from the caption still pushes it.
+    int clicks = 0;
+    box->SetNotifyHandler([&](Notify n) { clicks += n == Notify::Clicked; });
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(115, 15));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(box->IsChecked());
+    box->SetCheckStyle(CheckStyle{});
+    EXPECT_EQ(w->grab().toImage(), plain);
+}
+
 TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {
     EXPECT_EQ(FamilyFor(Gbk("宋体")), "WenQuanYi Micro Hei");
     EXPECT_EQ(FamilyFor("System"), QApplication::font().family().toStdString());
