@@ -176,22 +176,60 @@ EditText::Column EditText::ColumnBefore(std::size_t pos) const {
     return col;
 }
 
+template <class More>
+void EditText::ExtendMarks(More more) const {
+    while (marks_.back().byte < bytes_.size() && more(marks_.back())) {
+        const Mark last = marks_.back();
+        std::size_t i = last.byte;
+        std::size_t view = last.view;
+        std::size_t k = SoftBreaksBefore(i);
+        char16_t shown;
+        // On to the first character start past the spacing, counting the
+        // characters and soft breaks on the way.
+        while (i < bytes_.size() && i < last.byte + mark_spacing_) {
+            if (k < soft_breaks_.size() && soft_breaks_[k] == i) {
+                ++k;
+                ++view;
+            }
+            i += UnitAt(bytes_, i, pair_crlf_, &shown);
+            ++view;
+        }
+        if (i >= bytes_.size()) return;
+        marks_.push_back(Mark{i, view});
+    }
+}
+
+const EditText::Mark& EditText::MarkBefore(std::size_t b) const {
+    auto it = std::upper_bound(marks_.begin(), marks_.end(), b,
+                               [](std::size_t x, const Mark& m) { return x < m.byte; });
+    return *(it - 1);
+}
+
 std::size_t EditText::ByteToView(std::size_t b) const {
     b = Snap(b);
     // A soft break before `b` counts: the character starts its block.
     std::size_t breaks_to_b = SoftBreaksBefore(b) + (SoftBreakAt(b) ? 1 : 0);
-    if (b > bytes_.size() / 2) {
+    // Near the end, as after an append, counting back from the end is
+    // cheapest; elsewhere counting on from the last mark before `b`.
+    if (bytes_.size() - b < mark_spacing_) {
         return view_length_ - CountUnits(bytes_, b, bytes_.size(), pair_crlf_) -
                (soft_breaks_.size() - breaks_to_b);
     }
-    return CountUnits(bytes_, 0, b, pair_crlf_) + breaks_to_b;
+    ExtendMarks([&](const Mark& m) { return m.byte + mark_spacing_ <= b; });
+    const Mark& m = MarkBefore(b);
+    return m.view + CountUnits(bytes_, m.byte, b, pair_crlf_) + breaks_to_b -
+           SoftBreaksBefore(m.byte);
 }
 
 std::size_t EditText::ViewToByte(std::size_t v) const {
-    std::size_t i = 0;
-    std::size_t k = 0;
+    ExtendMarks([&](const Mark& m) { return m.view < v; });
+    auto it = std::upper_bound(marks_.begin(), marks_.end(), v,
+                               [](std::size_t x, const Mark& m) { return x < m.view; });
+    const Mark& m = *(it - 1);
+    std::size_t i = m.byte;
+    std::size_t k = SoftBreaksBefore(i);
     char16_t shown;
-    for (std::size_t n = 0; n < v && i < bytes_.size(); ++n) {
+    for (std::size_t n = m.view; n < v && i < bytes_.size(); ++n) {
         if (k < soft_breaks_.size() && soft_breaks_[k] == i) {
             ++k;  // the soft break stands for no byte
             continue;
@@ -259,6 +297,8 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
 
     const std::size_t old_tail_start = tail_start_;
     bytes_.replace(start, end - start, s);
+    // Marks up to `from` read the same; the text after it may not.
+    while (marks_.back().byte > from) marks_.pop_back();
     const std::size_t changed_end = start + s.size();
     // Old offsets past the change are new offsets less `grown` (or plus
     // `shrunk`).

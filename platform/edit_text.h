@@ -30,8 +30,14 @@ namespace kesu::platform {
 
 class EditText {
   public:
-    explicit EditText(bool pair_crlf, std::size_t wrap_column = 0)
-        : pair_crlf_(pair_crlf), wrap_(wrap_column) {}
+    // Every `mark_spacing` bytes or so the model remembers where a character
+    // starts in the view, so that mapping a position costs at most that much
+    // reading, not the text up to it.
+    static constexpr std::size_t kMarkSpacing = 64 * 1024;
+
+    explicit EditText(bool pair_crlf, std::size_t wrap_column = 0,
+                      std::size_t mark_spacing = kMarkSpacing)
+        : pair_crlf_(pair_crlf), wrap_(wrap_column), mark_spacing_(mark_spacing) {}
 
     const std::string& Bytes() const { return bytes_; }
     std::size_t Size() const { return bytes_.size(); }
@@ -118,10 +124,27 @@ class EditText {
     static bool IsAnchor(std::string_view b, std::size_t pos);
     std::size_t UnitStartContaining(std::size_t byte) const;
 
+    // A character start and its view position, before any soft break there.
+    struct Mark {
+        std::size_t byte = 0;
+        std::size_t view = 0;
+    };
+    // Adds marks past the last one, a spacing apart, while `more` holds for
+    // the last mark and the text goes on.
+    template <class More>
+    void ExtendMarks(More more) const;
+    // The last mark at or before byte `b`.
+    const Mark& MarkBefore(std::size_t b) const;
+
     bool pair_crlf_;
     std::size_t wrap_;
     std::string bytes_;
     std::vector<std::size_t> soft_breaks_;
+    std::size_t mark_spacing_;
+    // Ascending; always holds the start. Only the marks before an edit stay
+    // valid; the others are found again when a position past them is asked
+    // for.
+    mutable std::vector<Mark> marks_{Mark{}};
     std::size_t view_length_ = 0;
     // Where the last character starts (0 for an empty text). Appends ask for
     // it every time, and finding it afresh means reading back to the last

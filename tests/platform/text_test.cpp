@@ -65,15 +65,18 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
         bool pair;
         std::size_t wrap;
         int max_piece;
+        std::size_t marks = EditText::kMarkSpacing;
     };
     // Narrow soft-break columns make blocks of a few characters, so breaks
     // meet every kind of edit: before and after line breaks, pairs and
     // double-byte characters.
+    // Marks a few bytes apart are found again after every edit.
     for (Case c : {Case{true, 0, 4}, Case{false, 0, 4}, Case{true, 3, 6}, Case{true, 8, 12},
-                   Case{true, 1, 3}}) {
-        SCOPED_TRACE(::testing::Message() << "pair " << c.pair << " wrap " << c.wrap);
+                   Case{true, 1, 3}, Case{true, 4, 6, 5}, Case{false, 0, 4, 3}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "pair " << c.pair << " wrap " << c.wrap << " marks " << c.marks);
         const bool pair = c.pair;
-        EditText t(pair, c.wrap);
+        EditText t(pair, c.wrap, c.marks);
         std::u16string mirror;
         for (int step = 0; step < 400; ++step) {
             std::string piece;
@@ -91,7 +94,8 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
             // Character starts read the same as in a text built in one go.
             EditText fresh(pair, c.wrap);
             fresh.Assign(t.Bytes());
-            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, std::size_t{0}}) {
+            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, t.Size() / 5,
+                                  std::size_t{0}}) {
                 ASSERT_EQ(t.Snap(k), fresh.Snap(k)) << "step " << step << " at " << k;
                 // Positions map the same way as in the text built in one go,
                 // and back again.
@@ -100,6 +104,10 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
                 ASSERT_EQ(t.ViewToByte(v), t.Snap(k));
             }
             ASSERT_EQ(t.SoftBreaks(), fresh.SoftBreaks()) << "step " << step;
+            for (int probe = 0; probe < 3; ++probe) {
+                const std::size_t v = rng() % (t.ViewLength() + 1);
+                ASSERT_EQ(t.ViewToByte(v), fresh.ViewToByte(v)) << "step " << step << " at " << v;
+            }
             if (step % 50 == 0) {
                 ASSERT_EQ(t.SoftBreaks(), SoftBreaksOf(t));
             }
