@@ -56,6 +56,12 @@ enum class VAlign { Top, Centre, Bottom };
 // edge, 4 sunken plus modal frame, 5 single line.
 enum class Border { None, Sunken, Raised, Static, SunkenRaised, Single };
 
+// Where a background picture goes in its rectangle (a label's inside its
+// frame, a window's client area): at the top-left corner in its own size,
+// stretched over all of it, repeated from the top-left corner, or in its own
+// size in the middle.
+enum class PictureLayout { TopLeft, Stretched, Tiled, Centred };
+
 enum class Notify {
     Clicked,         // button, check box (after the mark toggled)
     TextChanged,     // edit: any change of its text, also programmatic
@@ -198,6 +204,14 @@ class Window : public Control {
     virtual WindowShow State() const = 0;
     virtual void Activate() = 0;
     virtual void SetAlwaysOnTop(bool on_top) = 0;
+    // A picture over the back colour of the client area; none for no bytes
+    // or for bytes in no format the platform reads (BMP, PNG, JPEG, GIF, ICO).
+    virtual void SetBackPicture(std::string_view bytes, PictureLayout layout) = 0;
+    virtual std::string BackPicture() const = 0;
+    // The icon of the title bar and the task bar; the platform's own for no
+    // bytes or unreadable ones.
+    virtual void SetIcon(std::string_view bytes) = 0;
+    virtual std::string Icon() const = 0;
 
   protected:
     // Reports the change from `before` to the current rectangle `after`:
@@ -372,11 +386,6 @@ struct LabelGradient {
     GradeColours colours{kButtonFace, kButtonFace, kButtonFace};
     bool operator==(const LabelGradient&) const = default;
 };
-
-// Where the background picture goes in the rectangle inside the frame: at its
-// top-left corner in its own size, stretched over all of it, or repeated from
-// its top-left corner.
-enum class PictureLayout { TopLeft, Stretched, Tiled };
 
 struct LabelStyle {
     HAlign h_align = HAlign::Left;

@@ -118,8 +118,16 @@ class HeadlessWindow final : public NodeControl<Window> {
     void SetAlwaysOnTop(bool on_top) override { on_top_ = on_top; }
     void SetVisible(bool v) override;
     void SetGeometry(const Rect& r) override;
+    void SetBackPicture(std::string_view bytes, PictureLayout layout) override {
+        back_picture_ = std::string(bytes);
+        picture_layout_ = layout;
+    }
+    std::string BackPicture() const override { return back_picture_; }
+    void SetIcon(std::string_view bytes) override { icon_ = std::string(bytes); }
+    std::string Icon() const override { return icon_; }
 
     bool AlwaysOnTop() const { return on_top_; }
+    PictureLayout BackPictureLayout() const { return picture_layout_; }
     bool Active() const;
     // The user presses the close box: only CloseRequested is emitted.
     bool UserClose();
@@ -138,6 +146,9 @@ class HeadlessWindow final : public NodeControl<Window> {
     WindowStyle style_;
     WindowShow state_ = WindowShow::Normal;
     bool on_top_ = false;
+    std::string back_picture_;
+    PictureLayout picture_layout_ = PictureLayout::Stretched;
+    std::string icon_;
 };
 
 class HeadlessEdit final : public NodeControl<Edit> {

@@ -312,14 +312,24 @@ class QtLeaf : public QtControl<Base, W>, public Emitter {
 
 // ---- Window ----
 
+void PaintPicture(QPainter& p, const QRect& r, const QPixmap& picture, PictureLayout layout);
+
 class WindowWidget final : public QWidget {
   public:
+    // Over the back colour; null for none.
+    QPixmap picture;
+    PictureLayout layout = PictureLayout::Stretched;
     std::function<void()> on_close;
     std::function<void(bool)> on_show;
     std::function<void()> on_geometry;
     std::function<void()> on_activation;
 
   protected:
+    void paintEvent(QPaintEvent*) override {
+        if (picture.isNull()) return;
+        QPainter p(this);
+        PaintPicture(p, rect(), picture, layout);
+    }
     void closeEvent(QCloseEvent* e) override {
         // Closing is the program's decision: it destroys the window itself.
         e->ignore();
@@ -425,6 +435,24 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
         w_->raise();
         w_->activateWindow();
     }
+    void SetBackPicture(std::string_view bytes, PictureLayout layout) override {
+        if (bytes != back_picture_) {
+            back_picture_ = std::string(bytes);
+            if (w_) w_->picture = DecodePicture(bytes);
+        }
+        if (w_) {
+            w_->layout = layout;
+            w_->update();
+        }
+    }
+    std::string BackPicture() const override { return back_picture_; }
+    void SetIcon(std::string_view bytes) override {
+        icon_ = std::string(bytes);
+        if (!w_) return;
+        QPixmap icon = DecodePicture(bytes);
+        w_->setWindowIcon(icon.isNull() ? QIcon() : QIcon(icon));
+    }
+    std::string Icon() const override { return icon_; }
     void SetAlwaysOnTop(bool on_top) override {
         on_top_ = on_top;
         ApplyFlags();
@@ -470,6 +498,8 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     WindowStyle style_;
     WindowShow state_ = WindowShow::Normal;
     bool on_top_ = false;
+    std::string back_picture_;
+    std::string icon_;
     QRect placed_;      // the client area as the program or the user last left it
     int applying_ = 0;  // while the program places the widget itself
 };
@@ -1178,6 +1208,10 @@ void PaintPicture(QPainter& p, const QRect& r, const QPixmap& picture, PictureLa
             break;
         case PictureLayout::Tiled:
             p.drawTiledPixmap(r, picture);
+            break;
+        case PictureLayout::Centred:
+            p.drawPixmap(r.left() + (r.width() - picture.width()) / 2,
+                         r.top() + (r.height() - picture.height()) / 2, picture);
             break;
     }
 }

@@ -192,13 +192,19 @@ TEST_F(QtBackend, TheFontDialogKeepsTheProgramsFaceUnlessAnotherIsPicked) {
     EXPECT_EQ(got->font.face, Utf8ToGbk(picked.toStdString()));
 }
 
-TEST_F(QtBackend, AReadablePictureTakesTheCaptionsPlace) {
-    QImage red(16, 16, QImage::Format_RGB32);
-    red.fill(Qt::red);
+// A PNG of one colour.
+QByteArray SolidPng(QColor colour, int size) {
+    QImage img(size, size, QImage::Format_RGB32);
+    img.fill(colour);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    red.save(&buffer, "PNG");
+    img.save(&buffer, "PNG");
+    return png;
+}
+
+TEST_F(QtBackend, AReadablePictureTakesTheCaptionsPlace) {
+    const QByteArray png = SolidPng(Qt::red, 16);
     auto b = p.UserInterface().CreateButton(window.get());
     b->SetText(Gbk("发送"));
     b->SetGeometry({10, 10, 80, 30});
@@ -239,6 +245,35 @@ TEST_F(QtBackend, APushLikeCheckBoxLooksAndClicksLikeAButton) {
     EXPECT_FALSE(box->IsChecked());
     box->SetCheckStyle(CheckStyle{});
     EXPECT_EQ(w->grab().toImage(), plain);
+}
+
+TEST_F(QtBackend, AWindowsPictureLiesOverItsBackColourAsLaidOut) {
+    window->SetBackColour(0x00FF00);  // green
+    window->SetGeometry({0, 0, 300, 200});
+    const std::string red = SolidPng(Qt::red, 20).toStdString();
+    auto shot = [&] {
+        p.Loop().ProcessPending();
+        return WidgetOf(*window)->grab().toImage();
+    };
+    window->SetBackPicture(red, PictureLayout::Centred);
+    QImage img = shot();
+    const QPoint mid(img.width() / 2, img.height() / 2);
+    EXPECT_EQ(img.pixelColor(mid), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(2, 2), QColor(Qt::green));
+    window->SetBackPicture(red, PictureLayout::TopLeft);
+    img = shot();
+    EXPECT_EQ(img.pixelColor(2, 2), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(mid), QColor(Qt::green));
+    window->SetBackPicture(red, PictureLayout::Stretched);
+    img = shot();
+    EXPECT_EQ(img.pixelColor(img.width() - 2, img.height() - 2), QColor(Qt::red));
+    // Unreadable bytes show the colour alone; the icon takes a readable picture only.
+    window->SetBackPicture("not a picture", PictureLayout::Stretched);
+    EXPECT_EQ(shot().pixelColor(mid), QColor(Qt::green));
+    window->SetIcon(red);
+    EXPECT_FALSE(WidgetOf(*window)->windowIcon().isNull());
+    window->SetIcon("junk");
+    EXPECT_EQ(window->Icon(), "junk");
 }
 
 TEST_F(QtBackend, WindowsFacesMapOntoInstalledFonts) {

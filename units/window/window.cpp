@@ -70,6 +70,8 @@ WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& setting
     ApplyFrame();
     window_->SetGeometry(rect);
     window_->SetBackColour(settings_.back_colour);
+    ApplyPicture();
+    window_->SetIcon(settings_.icon);
     window_->SetAlwaysOnTop(settings_.always_on_top == 1);
     window_->SetEnabled((info.style & kStyleDisabled) == 0);
     window_->SetVisible(false);
@@ -115,6 +117,12 @@ void WindowUnit::BringToFront() {
 void WindowUnit::OnDestroy() {
     window_->SetNotifyHandler(nullptr);
     window_->SetVisible(false);
+}
+
+// Layouts 0 to 3: at the top left, stretched, tiled, centred.
+void WindowUnit::ApplyPicture() {
+    window_->SetBackPicture(settings_.back_picture,
+                            static_cast<platform::PictureLayout>(settings_.picture_layout));
 }
 
 void WindowUnit::ApplyWindowState() {
@@ -198,12 +206,15 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
             break;
         case kWindowBackPicture:
             s.back_picture = v.bytes;
+            ApplyPicture();
             break;
         case kWindowPictureLayout:
             s.picture_layout = Clamped(v, kMaxPictureLayout);
+            ApplyPicture();
             break;
         case kWindowIcon:
             s.icon = v.bytes;
+            window_->SetIcon(s.icon);
             break;
         case kWindowIconOption:
             s.icon_option = Clamped(v, kMaxIconOption);

@@ -50,6 +50,7 @@ class WindowUnit : public Unit {
 
   private:
     void ApplyFrame();
+    void ApplyPicture();
     void ApplyWindowState();
     void OnNotify(platform::Notify n);
 

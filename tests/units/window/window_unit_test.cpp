@@ -10,6 +10,8 @@ namespace {
 constexpr int kTitle = 8;
 constexpr int kFrameStyle = 9;
 constexpr int kBackColour = 10;
+constexpr int kBackPicture = 11;
+constexpr int kPictureLayout = 12;
 constexpr int kControlBox = 15;
 constexpr int kMaxButton = 16;
 constexpr int kWindowState = 18;
@@ -104,6 +106,28 @@ TEST_F(WindowUnitTest, ChoicesAreClamped) {
     EXPECT_EQ(ReadWord(kBackColour), 0x00123456);
     WriteWord(21, 77);  // a further setting is kept as it is
     EXPECT_EQ(ReadWord(21), 77);
+}
+
+TEST_F(WindowUnitTest, BackPictureLayoutAndIconReachTheWindow) {
+    WindowSettings s;
+    s.back_picture = "BMstored";
+    s.picture_layout = 3;
+    s.icon = "icon bytes";
+    Open(s);
+    EXPECT_EQ(Native()->BackPicture(), "BMstored");
+    EXPECT_EQ(Native()->BackPictureLayout(), platform::PictureLayout::Centred);
+    EXPECT_EQ(Native()->Icon(), "icon bytes");
+    uint8_t* picture = MakeByteSet("GIF89a", 6);
+    auto bits = reinterpret_cast<uintptr_t>(picture);
+    WriteUnitProperty(kMain, 0, kBackPicture, 0, static_cast<uint32_t>(bits),
+                      static_cast<uint32_t>(bits >> 32));
+    MemFree(picture);
+    EXPECT_EQ(Native()->BackPicture(), "GIF89a");
+    WriteWord(kPictureLayout, 9);  // clamped to the last layout
+    EXPECT_EQ(ReadWord(kPictureLayout), 3);
+    WriteWord(kPictureLayout, 2);
+    EXPECT_EQ(Native()->BackPictureLayout(), platform::PictureLayout::Tiled);
+    EXPECT_EQ(Native()->BackPicture(), "GIF89a");
 }
 
 TEST_F(WindowUnitTest, WindowStateReadsTheLiveState) {
