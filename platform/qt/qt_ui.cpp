@@ -93,16 +93,23 @@ QFont ToQFont(const Font& f) {
     return q;
 }
 
-// A picture read once from its stored bytes; null for none or for bytes in no
-// format the toolkit reads.
-QPixmap DecodePicture(std::string_view bytes) {
-    QPixmap decoded;
-    if (!bytes.empty()) {
-        decoded.loadFromData(
-            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+// Picture bytes as the program stored them, and what they show, read once
+// per change.
+struct StoredPicture {
+    std::string bytes;
+    QPixmap shown;  // null for none or for bytes in no format the toolkit reads
+
+    // False when `b` is what is stored already.
+    bool Set(std::string_view b) {
+        if (b == bytes) return false;
+        bytes = std::string(b);
+        shown = QPixmap();
+        if (!b.empty()) {
+            shown.loadFromData(QByteArray::fromRawData(b.data(), static_cast<qsizetype>(b.size())));
+        }
+        return true;
     }
-    return decoded;
-}
+};
 
 // The system shapes by Cursor value; Default has none.
 constexpr Qt::CursorShape kCursorShapes[] = {
@@ -436,23 +443,18 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
         w_->activateWindow();
     }
     void SetBackPicture(std::string_view bytes, PictureLayout layout) override {
-        if (bytes != back_picture_) {
-            back_picture_ = std::string(bytes);
-            if (w_) w_->picture = DecodePicture(bytes);
-        }
-        if (w_) {
-            w_->layout = layout;
-            w_->update();
-        }
-    }
-    std::string BackPicture() const override { return back_picture_; }
-    void SetIcon(std::string_view bytes) override {
-        icon_ = std::string(bytes);
+        back_picture_.Set(bytes);
         if (!w_) return;
-        QPixmap icon = DecodePicture(bytes);
-        w_->setWindowIcon(icon.isNull() ? QIcon() : QIcon(icon));
+        w_->picture = back_picture_.shown;
+        w_->layout = layout;
+        w_->update();
     }
-    std::string Icon() const override { return icon_; }
+    std::string BackPicture() const override { return back_picture_.bytes; }
+    void SetIcon(std::string_view bytes) override {
+        if (!icon_.Set(bytes) || !w_) return;
+        w_->setWindowIcon(icon_.shown.isNull() ? QIcon() : QIcon(icon_.shown));
+    }
+    std::string Icon() const override { return icon_.bytes; }
     void SetAlwaysOnTop(bool on_top) override {
         on_top_ = on_top;
         ApplyFlags();
@@ -498,8 +500,8 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     WindowStyle style_;
     WindowShow state_ = WindowShow::Normal;
     bool on_top_ = false;
-    std::string back_picture_;
-    std::string icon_;
+    StoredPicture back_picture_;
+    StoredPicture icon_;
     QRect placed_;      // the client area as the program or the user last left it
     int applying_ = 0;  // while the program places the widget itself
 };
@@ -850,29 +852,26 @@ class QtClickable : public QtLeaf<Base, W> {
                                                      : QString());
     }
     void SetPicture(std::string_view bytes) override {
-        if (bytes == picture_) return;
-        picture_ = std::string(bytes);
-        shown_picture_ = DecodePicture(bytes);
-        ShowPictureOrCaption();
+        if (picture_.Set(bytes)) ShowPictureOrCaption();
     }
-    std::string Picture() const override { return picture_; }
+    std::string Picture() const override { return picture_.bytes; }
 
   private:
     void ShowPictureOrCaption() {
         if (!this->w_) return;
-        if (shown_picture_.isNull()) {
+        const QPixmap& shown = picture_.shown;
+        if (shown.isNull()) {
             this->w_->setIcon(QIcon());
             this->w_->setText(ToQ(text_));
         } else {
-            this->w_->setIcon(QIcon(shown_picture_));
-            this->w_->setIconSize(shown_picture_.size());
+            this->w_->setIcon(QIcon(shown));
+            this->w_->setIconSize(shown.size());
             this->w_->setText(QString());
         }
     }
 
     std::string text_;
-    std::string picture_;
-    QPixmap shown_picture_;  // null when there is none or it could not be read
+    StoredPicture picture_;
 };
 
 class QtButton final : public QtClickable<Button, QPushButton> {
@@ -1313,13 +1312,11 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
     }
     LabelStyle GetLabelStyle() const override { return style_; }
     void SetPicture(std::string_view bytes) override {
-        if (bytes == picture_) return;
-        picture_ = std::string(bytes);
-        if (!w_) return;
-        w_->picture = DecodePicture(bytes);
+        if (!picture_.Set(bytes) || !w_) return;
+        w_->picture = picture_.shown;
         w_->update();
     }
-    std::string Picture() const override { return picture_; }
+    std::string Picture() const override { return picture_.bytes; }
 
   protected:
     void ApplyPalette() override {
@@ -1331,7 +1328,7 @@ class QtLabel final : public QtLeaf<Label, LabelWidget> {
 
   private:
     LabelStyle style_;
-    std::string picture_;
+    StoredPicture picture_;
 };
 
 // ---- Ui ----
