@@ -41,14 +41,16 @@ T* OpenDialog() {
     return nullptr;
 }
 
-// Notes the first widget that a mouse press is delivered to.
+// Notes the first widget that takes a mouse press delivered by the window system.
 class PressWatch final : public QObject {
   public:
     QPointer<QWidget> got;
 
   protected:
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::MouseButtonPress && !got && o->isWidgetType()) {
+        // A disabled widget is handed the press too, but lets it pass to its parent untouched.
+        if (e->type() == QEvent::MouseButtonPress && !got && o->isWidgetType() &&
+            static_cast<QWidget*>(o)->isEnabled()) {
             got = static_cast<QWidget*>(o);
         }
         return false;
