@@ -1,6 +1,7 @@
 #include "app/hex_text.h"
 
 #include <string>
+#include <string_view>
 
 #include "app/commands.h"
 #include "libs/bignum/bignum_library.h"
@@ -90,6 +91,14 @@ class BigNumber {
     void** cell_;
 };
 
+// The value of a half-width hexadecimal digit of either case, or -1 for any other byte.
+int HexDigitValue(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 // The base in Chinese numerals: the amount text of the number without its last two characters
 // (元 and 整), so 16 reads 一十六.
 std::string BaseInNumerals(int32_t base) {
@@ -154,19 +163,44 @@ OwnedText ConvertRadix(OwnedText& text, int32_t fromBase, int32_t toBase) {
 }
 
 OwnedBytes ParseHexText(const char* text) {
+    // Each token's byte is what ConvertRadix(token, 16, 10) read back by ToByte gives: the
+    // token's value modulo 256 when every character is a hexadecimal digit after the token is
+    // made half-width and upper case, and 0 otherwise (the error text starts with no digit, and
+    // an empty token converts to "0"). Since 256 is 16 squared, that value depends only on the
+    // last two digits, so one pass over the text that remembers them gives the same bytes as the
+    // conversion without its big numbers, in time linear in the text.
     std::string bytes;
-    for (OwnedText& token : SplitText(text, " ")) {
-        OwnedText decimal = ConvertRadix(token, 16, 10);
-        // The byte is the value modulo 256. Since 10^8 is a multiple of 256, a decimal number's
-        // remainder depends only on its last eight digits: handing ToByte just those keeps the
-        // byte exact for a token of any length, where reading the whole number would overflow.
-        // An error text starts with no digit and stays whole (its byte is 0).
-        const std::string_view digits = decimal.view();
-        const bool number =
-            !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
-        const char* tail = decimal.c_str();
-        if (number && digits.size() > 8) tail += digits.size() - 8;
-        bytes.push_back(static_cast<char>(ToByte(tail)));
+    const std::string_view all = text ? std::string_view(text) : std::string_view();
+    size_t pos = 0;
+    while (pos < all.size()) {
+        int previous = 0;
+        int last = 0;
+        bool number = true;
+        // The token runs to the next blank. Characters are walked as the split walks them: a
+        // byte of 0x80 or above starts a two-byte character, whose second byte is never a
+        // separator even when it is a blank.
+        while (pos < all.size() && all[pos] != ' ') {
+            const auto lead = static_cast<unsigned char>(all[pos]);
+            int digit = -1;
+            if (lead >= 0x80 && pos + 1 < all.size()) {
+                // Only the full-width forms of digits and letters become hexadecimal digits.
+                const auto trail = static_cast<unsigned char>(all[pos + 1]);
+                if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE)
+                    digit = HexDigitValue(trail & 0x7F);
+                pos += 2;
+            } else {
+                digit = HexDigitValue(lead);
+                ++pos;
+            }
+            if (digit < 0) {
+                number = false;
+            } else {
+                previous = last;
+                last = digit;
+            }
+        }
+        bytes.push_back(static_cast<char>(number ? previous * 16 + last : 0));
+        if (pos < all.size()) ++pos;  // the blank; a blank at the end adds no token
     }
     return OwnedBytes(MakeByteSet(bytes.data(), bytes.size()));
 }

@@ -151,43 +151,59 @@ double ParseDecimalPrefix(std::string_view text) {
     while (pos < text.size() && IsSpace(text[pos])) ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
-    std::string canonical;
+    // The mantissa's significant digits, without leading zeros, and the power of ten that puts
+    // the point in front of them: the value is 0.<digits> times 10 to the power `scale`.
+    std::string digits;
+    int64_t scale = 0;
     size_t mantissa_digits = 0;
     while (pos < text.size() && IsDigit(text[pos])) {
-        canonical += text[pos++];
         ++mantissa_digits;
+        if (digits.empty() && text[pos] == '0') {
+            ++pos;
+            continue;
+        }
+        digits += text[pos++];
+        ++scale;
     }
-    if (canonical.empty()) canonical.push_back('0');
-    canonical += '.';
     if (pos < text.size() && text[pos] == '.') {
         ++pos;
         while (pos < text.size() && IsDigit(text[pos])) {
-            canonical += text[pos++];
             ++mantissa_digits;
+            if (digits.empty() && text[pos] == '0') {
+                --scale;
+            } else {
+                digits += text[pos];
+            }
+            ++pos;
         }
     }
     if (mantissa_digits == 0) return 0;
-    canonical += '0';
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         size_t p = pos + 1;
         bool exp_negative = false;
         if (p < text.size() && (text[p] == '+' || text[p] == '-')) exp_negative = text[p++] == '-';
-        if (p < text.size() && IsDigit(text[p])) {
-            int64_t exponent = 0;
-            while (p < text.size() && IsDigit(text[p])) {
-                // Saturate: any exponent this large already over- or underflows.
-                exponent = std::min<int64_t>(exponent * 10 + (text[p++] - '0'), 100000);
-            }
-            canonical += 'e';
-            if (exp_negative) canonical += '-';
-            canonical += std::to_string(exponent);
+        int64_t exponent = 0;
+        while (p < text.size() && IsDigit(text[p])) {
+            // Saturate far beyond any text's length: the sum with `scale` still tells over- from
+            // underflow, as the exact value would.
+            exponent = std::min<int64_t>(exponent * 10 + (text[p++] - '0'), int64_t{1} << 50);
         }
+        scale += exp_negative ? -exponent : exponent;
     }
     double value = 0;
-    auto result = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Like atof: overflow gives infinity, underflow zero.
-        value = canonical.find("e-") != std::string::npos ? 0.0 : HUGE_VAL;
+    if (digits.empty()) {
+        value = 0;
+    } else if (scale > 310) {
+        value = HUGE_VAL;  // at least 10^309, beyond the largest double
+    } else if (scale >= -330) {
+        // Below 10^-330 the value is under half the smallest denormal and reads as 0.
+        const std::string canonical = "0." + digits + "e" + std::to_string(scale);
+        const auto result =
+            std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+        if (result.ec == std::errc::result_out_of_range) {
+            // Like atof, decided by the size of the value: overflow gives infinity, underflow 0.
+            value = scale > 0 ? HUGE_VAL : 0.0;
+        }
     }
     return negative ? -value : value;
 }

@@ -152,7 +152,9 @@ intptr_t NotifyRuntime(int code, intptr_t a1, intptr_t a2) {
             return Delegate(&WS::findUnit, a1, a2);
         case notify::kFindUnitOrFail: {
             intptr_t unit = Delegate(&WS::findUnit, a1, a2);
-            if (unit == 0) ReportRuntimeError(errmsg::kUnitMissing, 0);
+            if (unit == 0 && Delegate(&WS::lookupFailureIgnored, a1) == 0) {
+                ReportRuntimeError(errmsg::kUnitMissing, 0);
+            }
             return unit;
         }
         case notify::kRaiseEvent:

@@ -70,8 +70,10 @@ struct WindowServices {
     intptr_t (*unitDestroyed)(intptr_t windowId, intptr_t unitId) = nullptr;  // 2000
     intptr_t (*loadWindow)(intptr_t record) = nullptr;                        // 2005
     intptr_t (*findUnit)(intptr_t windowId, intptr_t unitId) = nullptr;       // 2006 and 2007
-    intptr_t (*raiseEvent)(intptr_t record) = nullptr;                        // 2008
-    intptr_t (*currentEventSource)(intptr_t record) = nullptr;                // 2017
+    // Non-zero when a failed lookup of 2007 is let go: a worker's unit vanished with its window.
+    intptr_t (*lookupFailureIgnored)(intptr_t windowId) = nullptr;
+    intptr_t (*raiseEvent)(intptr_t record) = nullptr;          // 2008
+    intptr_t (*currentEventSource)(intptr_t record) = nullptr;  // 2017
     // Runs the messages already waiting (2009, 2010, 2018).
     void (*processMessages)() = nullptr;
     intptr_t (*unitTypeOf)(intptr_t windowId, intptr_t unitId) = nullptr;  // 2022

@@ -7,6 +7,7 @@
 #include "runtime/errors.h"
 #include "runtime/font.h"
 #include "runtime/library.h"
+#include "runtime/startup.h"
 #include "runtime/value.h"
 #include "runtime/windows.h"
 
@@ -326,10 +327,13 @@ KindForm FormOfKind(uint16_t kind) {
     }
 }
 
+// Requests are judged on the UI thread, when they are served: a worker's request may wait there
+// while the window closes.
 uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int component) {
     uint64_t result = 0;
+    const bool worker = !OnUiThread();
     RunOnUiThread([&] {
-        if (property < 0) return;
+        if (property < 0 || (worker && IgnoresWorkerRequests(window_id))) return;
         result = Read(Locate(window_id, unit_id), property, component);
     });
     return result;
@@ -337,16 +341,18 @@ uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int co
 
 void WriteProperty(uint32_t window_id, uint32_t unit_id, int property, int component, uint32_t low,
                    uint32_t high) {
+    const bool worker = !OnUiThread();
     RunOnUiThread([&] {
-        if (property < 0) return;
+        if (property < 0 || (worker && IgnoresWorkerRequests(window_id))) return;
         Write(Locate(window_id, unit_id), property, component, low, high);
     });
 }
 
 uint64_t ReadObjectProperty(uint32_t type_code, Unit* unit, int property, int component) {
     uint64_t result = 0;
+    const bool worker = !OnUiThread();
     RunOnUiThread([&] {
-        if (!unit || property < 0) return;
+        if (!unit || property < 0 || (worker && ShutdownInProgress())) return;
         Target t;
         t.unit = unit;
         t.type_code = type_code;
@@ -357,8 +363,9 @@ uint64_t ReadObjectProperty(uint32_t type_code, Unit* unit, int property, int co
 
 void WriteObjectProperty(uint32_t type_code, Unit* unit, int property, int component, uint32_t low,
                          uint32_t high) {
+    const bool worker = !OnUiThread();
     RunOnUiThread([&] {
-        if (!unit || property < 0) return;
+        if (!unit || property < 0 || (worker && ShutdownInProgress())) return;
         Target t;
         t.unit = unit;
         t.type_code = type_code;

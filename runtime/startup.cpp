@@ -180,6 +180,14 @@ intptr_t FindUnitService(intptr_t window_id, intptr_t unit_id) {
     return reinterpret_cast<intptr_t>(unit);
 }
 
+intptr_t LookupFailureIgnored(intptr_t window_id) {
+    if (OnUiThread()) return 0;
+    // A loop that no longer serves the question has shut down: the request is let go as well.
+    bool ignored = true;
+    RunOnUiThread([&] { ignored = IgnoresWorkerRequests(static_cast<uint32_t>(window_id)); });
+    return ignored;
+}
+
 intptr_t RaiseEventService(intptr_t record) {
     auto* r = reinterpret_cast<SimpleEventRecord*>(record);
     return r ? RaiseEvent(*r) : 0;
@@ -226,6 +234,7 @@ const WindowServices kServices = [] {
     s.unitDestroyed = UnitDestroyed;
     s.loadWindow = LoadWindowService;
     s.findUnit = FindUnitService;
+    s.lookupFailureIgnored = LookupFailureIgnored;
     s.raiseEvent = RaiseEventService;
     s.currentEventSource = CurrentEventSourceService;
     s.processMessages = ProcessMessages;

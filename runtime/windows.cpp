@@ -237,6 +237,7 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     // 3. No handler may run on a half-built window.
     SuspendAfterPending();
     w.loading = true;
+    w.closed = false;
     auto& records = w.tmpl->records;
     w.units.clear();
     w.units.resize(records.size());
@@ -403,6 +404,7 @@ void DestroyLoadedWindow(uint32_t window_id) {
     w->disabled_windows.clear();
     DiscardUnits(*w);
     w->destroying = false;
+    w->closed = true;
     w->load_complete = false;
     w->modal = false;
     if (!AnyWindowAlive() && State().loop_running && !ShutdownInProgress() &&
@@ -414,6 +416,12 @@ void DestroyLoadedWindow(uint32_t window_id) {
 void DestroyAllWindows() {
     for (LoadedWindow* w : AllLoadedWindows()) DestroyLoadedWindow(w->window_id());
     DeleteGraveyard();
+}
+
+bool IgnoresWorkerRequests(uint32_t window_id) {
+    if (ShutdownInProgress()) return true;
+    const LoadedWindow* w = FindLoadedWindow(window_id);
+    return w && (w->destroying || w->closed);
 }
 
 // ---- Recreation

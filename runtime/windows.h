@@ -24,6 +24,8 @@ struct LoadedWindow {
     bool load_complete = false;
     bool loading = false;
     bool destroying = false;
+    // Destroyed since it was last loaded: the user (or the program) closed it.
+    bool closed = false;
     bool modal = false;
     // Program windows this window disabled when it opened modally, with their former state.
     std::vector<std::pair<uint32_t, bool>> disabled_windows;
@@ -66,6 +68,13 @@ int LoadWindowAndWait(uint32_t window_id, Unit* owner, bool modal);
 void DestroyLoadedWindow(uint32_t window_id);
 // Destroys every loaded window (shutdown).
 void DestroyAllWindows();
+
+// Whether a worker thread's request to a window is let go without effect: shutdown has begun, or
+// the window is being destroyed or was closed and not loaded again. A worker cannot know that the
+// user closed the window while it was busy (a send between its steps, a scan filling the port
+// list), so its late property accesses and unit lookups are not the program's fault and must not
+// end it with a runtime error. Requests from the UI thread are judged as always.
+bool IgnoresWorkerRequests(uint32_t window_id);
 
 // Recreates a live unit from its saved data in the same place (a property write answered 1).
 void RecreateUnit(LoadedWindow& window, size_t record_index);

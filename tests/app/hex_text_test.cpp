@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
+#include "app/commands.h"
 #include "app/program.h"
 #include "runtime/image.h"
 #include "runtime/library.h"
@@ -37,6 +40,46 @@ class HexText : public ::testing::Test {
   private:
     ProgramImage image_;
 };
+
+// The parser as it was first written: every token through the radix conversion to decimal, read
+// back as a byte. The linear parser must give the same bytes on every input.
+std::string ReferenceParse(const std::string& text) {
+    std::string bytes;
+    for (OwnedText& token : SplitText(text.c_str(), " ")) {
+        OwnedText decimal = ConvertRadix(token, 16, 10);
+        const std::string_view digits = decimal.view();
+        const bool number =
+            !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+        const char* tail = decimal.c_str();
+        if (number && digits.size() > 8) tail += digits.size() - 8;
+        bytes.push_back(static_cast<char>(ToByte(tail)));
+    }
+    return bytes;
+}
+
+// Pieces that random hex texts are made of: digits in every form the conversion accepts, and
+// everything that trips a parser up (two-byte characters, a lead byte before a blank, line
+// breaks, letters beyond F, full-width forms that are no digits).
+const std::vector<std::string> kPieces = {
+    "0",        "7",        "9",        "a",        "F",        "c",        "E",
+    "\xA3\xB0", "\xA3\xB9", "\xA3\xC1", "\xA3\xC6", "\xA3\xE1", "\xA3\xE6",  // ０９ＡＦａｆ
+    " ",        " ",        " ",        "  ",       "G",        "x",        ",",
+    "\t",       "\r\n",     "\xA3\xC7", "\xA3\xA1", "\xA1\xA1",  // Ｇ！, ideographic blank
+    "\xD6\xD0", "\xB0 ",    "\xA3",     "\x81\x30"};
+
+std::string RandomHexText(std::mt19937& random) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 40);
+    for (int i = 0; i < pieces; ++i) {
+        // Mostly digits, so that many tokens are numbers of varied length.
+        const size_t pick = random() % 3 == 0 ? random() % kPieces.size() : random() % 13;
+        text += kPieces[pick];
+        if (random() % 50 == 0)
+            text += std::string(random() % 60, "0123456789abcdef"[random() % 16]);
+    }
+    if (random() % 8 == 0 && !text.empty()) text.pop_back();  // may leave a broken character
+    return text;
+}
 
 TEST_F(HexText, ConvertsBetweenBasesAndNormalisesTheCallersText) {
     EXPECT_EQ(Convert("FF", 16, 10), "255");
@@ -89,6 +132,34 @@ TEST_F(HexText, ParsesBlankSeparatedTokensIntoBytes) {
     // No hexadecimal number: 0. Line breaks and tabs are no separators.
     EXPECT_EQ(Parse("0x12 G1 12, 12\r\n34 \t5"), std::string(5, '\0'));
     EXPECT_EQ(Parse("\xA3\xE6\xA3\xE6"), "\xFF");  // full-width ｆｆ
+}
+
+TEST_F(HexText, LinearParserGivesTheConversionsBytesOnRandomTexts) {
+    std::mt19937 random(20240514);
+    for (int i = 0; i < 400; ++i) {
+        const std::string text = RandomHexText(random);
+        ASSERT_EQ(Parse(text), ReferenceParse(text)) << "text: " << text;
+    }
+    // Huge tokens of 100,000 bytes. A valid one would take the conversion hours: its byte is
+    // checked against the value modulo 256 accumulated digit by digit as the token is made. One
+    // of 20,000 bytes that fails the digit check only at its end costs the conversion a linear
+    // scan, so the reference still serves (a lead byte at the end takes the blank after it into the
+    // token).
+    const std::pair<const char*, unsigned> digits[] = {
+        {"0", 0},        {"7", 7},         {"a", 10},       {"F", 15},
+        {"\xA3\xB9", 9}, {"\xA3\xC1", 10}, {"\xA3\xE6", 15}};
+    std::string huge;
+    unsigned value = 0;
+    while (huge.size() < 100000) {
+        const auto& [piece, digit] = digits[random() % std::size(digits)];
+        huge += piece;
+        value = (value * 16 + digit) % 256;
+    }
+    for (const char* bad : {"G", "\xA3\xC7", "\xD6\xD0", "\xA3"}) {
+        const std::string text = "12 " + huge.substr(0, 20000) + std::string(bad) + " 34";
+        EXPECT_EQ(Parse(text), ReferenceParse(text));
+    }
+    EXPECT_EQ(Parse(" " + huge + " 5"), std::string("\0", 1) + static_cast<char>(value) + "\x05");
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "commands/core_commands.h"
+#include "commands/number_text.h"
 #include "platform/gbk.h"
 #include "tests/commands/command_call.h"
 
@@ -178,6 +184,57 @@ TEST(NumberConversion, ToNumberByType) {
     dt.SetDateTime(40000.5);
     EXPECT_EQ(number(dt), 0);
     EXPECT_EQ(number(Omitted()), 0);
+}
+
+// A text read as a number gives what the C library's strtod reads from it, bit for bit, over
+// texts built to reach every corner: long runs of leading zeros, long mantissas, exponents that
+// push a value out of range in either direction or pull it back in, and trailing junk.
+TEST(NumberConversion, DecimalPrefixReadsAsStrtod) {
+    std::mt19937 random(7);
+    auto digits = [&](size_t n, bool zeros = false) {
+        std::string d;
+        for (size_t i = 0; i < n; ++i) d += zeros ? '0' : static_cast<char>('0' + random() % 10);
+        return d;
+    };
+    auto some = [&](size_t most) { return static_cast<size_t>(random() % (most + 1)); };
+    std::vector<std::string> texts = {
+        "0." + std::string(400, '0') + "1",
+        "1" + std::string(400, '0') + "e-5",
+        std::string(400, '0') + "1e-5",
+        "0." + std::string(400, '0') + "1e700",
+        "1" + std::string(600, '0') + "e-600",
+        "2.4703282292062327e-324",
+        "2.4703282292062328e-324",
+        "1.7976931348623158e308",
+        "1.7976931348623159e308",
+        "-0",
+        "0e999999999999999999999",
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::string t = std::string(some(2), ' ') + std::string(random() % 4 == 0, '\t');
+        if (random() % 2) t += "+-"[random() % 2];
+        t += digits(random() % 4 == 0 ? some(400) : 0, true);
+        t += digits(random() % 8 == 0 ? some(800) : some(20));
+        if (random() % 2) {
+            t += '.';
+            t += digits(random() % 4 == 0 ? some(400) : 0, true);
+            t += digits(random() % 8 == 0 ? some(800) : some(20));
+        }
+        if (random() % 2) {
+            t += "eE"[random() % 2];
+            if (random() % 2) t += "+-"[random() % 2];
+            t += digits(random() % 8 == 0 ? some(30) : 0, true);
+            t += digits(some(4));
+        }
+        t += std::string(some(2), "#,;.eE+- "[random() % 9]);
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        const double ours = ParseDecimalPrefix(t);
+        const double theirs = std::strtod(t.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&ours, &theirs, sizeof ours), 0)
+            << t << " gives " << ours << ", strtod " << theirs;
+    }
 }
 
 TEST(NumberConversion, ToByteTakesTheLowEightBits) {
