@@ -56,7 +56,7 @@ void OpenFile(ResultRecord* result, int argCount, ArgRecord* args) {
         return;
     }
     auto file =
-        platform::File::Open(platform::GbkToUtf8(name), static_cast<platform::FileMode>(mode),
+        platform::File::Open(platform::GbkToFsName(name), static_cast<platform::FileMode>(mode),
                              static_cast<platform::FileSharing>(sharing));
     if (!file) {
         result->SetInt(0);

@@ -43,8 +43,15 @@ class File {
     // excludes another opener's access). A refused open changes nothing on
     // disk: a file that mode kCreate would empty is emptied only after the
     // sharing check passed.
-    static std::unique_ptr<File> Open(const std::string& utf8_path, FileMode mode,
-                                      FileSharing sharing);
+    //
+    // A file opened with kCreate is written beside its target, under a
+    // hidden temporary name, and replaces the target when it is closed, with
+    // the target's permissions. When a write failed, closing discards what
+    // was written and leaves the target as it was (or absent): a failed save
+    // never leaves a partial file. A target that is not a plain file with
+    // one name (a device, a file with several hard links) is emptied and
+    // written in place instead. `path` is the file system's bytes.
+    static std::unique_ptr<File> Open(const std::string& path, FileMode mode, FileSharing sharing);
 
     ~File();
     File(const File&) = delete;
@@ -70,6 +77,14 @@ class File {
     int fd_;
     bool can_read_;
     bool can_write_;
+    // For a file that replaces its target when closed: the target's own
+    // description, which holds the sharing announcements while the new
+    // content is written (-1 when the target did not exist), the two names,
+    // and whether a write failed.
+    int target_fd_ = -1;
+    std::string temp_path_;
+    std::string target_path_;
+    bool write_failed_ = false;
 };
 
 }  // namespace kesu::platform

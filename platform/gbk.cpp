@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -96,6 +97,25 @@ void AppendGbk(std::string& out, char32_t c, const Tables& t) {
     }
 }
 
+// Length of the UTF-8 character at `i` with its code point in `*c`, or 0 when
+// no well-formed character starts there (a stray byte, a cut-short sequence,
+// an overlong form or a surrogate).
+std::size_t DecodeUtf8(std::string_view utf8, std::size_t i, char32_t* c) {
+    unsigned char b = static_cast<unsigned char>(utf8[i]);
+    std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > utf8.size()) return 0;
+    char32_t v = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        unsigned char cb = static_cast<unsigned char>(utf8[i + k]);
+        if ((cb & 0xC0) != 0x80) return 0;
+        v = v << 6 | (cb & 0x3F);
+    }
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < kMin[n] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    *c = v;
+    return n;
+}
+
 }  // namespace
 
 bool IsGbkPair(unsigned char lead, unsigned char trail) {
@@ -166,35 +186,89 @@ std::string Utf8ToGbk(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        std::size_t n = b < 0x80         ? 1
-                        : (b >> 5) == 6  ? 2
-                        : (b >> 4) == 14 ? 3
-                        : (b >> 3) == 30 ? 4
-                                         : 0;
         char32_t c = 0;
-        bool ok = n != 0 && i + n <= utf8.size();
-        if (ok) {
-            c = n == 1 ? b : b & (0x7F >> n);
-            for (std::size_t k = 1; k < n; ++k) {
-                unsigned char cb = static_cast<unsigned char>(utf8[i + k]);
-                if ((cb & 0xC0) != 0x80) {
-                    ok = false;
-                    break;
-                }
-                c = c << 6 | (cb & 0x3F);
-            }
-            // Overlong forms and surrogates are not characters.
-            static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-            if (ok && (c < kMin[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        }
-        if (!ok) {
+        std::size_t n = DecodeUtf8(utf8, i, &c);
+        if (n == 0) {
             out += '?';
             ++i;
             continue;
         }
         AppendGbk(out, c, t);
         i += n;
+    }
+    return out;
+}
+
+namespace {
+
+constexpr char kNameEscape = '\xFF';
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool GbkHolds(char32_t c, const Tables& t) {
+    if (c < 0x80) return true;
+    // The escape code points stand for raw bytes inside the program; a name
+    // that really contains one must keep it as the character it is.
+    if (c >= kEscapeBase + 0x80u && c <= kEscapeBase + 0xFFu) return false;
+    return c < 0x10000 && t.encode[c] != 0;
+}
+
+}  // namespace
+
+std::string FsNameToGbk(std::string_view name) {
+    const Tables& t = GetTables();
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t c = 0;
+        std::size_t n = DecodeUtf8(name, i, &c);
+        if (n != 0 && GbkHolds(c, t)) {
+            AppendGbk(out, c, t);
+            i += n;
+            continue;
+        }
+        // A character GBK lacks escapes each of its bytes; a byte that starts
+        // no UTF-8 character escapes alone.
+        for (std::size_t k = 0; k < std::max<std::size_t>(n, 1); ++k, ++i) {
+            auto b = static_cast<unsigned char>(name[i]);
+            out += kNameEscape;
+            out += kHexDigits[b >> 4];
+            out += kHexDigits[b & 0xF];
+        }
+    }
+    return out;
+}
+
+std::string GbkToFsName(std::string_view gbk) {
+    const Tables& t = GetTables();
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2);
+    for (std::size_t i = 0; i < gbk.size();) {
+        auto b = static_cast<unsigned char>(gbk[i]);
+        if (gbk[i] == kNameEscape && i + 2 < gbk.size()) {
+            int hi = HexValue(gbk[i + 1]);
+            int lo = HexValue(gbk[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi << 4 | lo);
+                i += 3;
+                continue;
+            }
+        }
+        if (i + 1 < gbk.size()) {
+            auto b2 = static_cast<unsigned char>(gbk[i + 1]);
+            if (InLeadRange(b) && InTrailRange(b2) && t.decode[b << 8 | b2] != 0) {
+                AppendUtf8(out, t.decode[b << 8 | b2]);
+                i += 2;
+                continue;
+            }
+        }
+        out += gbk[i];  // ASCII, or a byte that is no GBK character: the byte itself
+        ++i;
     }
     return out;
 }

@@ -33,6 +33,21 @@ std::size_t GbkUnitLength(std::string_view gbk, std::size_t pos);
 // True when the two bytes form a valid GBK double-byte character.
 bool IsGbkPair(unsigned char lead, unsigned char trail);
 
+// File system names. A name on Linux is any byte string, usually UTF-8 but
+// not always (a name written by an old program in Latin-1), while the
+// program's texts are GBK. A name passes through a text reversibly:
+// FsNameToGbk writes every UTF-8 character that GBK holds as its GBK bytes
+// and every other byte of the name (a character GBK lacks, a byte that is not
+// UTF-8) as the escape 0xFF followed by the byte in two upper-case hex digits.
+// 0xFF is never part of a GBK character and the digits never pair with a
+// neighbour, so the escape stays one piece through any text operation that
+// steps over GBK characters, and the edit text shows it as its escape code
+// point and the two digits. GbkToFsName turns the escapes back into their
+// bytes, GBK characters into UTF-8 and any other byte into itself, so
+// GbkToFsName(FsNameToGbk(n)) == n for every name n.
+std::string FsNameToGbk(std::string_view name);
+std::string GbkToFsName(std::string_view gbk);
+
 // GBK bytes of a UTF-8 literal, for texts written in C++ source as UTF-8.
 inline std::string Gbk(std::string_view utf8) {
     return Utf8ToGbk(utf8);

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/gbk.h"
+#include "platform/work_directory.h"
 #include "runtime/errors.h"
 #include "runtime/image.h"
 #include "runtime/library.h"
@@ -33,7 +34,11 @@ std::atomic<CleanupRoutine> g_cleanup{nullptr};
 
 std::span<const uint8_t> g_imageBytes;
 ProgramImage g_image;
+// The directory the program works in (GBK, with file-name escapes), and the
+// one that holds the program file (file system bytes), where DLLs are looked
+// for.
 std::string g_programDirectory;
+std::string g_programFsDirectory;
 std::string g_programFileName;
 std::atomic<std::thread::id> g_mainThread{};
 
@@ -72,10 +77,10 @@ void* ResolveDllCommand(size_t index) {
         // No library named: search what the process has loaded already.
         return dlsym(RTLD_DEFAULT, symbol.c_str());
     }
-    std::string path = platform::GbkToUtf8(file);
+    std::string path = platform::GbkToFsName(file);
     void* module = nullptr;
-    if (path.find('/') == std::string::npos && !g_programDirectory.empty()) {
-        module = OpenModule(g_programDirectory + "/" + path);
+    if (path.find('/') == std::string::npos && !g_programFsDirectory.empty()) {
+        module = OpenModule(g_programFsDirectory + "/" + path);
     }
     if (!module) module = OpenModule(path);
     return module ? dlsym(module, symbol.c_str()) : nullptr;
@@ -238,7 +243,7 @@ char* FindFile(const char* pattern, uint32_t attributeMask, bool nonDirectories,
     if (pattern && *pattern) {
         CloseFindFile(*handle);
         *handle = 0;
-        std::string path = platform::GbkToUtf8(pattern);
+        std::string path = platform::GbkToFsName(pattern);
         auto slash = path.rfind('/');
         auto* search = new FileSearch;
         search->directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
@@ -259,7 +264,7 @@ char* FindFile(const char* pattern, uint32_t attributeMask, bool nonDirectories,
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         if (fnmatch(search->pattern.c_str(), name, FNM_CASEFOLD) != 0) continue;
         if (!Matches(AttributesOf(*search, name), attributeMask, nonDirectories)) continue;
-        std::string gbk = platform::Utf8ToGbk(name);
+        std::string gbk = platform::FsNameToGbk(name);
         return CopyText(gbk.c_str());
     }
     CloseFindFile(*handle);
@@ -294,14 +299,18 @@ void InitialiseRuntime() {
     std::string file = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
     auto slash = file.rfind('/');
     // The root directory keeps its one separator.
-    std::string directory;
-    if (slash != std::string::npos) directory = file.substr(0, std::max<size_t>(slash, 1));
-    if (!directory.empty() && chdir(directory.c_str()) != 0) {
+    g_programFsDirectory.clear();
+    if (slash != std::string::npos)
+        g_programFsDirectory = file.substr(0, std::max<size_t>(slash, 1));
+    // An installed program cannot write beside itself; it works in the
+    // user's directory instead, so that saving with the proposed name works.
+    std::string work = platform::WorkDirectory(g_programFsDirectory);
+    if (!work.empty() && chdir(work.c_str()) != 0) {
         std::perror("chdir");
     }
-    g_programDirectory = platform::Utf8ToGbk(directory);
+    g_programDirectory = platform::FsNameToGbk(work);
     g_programFileName =
-        platform::Utf8ToGbk(slash == std::string::npos ? file : file.substr(slash + 1));
+        platform::FsNameToGbk(slash == std::string::npos ? file : file.substr(slash + 1));
 
     g_mainThread.store(std::this_thread::get_id());
     if (!g_image.constants.empty()) {
@@ -351,6 +360,7 @@ void ResetRuntimeState() {
     }
     g_image = ProgramImage{};
     g_programDirectory.clear();
+    g_programFsDirectory.clear();
     g_programFileName.clear();
     g_mainThread.store(std::thread::id{});
     g_cleanup.store(nullptr);

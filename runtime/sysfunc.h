@@ -113,8 +113,11 @@ const ProgramImage* LoadedProgramImage();
 uint32_t BuildMode();
 uint32_t ModeWord2();
 uint32_t BuildNumberPlusOne();
-// The directory of the program file (without trailing separator) and its
-// file name, as bytes of the file system.
+// The directory the program works in (without trailing separator) and the
+// program's file name, as GBK texts whose file-name escapes carry the file
+// system's bytes (platform/gbk.h). The work directory is the one that holds
+// the program file, or the user's directory when that one is not writable
+// (platform/work_directory.h); it is the current directory after start-up.
 const std::string& ProgramDirectory();
 const std::string& ProgramFileName();
 bool IsMainThread();

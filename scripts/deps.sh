@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgmp-dev
-  qt6-base-dev libgl-dev
-  fonts-wqy-microhei
+  qt6-base-dev libgl-dev libcanberra-dev
+  fonts-wqy-microhei sound-theme-freedesktop
+  dpkg-dev file
 )
 if [ "${1:-}" = "--desktop" ]; then
   packages+=(xvfb xauth)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/gbk.h"
+
 namespace kesu::platform::headless {
 
 Answer HeadlessDialogs::MessageBox(const MessageBoxRequest& request) {
@@ -29,7 +31,7 @@ std::optional<std::string> HeadlessDialogs::FileDialog(const FileDialogRequest& 
     std::optional<std::string> answer = std::move(files_.front());
     files_.pop_front();
     if (!answer) return std::nullopt;
-    return WithDefaultExtension(*answer, request.default_ext);
+    return WithDefaultExtension(FsNameToGbk(*answer), request.default_ext);
 }
 
 std::optional<FontPick> HeadlessDialogs::FontDialog(const FontPick& initial) {

@@ -25,9 +25,10 @@ class HeadlessDialogs final : public Dialogs {
     // box's buttons counts as closing the box. Unscripted boxes take their
     // default button.
     void QueueAnswer(Answer a);
-    // The next file dialog returns `path` as typed by the user (the default
-    // extension is still added), or is cancelled with nullopt. Unscripted
-    // file dialogs are cancelled.
+    // The next file dialog answers the file `path` (the file system's bytes)
+    // that the user picked or typed, as a program text (the default extension
+    // is still added), or is cancelled with nullopt. Unscripted file dialogs
+    // are cancelled.
     void QueueFile(std::optional<std::string> path);
     // The next font dialog answers `pick`, or is cancelled with nullopt.
     // Unscripted font dialogs are cancelled.

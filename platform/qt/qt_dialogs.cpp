@@ -1,9 +1,14 @@
 #include "platform/qt/qt_dialogs.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontComboBox>
 #include <QFormLayout>
@@ -29,6 +34,49 @@ namespace {
 
 QString ToQ(const std::string& gbk) {
     return QString::fromUtf8(GbkToUtf8(gbk).c_str());
+}
+
+// A path of the program (GBK with file-name escapes) as the dialog shows it:
+// its file system bytes decoded as Qt decodes every name it lists.
+QString PathToQ(const std::string& gbk) {
+    std::string bytes = GbkToFsName(gbk);
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// The file system bytes of a path the dialog answers. Qt decodes a name
+// that is not UTF-8 lossily (each stray byte becomes U+FFFD), so a file picked
+// whose name is not UTF-8 has no exact QString. Such a name is found again in
+// its directory: a component that does not exist as encoded is matched against
+// the entries decoded the same way, and a single match gives its bytes.
+std::string PathBytes(const QString& path) {
+    QByteArray encoded = QFile::encodeName(path);
+    if (::access(encoded.constData(), F_OK) == 0) return encoded.toStdString();
+    std::string out;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString& part = parts[i];
+        if (i > 0) out += '/';
+        std::string component = QFile::encodeName(part).toStdString();
+        struct stat st;
+        std::string candidate = out + component;
+        if (part.isEmpty() || ::lstat(candidate.c_str(), &st) == 0) {
+            out = candidate;
+            continue;
+        }
+        std::string found;
+        int matches = 0;
+        if (DIR* dir = ::opendir(out.empty() ? "." : out.c_str())) {
+            while (dirent* entry = ::readdir(dir)) {
+                if (QFile::decodeName(entry->d_name) == part) {
+                    found = entry->d_name;
+                    ++matches;
+                }
+            }
+            ::closedir(dir);
+        }
+        out += matches == 1 ? found : component;
+    }
+    return out;
 }
 
 }  // namespace
@@ -174,7 +222,7 @@ std::optional<std::string> QtDialogs::FileDialog(const FileDialogRequest& reques
         dlg->setFileMode(must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dlg->setOption(QFileDialog::DontConfirmOverwrite, !(request.flags & ofn::kOverwritePrompt));
         if (!request.title.empty()) dlg->setWindowTitle(ToQ(request.title));
-        if (!request.initial_dir.empty()) dlg->setDirectory(ToQ(request.initial_dir));
+        if (!request.initial_dir.empty()) dlg->setDirectory(PathToQ(request.initial_dir));
         if (!request.default_ext.empty()) dlg->setDefaultSuffix(ToQ(request.default_ext));
         QStringList filters;
         for (const FileFilter& f : request.filters) filters << ToQtFilter(f);
@@ -184,7 +232,7 @@ std::optional<std::string> QtDialogs::FileDialog(const FileDialogRequest& reques
             if (index < 0 || index >= filters.size()) index = 0;
             dlg->selectNameFilter(filters[index]);
         }
-        if (!request.file_name.empty()) dlg->selectFile(ToQ(request.file_name));
+        if (!request.file_name.empty()) dlg->selectFile(PathToQ(request.file_name));
         std::string ext = request.default_ext;
         QObject::connect(dlg, &QFileDialog::finished, dlg, [dlg, out, ext](int result) {
             QStringList files = dlg->selectedFiles();
@@ -192,7 +240,7 @@ std::optional<std::string> QtDialogs::FileDialog(const FileDialogRequest& reques
                 out->Set(std::nullopt);
                 return;
             }
-            out->Set(WithDefaultExtension(Utf8ToGbk(files.first().toStdString()), ext));
+            out->Set(WithDefaultExtension(FsNameToGbk(PathBytes(files.first())), ext));
         });
         dlg->setProperty("kesu_dialog", true);
         dlg->show();
@@ -337,8 +385,8 @@ class FontPicker final : public QDialog {
     }
     void ShowSample() {
         QFont f(face_->currentFont().family());
-        f.setPixelSize(std::max(1, static_cast<int>(std::lround(size_->value() * kDotsPerInch /
-                                                                 72.0))));
+        f.setPixelSize(
+            std::max(1, static_cast<int>(std::lround(size_->value() * kDotsPerInch / 72.0))));
         f.setBold(bold_->isChecked());
         f.setItalic(italic_->isChecked());
         f.setUnderline(underline_->isChecked());
@@ -380,11 +428,6 @@ std::optional<FontPick> QtDialogs::FontDialog(const FontPick& initial) {
         dlg->show();
     };
     return Ask<std::optional<FontPick>>(open, std::nullopt);
-}
-
-void QtSound::Beep() {
-    // QApplication::beep must run on the UI thread.
-    loop_.Post([] { QApplication::beep(); });
 }
 
 }  // namespace kesu::platform::qt

@@ -28,13 +28,23 @@ class QtDialogs final : public Dialogs {
     QtLoop& loop_;
 };
 
+// The desktop's own event sound for the beep: the sound theme's "bell" event
+// played through libcanberra, which follows the desktop's sound settings; the
+// X bell when no sound can be played that way (no sound theme, no sound
+// device, event sounds switched off).
 class QtSound final : public Sound {
   public:
-    explicit QtSound(QtLoop& loop) : loop_(loop) {}
+    explicit QtSound(QtLoop& loop);
+    ~QtSound() override;
+    QtSound(const QtSound&) = delete;
+    QtSound& operator=(const QtSound&) = delete;
     void Beep() override;
 
   private:
     QtLoop& loop_;
+    // A ca_context, created with the first beep and used on the UI thread
+    // only.
+    void* context_ = nullptr;
 };
 
 }  // namespace kesu::platform::qt

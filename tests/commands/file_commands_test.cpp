@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,8 +88,9 @@ TEST_F(FileCommands, ModesCreateEmptyOrKeep) {
     Close(n);
     n = Open("keep.txt", 4, 1);
     ASSERT_NE(n, 0);
-    EXPECT_EQ(Get("keep.txt"), "");
+    // The emptied file takes the old one's place when it is closed.
     Close(n);
+    EXPECT_EQ(Get("keep.txt"), "");
     ASSERT_NE(Open("new6.txt", 6, 1), 0);
     EXPECT_TRUE(Exists("new6.txt"));
     // A GBK name reaches the file system as UTF-8.
@@ -97,6 +99,20 @@ TEST_F(FileCommands, ModesCreateEmptyOrKeep) {
     EXPECT_TRUE(Call(WriteText, {Int(chinese), Text("x")}).AsBool());
     Close(chinese);
     EXPECT_EQ(Get("数据.txt"), "x");
+    // A name outside GBK reaches the disk unchanged through its escaped text; the file
+    // replaced keeps its permissions.
+    Put("Größe.txt", "old");
+    chmod(Disk("Größe.txt").c_str(), 0640);
+    int32_t foreign =
+        Call(OpenFile, {Text(platform::FsNameToGbk(Disk("Größe.txt"))), Int(4)}).AsInt();
+    ASSERT_NE(foreign, 0);
+    EXPECT_TRUE(Call(WriteText, {Int(foreign), Text("new")}).AsBool());
+    EXPECT_EQ(Get("Größe.txt"), "old");  // until it is closed
+    Close(foreign);
+    EXPECT_EQ(Get("Größe.txt"), "new");
+    struct stat st;
+    ASSERT_EQ(stat(Disk("Größe.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(FileCommands, NumbersAreRegisteredUntilClosed) {

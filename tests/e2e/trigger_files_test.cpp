@@ -1,6 +1,8 @@
 // The trigger with its markers, beep and automatic reply; saving, loading, comparing and clearing.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +153,48 @@ TEST_F(TriggerFiles, SaveAndLoadThroughTheDialogs) {
     Click(id::kSaveText);
     WaitForWorkers();
     EXPECT_EQ(dialogs().Boxes().size(), boxes);
+}
+
+TEST_F(TriggerFiles, NamesOutsideGbkReachTheDiskAndAFailedSaveKeepsTheOldFile) {
+    StartOpen();
+    const std::string names[] = {"Größe.txt", "\xE9t\xE9.TXT", "数据_한글.TXT"};
+    for (const std::string& name : names) {
+        const auto path = TempFile(name);
+        dialogs().QueueFile(path.string());
+        Click(id::kSaveText);
+        WaitForWorkers();
+        EXPECT_EQ(dialogs().Boxes().back().text, Gbk("文件保存成功！")) << name;
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TextOf(id::kReceiveBox));
+
+        std::ofstream(path, std::ios::binary) << "loaded " << name.size();
+        dialogs().QueueFile(path.string());
+        Click(id::kLoadText);
+        WaitForWorkers();
+        EXPECT_EQ(TextOf(id::kSendBox), "loaded " + std::to_string(name.size())) << name;
+    }
+    // Nothing else was written beside them: no name with question marks, no leftover.
+    const auto dir = TempFile("").parent_path();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+
+    // A save whose write fails reports it and leaves the file that was there as it was.
+    const auto kept = dir / names[0];
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit tiny = old_limit;
+    tiny.rlim_cur = 1;
+    auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    dialogs().QueueFile(kept.string());
+    Click(id::kSaveText);
+    WaitForWorkers();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(dialogs().Boxes().back().text, Gbk("保存文件失败！"));
+    std::ifstream in(kept, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "loaded " + std::to_string(names[0].size()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
 }
 
 TEST_F(TriggerFiles, CompareColoursAndTheTwoClearButtons) {

@@ -33,6 +33,35 @@ TEST(Gbk, UnencodableAndMalformedInputBecomesQuestionMarks) {
     EXPECT_EQ(Utf16ToGbk(u"\xD800x"), "?x");            // lone surrogate
 }
 
+TEST(Gbk, FileNamesOfAnyBytesSurviveTheTextsAndReadAsTheirCharacters) {
+    // Names GBK holds are plain GBK texts, and plain GBK texts are names.
+    EXPECT_EQ(FsNameToGbk("/tmp/数据.txt"), Gbk("/tmp/数据.txt"));
+    EXPECT_EQ(GbkToFsName(Gbk("/tmp/数据.txt")), "/tmp/数据.txt");
+    // A character GBK lacks, and a byte that is no UTF-8, come back as they were; the
+    // separators and the extension stay readable in the text.
+    const std::string names[] = {"/tmp/Größe.txt", "/tmp/\xE9t\xE9.TXT", "/tmp/数据_한글.txt",
+                                 "/x/\xEF\x9E\x80\xFF\xFF"
+                                 "41"};
+    for (const std::string& name : names) {
+        std::string text = FsNameToGbk(name);
+        EXPECT_EQ(GbkToFsName(text), name);
+        EXPECT_EQ(text.find('?'), std::string::npos);
+        EXPECT_EQ(text.substr(0, 3), name.substr(0, 3));
+        // Each escape is a piece of its own for code that steps over GBK characters.
+        for (std::size_t i = 0; i < text.size(); i += GbkUnitLength(text, i)) {
+            if (text[i] == '\xFF') {
+                EXPECT_EQ(GbkUnitLength(text, i + 1), 1u) << name;
+            }
+        }
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string name(random() % 12, '\0');
+        for (char& c : name) c = static_cast<char>(1 + random() % 255);
+        ASSERT_EQ(GbkToFsName(FsNameToGbk(name)), name);
+    }
+}
+
 // Applies each view edit to a mirror, as a widget would, and checks that
 // the mirror always equals a fresh rendering of the bytes.
 void CheckMirror(EditText& t, std::u16string& mirror, const EditText::ViewEdit& e) {
@@ -94,8 +123,8 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
             // Character starts read the same as in a text built in one go.
             EditText fresh(pair, c.wrap);
             fresh.Assign(t.Bytes());
-            for (std::size_t k : {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, t.Size() / 5,
-                                  std::size_t{0}}) {
+            for (std::size_t k :
+                 {t.Size() ? t.Size() - 1 : 0, t.Size() / 2, t.Size() / 5, std::size_t{0}}) {
                 ASSERT_EQ(t.Snap(k), fresh.Snap(k)) << "step " << step << " at " << k;
                 // Positions map the same way as in the text built in one go,
                 // and back again.

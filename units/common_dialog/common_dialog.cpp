@@ -31,7 +31,7 @@ bool isBlank(char c) {
 
 bool fileExists(const std::string& gbkPath) {
     struct stat st;
-    return ::stat(platform::GbkToUtf8(gbkPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(platform::GbkToFsName(gbkPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The help file the runtime supplies when HelpFile is empty: the program file
