@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgmp-dev
   qt6-base-dev libgl-dev
   fonts-wqy-microhei
+  python3
 )
 if [ "${1:-}" = "--desktop" ]; then
   packages+=(xvfb xauth)

@@ -1,10 +1,5 @@
 #include "platform/qt/qt_ui.h"
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <utility>
-
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
@@ -14,12 +9,12 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGradient>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QGradient>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -32,6 +27,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <utility>
 
 #include "platform/combo_items.h"
 #include "platform/edit_text.h"
@@ -1029,6 +1028,13 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     std::string Item(int index) const override { return items_.Text(index); }
     void SetItemData(int index, std::uint32_t data) override { items_.SetData(index, data); }
     std::uint32_t ItemData(int index) const override { return items_.Data(index); }
+    void SetItemToolTip(int index, std::string_view gbk) override {
+        items_.SetTip(index, gbk);
+        if (w_ && items_.Valid(index)) {
+            w_->setItemData(index, gbk.empty() ? QVariant() : QVariant(ToQ(gbk)), Qt::ToolTipRole);
+        }
+    }
+    std::string ItemToolTip(int index) const override { return items_.Tip(index); }
     void SetCurrent(int index) override {
         items_.SetCurrent(index);
         if (!w_) return;
@@ -1143,8 +1149,7 @@ void PaintRings(QPainter& p, const QRect& r, int rings, const std::vector<QColor
     }
 }
 
-void PaintGradient(QPainter& p, const QRect& r, Gradient mode,
-                   const std::vector<QColor>& grading) {
+void PaintGradient(QPainter& p, const QRect& r, Gradient mode, const std::vector<QColor>& grading) {
     // Gradients run between the centres of the outermost pixels, so that the
     // first and last colours land exactly on the edge pixels.
     const QRectF c = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
