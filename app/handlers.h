@@ -23,6 +23,8 @@ void OnPortListDroppingDown();
 void OnPortButtonClicked();
 void OnDtrClicked();
 void OnRtsClicked();
+// 串口's LineEvent: closes the port when its device has gone.
+void OnPortLineEvent(int32_t what);
 
 // ---- Sending ----
 // The send delay: the estimated time the bytes occupy the line, in whole milliseconds; 0 when

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "app/program.h"
 #include "platform/platform.h"
@@ -23,7 +24,7 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: kesu [--help | --version]\n"
+                "Usage: kesu [--help | --version | --list-ports]\n"
                 "\n"
                 "Serial-port debugging assistant: find the free ports, open one with its line\n"
                 "settings, send text or hexadecimal bytes, and watch what comes back.\n"
@@ -31,6 +32,7 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
                 "\n"
                 "  -h, --help     show this help and exit\n"
                 "      --version  show the version and exit\n"
+                "      --list-ports  show the device each COM number resolves to and exit\n"
                 "\n"
                 "COM1 to COM100 resolve through the port directory ($KESU_PORT_DIR, or\n"
                 "~/.config/kesu/ports when unset: COMn there is a link to a device), then\n"
@@ -47,10 +49,31 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
     return std::nullopt;
 }
 
+// `kesu --list-ports`: which device each COM number resolves to, without opening any port (an
+// open moves DTR, which resets some boards) and without a window.
+int ListPorts() {
+    kesu::platform::PosixSerialPorts ports;
+    for (int n = 1; n <= 100; ++n) {
+        const kesu::platform::PortInfo info = ports.Describe(n);
+        if (info.device.empty()) continue;
+        std::string text = kesu::platform::PortInfoText(info, "\n       ");
+        text.resize(text.size() - 7);  // the separator after the last line
+        std::printf("COM%-3d %s\n", n, text.c_str());
+        if (info.denied) {
+            std::printf("       no permission: join the group %s, then log in again\n",
+                        info.group.c_str());
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (std::optional<int> code = AnswerHelpOrVersion(argc, argv)) return *code;
+    if (argc == 2 && std::strcmp(argv[1], "--list-ports") == 0) {
+        return ListPorts();
+    }
     kesu::platform::qt::QtPlatform desktop;
     kesu::platform::ScopedInstall install(desktop);
     // COM ports resolve through the port directory ($KESU_PORT_DIR or the user's default), then

@@ -1,10 +1,12 @@
 // Port scan, line settings, open and close, and the DTR and RTS check boxes.
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/handlers.h"
 #include "app/state.h"
 #include "app/window_units.h"
+#include "units/serial_port/serial_port_unit.h"
 
 namespace kesu::app {
 
@@ -21,6 +23,7 @@ constexpr int32_t kActionClear = 1;
 constexpr int32_t kActionSet = 2;
 constexpr int32_t kLineDtr = 1;
 constexpr int32_t kLineRts = 2;
+constexpr int32_t kLineEventLineError = 4;
 
 bool CaptionIs(const ButtonHandle& button, std::string_view caption) {
     return button.Caption() == caption;
@@ -61,6 +64,25 @@ void DriveLineByHand(const CheckBoxHandle& box, int32_t line, const char* setRep
     }
 }
 
+// On Linux a COM number stands for a device path that the user cannot see in the list: each item
+// tells it in its tool tip.
+void ShowPortDevice(int32_t item, int32_t port) {
+    std::string tip = platform::PortInfoText(units::DescribeSerialPort(port), "\n");
+    if (!tip.empty()) tip.pop_back();
+    kPortList.SetItemToolTip(item, tip.c_str());
+}
+
+// A device this user may not open is the usual reason for an empty list on a fresh Linux system;
+// the scan names it, with the remedy, instead of leaving it out silently.
+std::string DeniedPortLine(int32_t port) {
+    const platform::PortInfo info = units::DescribeSerialPort(port);
+    if (!info.denied) return {};
+    const std::string group = info.group.empty() ? "拥有该设备的" : " " + info.group + " ";
+    OwnedText number = IntToText(port);
+    return std::string(" COM") + number.c_str() + " --> 无权限 " + info.device + "：请将用户加入" +
+           group + "组，然后重新登录\r\n";
+}
+
 }  // namespace
 
 void ScanPorts() {
@@ -68,19 +90,24 @@ void ScanPorts() {
     kPortButton.SetCaption(kCaptionLoading);
     kReceiveBox.AddText(
         {"\r\n---------------------------------------- \r\n 正在扫描1-100号端口...\r\n"});
+    std::vector<std::string> deniedLines;
     for (int32_t n = 1; n <= kHighestPort; ++n) {
         scanPortNumber = n;
         kSerialPort.SetPortNumber(n);
         if (kSerialPort.Open()) {
             kSerialPort.Close();
             OwnedText number = IntToText(n);
-            kPortList.AddItem((std::string("COM") + number.c_str()).c_str());
+            const int32_t item = kPortList.AddItem((std::string("COM") + number.c_str()).c_str());
+            ShowPortDevice(item, n);
             OwnedText now = DateTimeToText(Now());
             const std::string line =
                 std::string(" COM") + number.c_str() + " --> 可用 " + now.c_str() + "\r\n";
             kReceiveBox.AddText({line.c_str()});
+        } else if (std::string line = DeniedPortLine(n); !line.empty()) {
+            deniedLines.push_back(std::move(line));
         }
     }
+    for (const std::string& line : deniedLines) kReceiveBox.AddText({line.c_str()});
     kPortList.SetListIndex(0);
     if (kPortList.Content().empty()) kReceiveBox.AddText({" 无可用端口...\r\n"});
     if (kPortList.Content().empty()) {
@@ -139,6 +166,16 @@ void ClosePort() {
     kWindow.SetTitle(" 串口已关闭");
     SetGroupsDisabled(false, true);
     kPeriodicSend.SetChecked(false);
+}
+
+void OnPortLineEvent(int32_t what) {
+    // A device that vanishes while open (a USB adapter pulled out) is reported as a line error;
+    // unlike a parity or framing error it leaves the port no longer open, and the window then
+    // closes it as the user would, so that the loss shows at once and a later scan finds the
+    // device again when it returns.
+    if (what != kLineEventLineError || !CaptionIs(kPortButton, kCaptionClosePort)) return;
+    if (kSerialPort.IsOpen()) return;
+    ClosePort();
 }
 
 void OnPortListDroppingDown() {

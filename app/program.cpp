@@ -24,23 +24,22 @@ EventResult Plain(std::span<const uint32_t>) {
     return {};
 }
 
-EventResult DataArrived(std::span<const uint32_t> args) {
-    OnDataArrived(args.empty() ? 0 : static_cast<int32_t>(args[0]));
+// Wraps a handler that takes the event's one integer argument.
+template <void (*Routine)(int32_t)>
+EventResult WithArgument(std::span<const uint32_t> args) {
+    Routine(args.empty() ? 0 : static_cast<int32_t>(args[0]));
     return {};
 }
 
 // In the order of Handler: a binding's handler offset is its place here.
 constexpr std::array<EventHandler, static_cast<size_t>(Handler::kCount)> kHandlers = {
-    Plain<OnWindowCreated>,       Plain<OnPortListDroppingDown>,
-    Plain<OnPortButtonClicked>,   Plain<OnDtrClicked>,
-    Plain<OnRtsClicked>,          Plain<OnSendBoxChanged>,
-    Plain<OnManualSendClicked>,   Plain<OnPeriodicTimerTick>,
-    Plain<OnSendPeriodChanged>,   DataArrived,
-    Plain<OnTimeoutTimerTick>,    Plain<RefreshDisplay>,
-    Plain<OnClearCountsClicked>,  Plain<OnConditionChanged>,
-    Plain<OnReplyChanged>,        Plain<OnSaveTextClicked>,
-    Plain<OnLoadTextClicked>,     Plain<OnClearSendClicked>,
-    Plain<OnClearReceiveClicked>, Plain<OnCompareClicked>,
+    Plain<OnWindowCreated>,       Plain<OnPortListDroppingDown>, Plain<OnPortButtonClicked>,
+    Plain<OnDtrClicked>,          Plain<OnRtsClicked>,           Plain<OnSendBoxChanged>,
+    Plain<OnManualSendClicked>,   Plain<OnPeriodicTimerTick>,    Plain<OnSendPeriodChanged>,
+    WithArgument<OnDataArrived>,  Plain<OnTimeoutTimerTick>,     Plain<RefreshDisplay>,
+    Plain<OnClearCountsClicked>,  Plain<OnConditionChanged>,     Plain<OnReplyChanged>,
+    Plain<OnSaveTextClicked>,     Plain<OnLoadTextClicked>,      Plain<OnClearSendClicked>,
+    Plain<OnClearReceiveClicked>, Plain<OnCompareClicked>,       WithArgument<OnPortLineEvent>,
 };
 static_assert(static_cast<size_t>(Handler::kDataArrived) == 9);
 static_assert(static_cast<size_t>(Handler::kCompareClicked) == 19);

@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "runtime/library.h"
 #include "runtime/sysfunc.h"
+#include "units/combo_box/combo_box.h"
 
 namespace kesu::app {
 
@@ -89,6 +90,13 @@ void ComboBoxHandle::ClearItems() const {
 int32_t ComboBoxHandle::AddItem(const char* text) const {
     std::vector<ArgRecord> args{UnitReference(id_, kUnitComboBox), TextArgument(text), ArgRecord()};
     return CallMethod(kAddItem, args).AsInt();
+}
+
+void ComboBoxHandle::SetItemToolTip(int32_t index, const char* text) const {
+    ArgRecord args[] = {UnitReference(id_, kUnitComboBox), ArgRecord::Int(index),
+                        TextArgument(text)};
+    ResultRecord result;
+    units::SetItemToolTipCommand(&result, 3, args);
 }
 
 bool SerialPortHandle::Open() const {

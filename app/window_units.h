@@ -97,6 +97,7 @@ class ComboBoxHandle : public UnitHandle {
     void SetListIndex(int32_t index) const { WriteInt(property::kComboListIndex, index); }
     void ClearItems() const;
     int32_t AddItem(const char* text) const;
+    void SetItemToolTip(int32_t index, const char* text) const;
 };
 
 class TimerHandle : public UnitHandle {
@@ -122,6 +123,8 @@ class SerialPortHandle : public UnitHandle {
     bool SendData(const uint8_t* byteSet) const;
     // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break.
     bool SetLineSignal(int32_t action, int32_t line) const;
+    // Whether the port is open and running: an empty send, which never waits for a device.
+    bool IsOpen() const { return SendData(nullptr); }
 };
 
 class CommonDlgHandle : public UnitHandle {

@@ -25,7 +25,7 @@ int ComboItems::Add(std::string_view text) {
             [](std::string_view t, const Item& item) { return Compare(t, item.text) < 0; });
         at = static_cast<std::size_t>(it - items_.begin());
     }
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Item{std::string(text), 0});
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Item{std::string(text), 0, {}});
     int index = static_cast<int>(at);
     if (current_ >= index) ++current_;
     return index;
@@ -46,6 +46,14 @@ void ComboItems::SetData(int index, std::uint32_t data) {
 
 std::uint32_t ComboItems::Data(int index) const {
     return Valid(index) ? items_[index].data : 0;
+}
+
+void ComboItems::SetTip(int index, std::string_view tip) {
+    if (Valid(index)) items_[index].tip = tip;
+}
+
+std::string ComboItems::Tip(int index) const {
+    return Valid(index) ? items_[index].tip : std::string();
 }
 
 }  // namespace kesu::platform

@@ -27,6 +27,8 @@ class ComboItems {
     std::string Text(int index) const;
     void SetData(int index, std::uint32_t data);
     std::uint32_t Data(int index) const;
+    void SetTip(int index, std::string_view tip);
+    std::string Tip(int index) const;  // empty when out of range or none
 
     // An index out of range clears the selection.
     void SetCurrent(int index) { current_ = Valid(index) ? index : -1; }
@@ -39,6 +41,7 @@ class ComboItems {
     struct Item {
         std::string text;
         std::uint32_t data = 0;
+        std::string tip;
     };
     bool sorted_;
     std::vector<Item> items_;

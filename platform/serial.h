@@ -9,14 +9,15 @@
 //
 // Error contract. Every operation reports failure by its result (false, zero or nullptr) and never
 // throws. A device that has vanished (USB unplug, pseudo-terminal master closed) stays a valid
-// object: its wait only returns when woken, its reads give nothing, its writes and line calls fail,
-// and destroying it releases the port. Modem lines that the driver does not have (pseudo-terminals)
+// object: the first wait after the loss reports it (WaitStatus::Vanished), later waits only return
+// when woken, its reads give nothing, its writes and line calls fail, and destroying it releases
+// the port. Modem lines that the driver does not have (pseudo-terminals)
 // make SetLine and ModemStatus fail cleanly and never produce events.
 //
 // Threads. WaitEvent, Read, ClearErrors and Write belong to one thread at a time (the engine's
-// I/O thread once it runs). Wake, SetLine and ModemStatus may be called from any thread while
-// another thread waits. Settings, time-outs, the event mask and purges are changed by the thread
-// that opened the device before the I/O thread starts, or by the I/O thread itself.
+// I/O thread once it runs). Wake, Cancel, SetLine and ModemStatus may be called from any thread
+// while another thread waits or writes. Settings, time-outs, the event mask and purges are changed
+// by the thread that opened the device before the I/O thread starts, or by the I/O thread itself.
 #pragma once
 
 #include <cstddef>
@@ -99,6 +100,7 @@ struct SerialTimeouts {
 enum class WaitStatus : uint8_t {
     Events,       // at least one masked event happened; they are in the out parameter
     Interrupted,  // Wake() was called (before or during the wait)
+    Vanished,     // the device has gone; reported by one wait only, later waits wait for Wake()
 };
 
 class SerialDevice {
@@ -122,13 +124,31 @@ class SerialDevice {
     virtual bool ClearErrors(uint32_t& errors, size_t& input_count) = 0;
     // Copies up to capacity received bytes; never blocks. Returns the number copied.
     virtual size_t Read(uint8_t* buffer, size_t capacity) = 0;
-    // Writes all bytes within the write time-outs. False on a time-out or a device failure.
+    // Writes all bytes within the write time-outs. False on a time-out, a device failure or a
+    // Cancel(); the bytes the driver took before that stay sent.
     virtual bool Write(const uint8_t* data, size_t length) = 0;
+    // Ends a write in progress at once, and makes every later write fail at once: a port about to
+    // be closed must not keep its closer waiting for a peer that does not read. Any thread.
+    virtual void Cancel() = 0;
 
     virtual bool Purge(uint32_t directions) = 0;
     virtual bool SetLine(Line line, bool on) = 0;
     virtual bool ModemStatus(uint32_t& status) = 0;
 };
+
+// What a user needs to know to tell which device a COM number is.
+struct PortInfo {
+    std::string device;    // the path COMn resolves to; empty when it resolves to nothing
+    std::string resolved;  // the device node behind it, symbolic links followed
+    std::string by_id;     // its stable name under /dev/serial/by-id, for USB adapters
+    std::string adapter;   // USB vendor and product: "0403:6001 FTDI FT232R USB UART"
+    bool denied = false;   // the device exists but this user may not open it
+    std::string group;     // the group that owns the device node
+};
+
+// The lines of a port's description, each ending in `separator`: the device path (with the node
+// it resolves to), the by-id name and the adapter, where known. Empty for an unresolved port.
+std::string PortInfoText(const PortInfo& info, const char* separator);
 
 // Opens ports by their COM number (1 to 100). A port that is absent, in use by another program
 // (or another SerialDevice), or not a serial device gives nullptr.
@@ -136,6 +156,8 @@ class SerialPorts {
   public:
     virtual ~SerialPorts() = default;
     virtual std::unique_ptr<SerialDevice> Open(int port_number) = 0;
+    // Describes the device behind a COM number without opening it. The default knows nothing.
+    virtual PortInfo Describe(int port_number);
 };
 
 // The ports the serial port units open. `main` installs the termios ports, tests a virtual hub.

@@ -20,6 +20,27 @@ SerialPorts* CurrentSerialPorts() {
     return g_ports.load();
 }
 
+PortInfo SerialPorts::Describe(int) {
+    return {};
+}
+
+std::string PortInfoText(const PortInfo& info, const char* separator) {
+    if (info.device.empty()) {
+        return {};
+    }
+    std::string text = info.device;
+    if (!info.resolved.empty() && info.resolved != info.device) {
+        text += " -> " + info.resolved;
+    }
+    text += separator;
+    for (const std::string* line : {&info.by_id, &info.adapter}) {
+        if (!line->empty()) {
+            text += *line + separator;
+        }
+    }
+    return text;
+}
+
 std::string DefaultPortDir() {
     if (const char* dir = std::getenv("KESU_PORT_DIR"); dir != nullptr && *dir != '\0') {
         return dir;

@@ -334,6 +334,9 @@ class ComboBox : public Control {
     virtual std::string Item(int index) const = 0;  // empty when out of range
     virtual void SetItemData(int index, std::uint32_t data) = 0;
     virtual std::uint32_t ItemData(int index) const = 0;
+    // The tool tip an item shows while the pointer rests on it in the open list; empty for none.
+    virtual void SetItemToolTip(int index, std::string_view gbk) = 0;
+    virtual std::string ItemToolTip(int index) const = 0;
 
     // -1 or an index out of range clears the selection; no notification.
     virtual void SetCurrent(int index) = 0;
@@ -370,7 +373,7 @@ struct LabelFrame {
 // colour at the named start to the last at the far side; the centred ones
 // from the first colour at the outside to the last at the centre.
 enum class Gradient {
-    None,                  // solid background colour
+    None,  // solid background colour
     LeftToRight,
     TopToBottom,
     TopLeftToBottomRight,

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgmp-dev
   qt6-base-dev libgl-dev libcanberra-dev
   fonts-wqy-microhei sound-theme-freedesktop
-  dpkg-dev file
+  dpkg-dev file python3
 )
 if [ "${1:-}" = "--desktop" ]; then
   packages+=(xvfb xauth)

@@ -33,6 +33,7 @@ constexpr int32_t kEventChanged = 0;
 constexpr int32_t kEventTick = 0;
 constexpr int32_t kEventDroppingDown = 2;
 constexpr int32_t kEventDataArrived = 1;
+constexpr int32_t kEventLineEvent = 0;
 
 std::string Font(int32_t pixelHeight, std::string_view face = "宋体", bool bold = false) {
     FontRecord font;
@@ -341,7 +342,7 @@ Form MainWindowForm() {
 
     // Units without a place on screen.
     b.Add("串口", id::kSerialPort, kUnitSerialPort, 0, 0, 32, 32, SerialPortBlock()).events = {
-        Bind(kEventDataArrived, H::kDataArrived)};
+        Bind(kEventDataArrived, H::kDataArrived), Bind(kEventLineEvent, H::kPortLineEvent)};
     b.Add("通用对话框", id::kFileDialog, kUnitCommonDlg, 0, 0, 32, 32, FileDialogBlock());
     b.Add("界面刷新定时器", id::kRefreshTimer, kUnitTimer, 0, 0, 32, 32, TimerBlock(150)).events = {
         Bind(kEventTick, H::kRefreshTimerTick)};

@@ -96,6 +96,7 @@ enum class Handler : int32_t {
     kClearSendClicked,
     kClearReceiveClicked,
     kCompareClicked,
+    kPortLineEvent,
     kCount,
 };
 

@@ -64,13 +64,9 @@ int main(int argc, char** argv) {
         std::perror("kesu-device: ptsname");
         return 1;
     }
-    // Holding the device side open keeps the pseudo-terminal alive while the assistant closes
-    // and reopens the port; without it the simulator would see a hang-up after every close.
-    const int keepOpen = open(slavePath, O_RDWR | O_NOCTTY);
-    if (keepOpen < 0) {
-        std::perror("kesu-device: open device side");
-        return 1;
-    }
+    // The device side is left to the assistant: a process holding it open would make the port
+    // count as in use by another program. While no one has it open the pseudo-terminal reports
+    // a hang-up, which the loop below waits out.
     unlink(link.c_str());
     if (symlink(slavePath, link.c_str()) != 0) {
         std::fprintf(stderr, "kesu-device: cannot link %s: %s\n", link.c_str(),
@@ -97,8 +93,9 @@ int main(int argc, char** argv) {
         if (ready <= 0) continue;
         const ssize_t n = read(master, buffer, sizeof buffer);
         if (n <= 0) {
-            // Nothing to read after all (or a transient hang-up): look again shortly rather than
-            // spinning on a condition that persists.
+            // Nothing to read after all, or the hang-up of a device side that no one has open
+            // (before the assistant opens the port and after it closes it), which lasts and
+            // cannot be waited for: look again shortly rather than spinning.
             usleep(20000);
             continue;
         }
@@ -110,7 +107,6 @@ int main(int argc, char** argv) {
         if (device.Received().size() > 4096) device.Clear();
     }
     unlink(link.c_str());
-    close(keepOpen);
     close(master);
     return 0;
 }

@@ -264,6 +264,8 @@ class HeadlessComboBox final : public NodeControl<ComboBox> {
     std::string Item(int index) const override { return items_.Text(index); }
     void SetItemData(int index, std::uint32_t data) override { items_.SetData(index, data); }
     std::uint32_t ItemData(int index) const override { return items_.Data(index); }
+    void SetItemToolTip(int index, std::string_view gbk) override { items_.SetTip(index, gbk); }
+    std::string ItemToolTip(int index) const override { return items_.Tip(index); }
     void SetCurrent(int index) override;
     int Current() const override { return items_.Current(); }
     void SetText(std::string_view gbk) override;

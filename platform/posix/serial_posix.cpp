@@ -9,13 +9,21 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <vector>
+
+#include "platform/posix/marked_input.h"
+#include "platform/posix/port_claim.h"
 
 namespace kesu::platform {
 namespace {
@@ -36,7 +44,8 @@ int64_t NowMs() {
 
 class PosixSerialDevice final : public SerialDevice {
   public:
-    PosixSerialDevice(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {
+    PosixSerialDevice(int fd, int wake_fd, int cancel_fd, std::optional<UucpLock> lock)
+        : fd_(fd), wake_fd_(wake_fd), cancel_fd_(cancel_fd), lock_(std::move(lock)) {
         int status = 0;
         modem_lines_ = ::ioctl(fd_, TIOCMGET, &status) == 0;
         last_lines_ = status;
@@ -51,6 +60,7 @@ class PosixSerialDevice final : public SerialDevice {
         ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         ::close(wake_fd_);
+        ::close(cancel_fd_);
     }
 
     bool GetSettings(LineSettings& out) override {
@@ -89,7 +99,7 @@ class PosixSerialDevice final : public SerialDevice {
         s.parity_check = (tio.c_iflag & INPCK) != 0;
         const bool crtscts = (tio.c_cflag & CRTSCTS) != 0;
         s.cts_flow = crtscts && applied_.cts_flow;
-        if (crtscts && applied_.rts == LineControl::Handshake) {
+        if (crtscts && applied_.cts_flow && applied_.rts == LineControl::Handshake) {
             s.rts = LineControl::Handshake;
         } else if (int lines = 0; modem_lines_ && ::ioctl(fd_, TIOCMGET, &lines) == 0) {
             s.rts = (lines & TIOCM_RTS) ? LineControl::Enable : LineControl::Disable;
@@ -143,9 +153,14 @@ class PosixSerialDevice final : public SerialDevice {
             tio.c_cflag |= CSTOPB;
         }
         if (s.parity_check) {
-            tio.c_iflag |= INPCK;
+            // Without PARMRK the tty turns every byte with a parity or framing error into 00;
+            // with it the byte keeps its value and comes marked, and the marks are decoded here.
+            tio.c_iflag |= INPCK | PARMRK;
         }
-        if (s.cts_flow || s.rts == LineControl::Handshake) {
+        // Output waits for CTS only when the setting names CTS. An RTS handshake without it
+        // (RTS/DSR) cannot be had from Linux without also holding output on CTS, which might
+        // never come: RTS is held on instead.
+        if (s.cts_flow) {
             tio.c_cflag |= CRTSCTS;
         } else {
             tio.c_cflag &= ~CRTSCTS;
@@ -172,9 +187,16 @@ class PosixSerialDevice final : public SerialDevice {
             return false;
         }
         applied_ = s;
+        if (s.parity_check != marking_) {
+            // Bytes already buffered were read under the old setting and stay as they are.
+            decoder_.Reset();
+            marking_ = s.parity_check;
+        }
         // The levels of the control lines are best effort: pseudo-terminals have none, and the
-        // settings themselves were applied.
-        if (s.rts != LineControl::Handshake) {
+        // settings themselves were applied. The driver moves RTS itself under CRTSCTS.
+        if (!s.cts_flow) {
+            SetModemBit(TIOCM_RTS, s.rts != LineControl::Disable);
+        } else if (s.rts != LineControl::Handshake) {
             SetModemBit(TIOCM_RTS, s.rts == LineControl::Enable);
         }
         SetModemBit(TIOCM_DTR, s.dtr != LineControl::Disable);
@@ -203,6 +225,10 @@ class PosixSerialDevice final : public SerialDevice {
                 return WaitStatus::Events;
             }
             events = 0;
+            if (vanished_ && !vanish_reported_) {
+                vanish_reported_ = true;
+                return WaitStatus::Vanished;
+            }
             pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {fd_, POLLIN, 0}};
             const bool watch_tty = !vanished_ && Buffered() < kBufferLimit;
             const bool watch_lines =
@@ -244,14 +270,21 @@ class PosixSerialDevice final : public SerialDevice {
         if (Buffered() == 0 && !vanished_) {
             Fill(POLLIN);
         }
-        input_count = Buffered();
+        // A byte that came with an error is reported here, just before the read that hands it
+        // out, so its line error comes before the byte itself and after the bytes before it.
+        if (!marks_.empty() && marks_.front() == taken_) {
+            marks_.pop_front();
+            errors |= applied_.parity == Parity::None ? kCeFrame : kCeRxParity;
+        }
+        input_count = Readable();
         return true;
     }
 
     size_t Read(uint8_t* buffer, size_t capacity) override {
-        const size_t n = std::min(capacity, Buffered());
+        const size_t n = std::min(capacity, Readable());
         std::memcpy(buffer, rx_.data() + rx_head_, n);
         rx_head_ += n;
+        taken_ += n;
         if (rx_head_ == rx_.size()) {
             rx_.clear();
             rx_head_ = 0;
@@ -260,6 +293,9 @@ class PosixSerialDevice final : public SerialDevice {
     }
 
     bool Write(const uint8_t* data, size_t length) override {
+        if (Cancelled()) {
+            return false;
+        }
         const uint64_t limit =
             uint64_t{timeouts_.write_multiplier} * length + timeouts_.write_constant;
         const int64_t deadline = limit == 0 ? -1 : NowMs() + static_cast<int64_t>(limit);
@@ -284,22 +320,31 @@ class PosixSerialDevice final : public SerialDevice {
                 }
                 wait_ms = static_cast<int>(std::min<int64_t>(left, 1 << 30));
             }
-            pollfd out{fd_, POLLOUT, 0};
-            if (::poll(&out, 1, wait_ms) < 0 && errno != EINTR) {
+            pollfd fds[2] = {{fd_, POLLOUT, 0}, {cancel_fd_, POLLIN, 0}};
+            if (::poll(fds, 2, wait_ms) < 0 && errno != EINTR) {
                 return false;
             }
-            if (out.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) || fds[1].revents != 0) {
                 return false;
             }
         }
         return true;
     }
 
+    void Cancel() override {
+        // The counter is never read back: once cancelled, the device stays cancelled.
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(cancel_fd_, &one, sizeof one);
+    }
+
     bool Purge(uint32_t directions) override {
         bool ok = true;
         if (directions & kPurgeRx) {
+            taken_ += Buffered();
             rx_.clear();
             rx_head_ = 0;
+            marks_.clear();
+            decoder_.Reset();
             ok = ::ioctl(fd_, TCFLSH, TCIFLUSH) == 0;
         }
         if (directions & kPurgeTx) {
@@ -348,6 +393,20 @@ class PosixSerialDevice final : public SerialDevice {
 
     size_t Buffered() const { return rx_.size() - rx_head_; }
 
+    // The bytes a read may take now: those before the next byte that came with an error.
+    size_t Readable() const {
+        const size_t buffered = Buffered();
+        if (marks_.empty()) {
+            return buffered;
+        }
+        return std::min<uint64_t>(buffered, marks_.front() - taken_);
+    }
+
+    bool Cancelled() const {
+        pollfd in{cancel_fd_, POLLIN, 0};
+        return ::poll(&in, 1, 0) > 0;
+    }
+
     bool SetModemBit(int bit, bool on) { return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0; }
 
     // Takes one block from the tty into the buffer. A hang-up or EIO (USB unplug, pseudo-terminal
@@ -357,13 +416,31 @@ class PosixSerialDevice final : public SerialDevice {
             rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(rx_head_));
             rx_head_ = 0;
         }
-        const size_t old = rx_.size();
-        rx_.resize(old + kReadBlock);
-        ssize_t n = ::read(fd_, rx_.data() + old, kReadBlock);
-        rx_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+        size_t old = rx_.size();
+        ssize_t n;
+        if (marking_) {
+            raw_.resize(kReadBlock);
+            n = ::read(fd_, raw_.data(), kReadBlock);
+            if (n > 0) {
+                // Positions of the marked bytes count from the first byte ever buffered.
+                const uint64_t base = taken_ - rx_head_;
+                const size_t first_mark = errored_.size();
+                decoder_.Feed(raw_.data(), static_cast<size_t>(n), rx_, errored_);
+                for (size_t i = first_mark; i < errored_.size(); ++i) {
+                    marks_.push_back(base + errored_[i]);
+                }
+                errored_.clear();
+            }
+        } else {
+            rx_.resize(old + kReadBlock);
+            n = ::read(fd_, rx_.data() + old, kReadBlock);
+            rx_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+        }
         if (n > 0) {
-            latched_ |= kEvRxChar;
-            if (std::memchr(rx_.data() + old, applied_.event_char, static_cast<size_t>(n))) {
+            if (rx_.size() > old) {
+                latched_ |= kEvRxChar;
+            }
+            if (std::memchr(rx_.data() + old, applied_.event_char, rx_.size() - old)) {
                 latched_ |= kEvRxFlag;
             }
             return;
@@ -414,8 +491,10 @@ class PosixSerialDevice final : public SerialDevice {
             errors_ |= kCeBreak;
         }
         uint32_t errors = 0;
-        if (now.frame != was.frame) errors |= kCeFrame;
-        if (now.parity != was.parity) errors |= kCeRxParity;
+        // While bytes come marked, each parity or framing error is reported with its byte; the
+        // counters would report it a second time, and earlier than the byte.
+        if (now.frame != was.frame && !marking_) errors |= kCeFrame;
+        if (now.parity != was.parity && !marking_) errors |= kCeRxParity;
         if (now.overrun != was.overrun) errors |= kCeOverrun;
         if (now.buf_overrun != was.buf_overrun) errors |= kCeRxOver;
         if (errors != 0) {
@@ -427,9 +506,18 @@ class PosixSerialDevice final : public SerialDevice {
 
     const int fd_;
     const int wake_fd_;
+    const int cancel_fd_;
+    std::optional<UucpLock> lock_;
     bool modem_lines_ = false;
     bool counters_ = false;
     bool vanished_ = false;
+    bool vanish_reported_ = false;
+    bool marking_ = false;  // PARMRK is on: received bytes pass through the decoder
+    MarkedInputDecoder decoder_;
+    std::vector<uint8_t> raw_;
+    std::vector<size_t> errored_;
+    std::deque<uint64_t> marks_;  // positions of buffered bytes that came with an error
+    uint64_t taken_ = 0;          // position of the next byte a read hands out
     int last_lines_ = 0;
     serial_icounter_struct last_counts_{};
     uint32_t mask_ = 0;
@@ -451,25 +539,43 @@ std::unique_ptr<SerialDevice> OpenPosixSerial(const std::string& path) {
     if (fd < 0) {
         return nullptr;
     }
-    termios2 tio{};
-    // flock keeps out every cooperating program (and root, which TIOCEXCL does not stop);
-    // TIOCEXCL keeps out plain opens by other users.
-    if (::ioctl(fd, TCGETS2, &tio) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::ioctl(fd, TIOCEXCL) != 0) {
+    auto refuse = [fd] {
         ::close(fd);
         return nullptr;
+    };
+    termios2 tio{};
+    struct stat info {};
+    // flock keeps out every cooperating program and every other SerialDevice of this process.
+    if (::ioctl(fd, TCGETS2, &tio) != 0 || ::fstat(fd, &info) != 0 ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return refuse();
+    }
+    // Programs that take no flock: whoever has the device open, or names it in a lock file.
+    char resolved[PATH_MAX];
+    const std::string device = ::realpath(path.c_str(), resolved) ? resolved : path;
+    std::optional<UucpLock> lock;
+    if (OpenedByOtherProcess(info.st_rdev) ||
+        UucpLock::Take(device, lock) == UucpLock::Outcome::InUse) {
+        return refuse();
+    }
+    // TIOCEXCL keeps out plain opens by other users from now on.
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        return refuse();
     }
     const int wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_fd < 0) {
+    const int cancel_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_fd < 0 || cancel_fd < 0) {
+        if (wake_fd >= 0) ::close(wake_fd);
+        if (cancel_fd >= 0) ::close(cancel_fd);
         ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return nullptr;
+        return refuse();
     }
-    auto device = std::make_unique<PosixSerialDevice>(fd, wake_fd);
+    auto device_object =
+        std::make_unique<PosixSerialDevice>(fd, wake_fd, cancel_fd, std::move(lock));
     // Start from raw mode with the tty's current line settings, so a port that is opened but not
     // configured does not translate or echo bytes.
     LineSettings current;
-    if (!device->GetSettings(current)) {
+    if (!device_object->GetSettings(current)) {
         return nullptr;
     }
     if (current.baud_rate == 0) {
@@ -477,10 +583,10 @@ std::unique_ptr<SerialDevice> OpenPosixSerial(const std::string& path) {
     }
     current.xon_out = current.xon_in = false;
     current.parity_check = false;
-    if (!device->SetSettings(current)) {
+    if (!device_object->SetSettings(current)) {
         return nullptr;
     }
-    return device;
+    return device_object;
 }
 
 std::unique_ptr<SerialDevice> PosixSerialPorts::Open(int port_number) {

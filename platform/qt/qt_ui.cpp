@@ -1099,6 +1099,13 @@ class QtComboBox final : public QtLeaf<ComboBox, ComboWidget> {
     std::string Item(int index) const override { return items_.Text(index); }
     void SetItemData(int index, std::uint32_t data) override { items_.SetData(index, data); }
     std::uint32_t ItemData(int index) const override { return items_.Data(index); }
+    void SetItemToolTip(int index, std::string_view gbk) override {
+        items_.SetTip(index, gbk);
+        if (w_ && items_.Valid(index)) {
+            w_->setItemData(index, gbk.empty() ? QVariant() : QVariant(ToQ(gbk)), Qt::ToolTipRole);
+        }
+    }
+    std::string ItemToolTip(int index) const override { return items_.Tip(index); }
     void SetCurrent(int index) override {
         items_.SetCurrent(index);
         if (!w_) return;

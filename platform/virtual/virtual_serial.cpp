@@ -293,7 +293,12 @@ class VirtualDevice final : public SerialDevice {
         for (;;) {
             events = 0;
             if (!Alive()) {
-                // A dead handle only wakes on request; it never reports events again.
+                // The loss itself is reported once; after that a dead handle only wakes on
+                // request and never reports events again.
+                if (!vanish_reported_) {
+                    vanish_reported_ = true;
+                    return WaitStatus::Vanished;
+                }
                 if (Owns() && port_->wake) {
                     port_->wake = false;
                     return WaitStatus::Interrupted;
@@ -369,13 +374,13 @@ class VirtualDevice final : public SerialDevice {
 
     bool Write(const uint8_t* data, size_t length) override {
         std::unique_lock lock(state_->mutex);
-        if (!Alive()) return false;
+        if (!Alive() || cancelled_) return false;
         const SerialTimeouts& t = port_->timeouts;
         const int64_t limit_ms =
             int64_t{t.write_multiplier} * static_cast<int64_t>(length) + t.write_constant;
         const int64_t deadline = state_->Now() + limit_ms * 1'000'000;
         while (Held()) {
-            if (!Alive()) return false;
+            if (!Alive() || cancelled_) return false;
             if (limit_ms != 0 && state_->Now() >= deadline) return false;
             if (limit_ms != 0 && !state_->clock) {
                 state_->changed.wait_for(lock, std::chrono::nanoseconds(deadline - SteadyNs()));
@@ -385,6 +390,12 @@ class VirtualDevice final : public SerialDevice {
         }
         state_->Deliver(*port_, std::string_view(reinterpret_cast<const char*>(data), length));
         return true;
+    }
+
+    void Cancel() override {
+        std::lock_guard lock(state_->mutex);
+        cancelled_ = true;
+        state_->changed.notify_all();
     }
 
     bool Purge(uint32_t directions) override {
@@ -463,6 +474,8 @@ class VirtualDevice final : public SerialDevice {
     Port* port_;
     const uint64_t generation_;
     bool dead_wake_ = false;  // a wake for a handle that no longer owns its port
+    bool vanish_reported_ = false;
+    bool cancelled_ = false;
 };
 
 }  // namespace

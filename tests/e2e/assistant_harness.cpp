@@ -138,6 +138,11 @@ std::vector<std::string> AssistantHarness::Items(uint32_t unitId) {
     return items;
 }
 
+std::string AssistantHarness::ItemToolTip(uint32_t unitId, int index) {
+    auto* combo = As<HeadlessComboBox>(unitId);
+    return combo ? combo->ItemToolTip(index) : std::string();
+}
+
 int AssistantHarness::CurrentItem(uint32_t unitId) {
     auto* combo = As<HeadlessComboBox>(unitId);
     return combo ? combo->Current() : -2;

@@ -64,6 +64,7 @@ class AssistantHarness : public ::testing::Test {
     bool Enabled(uint32_t unitId);
     uint32_t TextColour(uint32_t unitId);
     std::vector<std::string> Items(uint32_t unitId);
+    std::string ItemToolTip(uint32_t unitId, int index);
     int CurrentItem(uint32_t unitId);
 
     // ---- What the user does ----

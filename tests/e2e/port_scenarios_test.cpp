@@ -210,5 +210,74 @@ TEST_F(PortScenarios, DroppingDownRescansOnAWorkerAndNeverTwiceAtOnce) {
     EXPECT_EQ(added.find(kScanStart, 1), std::string::npos) << "a second scan ran";
 }
 
+// Ports that describe their devices, as the termios ports do from the file system: COM1 is a USB
+// adapter, and COM5 exists but its device may not be opened by this user.
+class DescribedPorts : public platform::SerialPorts {
+  public:
+    explicit DescribedPorts(platform::SerialPorts& inner) : inner_(inner) {}
+    std::unique_ptr<platform::SerialDevice> Open(int port_number) override {
+        return inner_.Open(port_number);
+    }
+    platform::PortInfo Describe(int port_number) override {
+        if (port_number == 1) {
+            return {"/dev/ttyUSB0",
+                    "/dev/ttyUSB0",
+                    "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00",
+                    "0403:6001 FTDI FT232R USB UART",
+                    false,
+                    "dialout"};
+        }
+        if (port_number == 5) return {"/dev/ttyS4", "/dev/ttyS4", "", "", true, "dialout"};
+        return {};
+    }
+
+  private:
+    platform::SerialPorts& inner_;
+};
+
+TEST_F(PortScenarios, PortItemsNameTheirDevicesAndTheScanNamesPortsTheUserMayNotOpen) {
+    DescribedPorts ports(hub());
+    platform::InstallSerialPorts(&ports);
+    Start();
+    EXPECT_EQ(Items(id::kPortList), (std::vector<std::string>{"COM1", "COM3", "COM12"}));
+    EXPECT_EQ(ItemToolTip(id::kPortList, 0),
+              "/dev/ttyUSB0\n/dev/serial/by-id/usb-FTDI_FT232R_A1-if00\n"
+              "0403:6001 FTDI FT232R USB UART");
+    EXPECT_EQ(ItemToolTip(id::kPortList, 1), "");
+    // After the port lines, one line for the port the user may not open, with the remedy.
+    const std::string box = TextOf(id::kReceiveBox);
+    const std::string denied =
+        Gbk(" COM5 --> 无权限 /dev/ttyS4：请将用户加入 dialout 组，然后重新登录\r\n");
+    const size_t at = box.find(denied);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(box.find(" COM12 --> "), at);
+    EXPECT_EQ(box.substr(at + denied.size()), kScanEnd);
+}
+
+TEST_F(PortScenarios, AnUnpluggedDeviceClosesThePortAtOnceAndIsFoundAgainWhenItReturns) {
+    FarEnd far = StartOpen();
+    ASSERT_EQ(TextOf(id::kPortButton), Gbk(" 关闭串口"));
+    // An ordinary line error leaves the port open.
+    ASSERT_TRUE(hub().InjectLineError("COM1", platform::kCeRxParity));
+    Receive(far, "ok");
+    EXPECT_EQ(TextOf(id::kPortButton), Gbk(" 关闭串口"));
+
+    const uint64_t unplugged = loop().NowMs();
+    ASSERT_TRUE(hub().Unplug("COM1"));
+    RunUntil([&] { return Title() == Gbk(" 串口已关闭"); }, "the port to close");
+    EXPECT_LE(loop().NowMs() - unplugged, 1000u);
+    EXPECT_EQ(TextOf(id::kPortButton), Gbk("打开串口"));
+    EXPECT_TRUE(Enabled(id::kPortList));
+    EXPECT_FALSE(Enabled(id::kManualSend));
+    EXPECT_FALSE(hub().IsOpen("COM1"));
+
+    ASSERT_TRUE(hub().Replug("COM1"));
+    PickPort(0);
+    EXPECT_EQ(Items(id::kPortList), (std::vector<std::string>{"COM1", "COM3", "COM12"}));
+    Click(id::kPortButton);
+    EXPECT_EQ(Title(), Gbk(" Kesu串口调试工具 V10"));
+    EXPECT_TRUE(hub().IsOpen("COM1"));
+}
+
 }  // namespace
 }  // namespace kesu::e2e

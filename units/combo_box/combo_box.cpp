@@ -275,6 +275,15 @@ void ClearItemsCommand(ResultRecord* /*result*/, int argCount, ArgRecord* args) 
     });
 }
 
+void SetItemToolTipCommand(ResultRecord* /*result*/, int argCount, ArgRecord* args) {
+    if (argCount < 3) return;
+    RunOnUiThread([&] {
+        if (auto* unit = UnitOfReference<ComboBoxUnit>(args[0])) {
+            unit->combo().SetItemToolTip(args[1].AsInt(), TextArgument(args[2]));
+        }
+    });
+}
+
 UnitTypeDescriptor ComboBoxTypeDescriptor() {
     return DescribeUnitType(
         "\xD7\xE9\xBA\xCF\xBF\xF2", "ComboBox", 0x80000240,

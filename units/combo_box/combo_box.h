@@ -81,5 +81,8 @@ UnitTypeDescriptor ComboBoxTypeDescriptor();
 // Command bodies of the methods: unit reference first.
 void AddItemCommand(ResultRecord* result, int argCount, ArgRecord* args);
 void ClearItemsCommand(ResultRecord* result, int argCount, ArgRecord* args);
+// Sets the tool tip of one item (arguments: the item's index, the text). Not one of the core
+// library's methods: the assistant calls it on Linux to show which device a port item is.
+void SetItemToolTipCommand(ResultRecord* result, int argCount, ArgRecord* args);
 
 }  // namespace kesu::units

@@ -37,6 +37,7 @@ bool CCommPort::StartThread() {
         return false;
     }
     stop_ = false;
+    lost_ = false;
     write_requested_ = false;
     running_ = true;
     thread_ = std::thread([this] { ThreadMain(); });
@@ -55,6 +56,9 @@ void CCommPort::StopThread() {
             return;
         }
         stop_ = true;
+        // A write in progress ends now rather than at its time-out, which for a peer that does
+        // not read is Timeout milliseconds per byte.
+        device_->Cancel();
         device_->Wake();
     }
     // Waiting for the thread to end, rather than polling for it, keeps the stopping thread off
@@ -67,6 +71,13 @@ void CCommPort::StopThread() {
 void CCommPort::Close() {
     std::lock_guard lifecycle(lifecycle_);
     CloseLocked();
+}
+
+void CCommPort::CancelWrite() {
+    std::lock_guard lock(control_);
+    if (device_) {
+        device_->Cancel();
+    }
 }
 
 void CCommPort::CloseLocked() {
@@ -82,13 +93,16 @@ void CCommPort::CloseLocked() {
 }
 
 int CCommPort::Write(const uint8_t* data, int64_t length) {
+    if (length <= 0) {
+        // Nothing to send: the answer says only whether the port is open and running, and does
+        // not wait for a write of another thread in progress.
+        std::lock_guard lock(control_);
+        return length == 0 && running_ && !stop_ && !lost_ ? 1 : 0;
+    }
     std::lock_guard serial(write_serial_);
     std::unique_lock lock(control_);
-    if (!running_ || stop_ || length < 0) {
+    if (!running_ || stop_ || lost_) {
         return 0;
-    }
-    if (length == 0) {
-        return 1;
     }
     write_buffer_.assign(data, data + length);
     write_result_ = 1;
@@ -126,6 +140,14 @@ void CCommPort::ThreadMain() {
                 return;
             }
             write_now = write_requested_;
+            if (status == platform::WaitStatus::Vanished) {
+                lost_ = true;
+            }
+        }
+        if (status == platform::WaitStatus::Vanished) {
+            // Reported once: the device never reports the loss again, and its later waits only
+            // end when this thread is woken, so the thread does not spin on a dead device.
+            Post(kNoteLineError);
         }
         if (status == platform::WaitStatus::Events) {
             HandleEvents(events);

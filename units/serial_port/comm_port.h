@@ -17,9 +17,15 @@
 // before a write: bytes already received stay and are delivered in order, and bytes an earlier
 // write left in the driver still go out.
 //
+// When the device vanishes (a USB adapter pulled out, a pseudo-terminal's far end closed) the I/O
+// thread posts one line error (1029) and goes idle; from then on writes fail at once, so the
+// window learns of the loss without waiting for the user's next action.
+//
 // Close stops and joins the I/O thread, releases the device and drops every queued entry, so no
-// event fires for them afterwards. Destroying the engine closes it; a drain already posted to the
-// window thread then finds nothing to do.
+// event fires for them afterwards. A write in progress does not hold it up: the close cancels the
+// device's write, the writer gets a failure, and only the bytes the driver took have gone out.
+// Destroying the engine closes it; a drain already posted to the window thread then finds nothing
+// to do.
 #pragma once
 
 #include <atomic>
@@ -72,10 +78,15 @@ class CCommPort {
 
     // Stops the I/O thread, releases the device, drops queued notifications. Idempotent.
     void Close();
+    // Ends a write in progress at once with a failure, as Close does, for a caller that must first
+    // wait for the writer to leave before it may close. The port stays attached but every later
+    // write fails; the caller is expected to close it next.
+    void CancelWrite();
 
     // The synchronous write: 0 when no thread runs or the length is negative, 1 at once for zero
     // bytes (the I/O thread is not disturbed), otherwise 1 when the device wrote everything
-    // within its write time-outs. Concurrent callers are served one at a time.
+    // within its write time-outs. Concurrent callers are served one at a time. After the device
+    // vanished, 0 for every length: the port is no longer open and running.
     int Write(const uint8_t* data, int64_t length);
 
   protected:
@@ -130,6 +141,7 @@ class CCommPort {
     bool stop_ = false;
     bool write_requested_ = false;
     bool write_done_ = false;
+    bool lost_ = false;  // the device vanished; the thread idles until it is stopped
     int write_result_ = 0;
     std::vector<uint8_t> write_buffer_;
 };

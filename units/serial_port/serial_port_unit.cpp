@@ -188,10 +188,39 @@ CSerialPortUnit::CSerialPortUnit(const UnitCreateInfo& info, Poster post)
     : Unit(info), CCommPort(std::move(post)) {}
 
 CSerialPortUnit::~CSerialPortUnit() {
-    // A send in progress on a worker thread finishes before the unit goes, as with every other
-    // close of the port; otherwise the sender would return through a destroyed unit.
+    End();
+}
+
+void CSerialPortUnit::End() {
+    {
+        std::lock_guard lock(calls_mutex_);
+        ending_ = true;
+    }
+    // A send in progress fails at once instead of holding the port lock until its time-out; the
+    // calls still inside then leave promptly, since none of them needs the window thread.
+    CancelWrite();
+    {
+        std::unique_lock lock(calls_mutex_);
+        calls_left_.wait(lock, [this] { return calls_ == 0; });
+    }
     std::lock_guard lock(port_mutex_);
     Shutdown();
+}
+
+bool CSerialPortUnit::EnterCall() {
+    std::lock_guard lock(calls_mutex_);
+    if (ending_) {
+        return false;
+    }
+    ++calls_;
+    return true;
+}
+
+void CSerialPortUnit::LeaveCall() {
+    std::lock_guard lock(calls_mutex_);
+    if (--calls_ == 0) {
+        calls_left_.notify_all();
+    }
 }
 
 std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& info) {
@@ -207,10 +236,7 @@ std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& i
 }
 
 void CSerialPortUnit::OnDestroy() {
-    // The window thread waits here for a send in progress: its write is bounded by the write
-    // time-outs and needs nothing from the window thread.
-    std::lock_guard lock(port_mutex_);
-    Shutdown();
+    End();
 }
 
 int CSerialPortUnit::SetProperty(int index, const PropertyValue& value) {
@@ -231,6 +257,7 @@ int CSerialPortUnit::Save(std::string& block) {
 }
 
 bool CSerialPortUnit::Open() {
+    CancelWrite();
     std::lock_guard lock(port_mutex_);
     return OpenLocked();
 }
@@ -238,6 +265,13 @@ bool CSerialPortUnit::Open() {
 bool CSerialPortUnit::OpenLocked() {
     // A failed open always leaves the port closed, so the close comes first.
     CCommPort::Close();
+    {
+        // A call that waited for the lock while the unit began to end opens nothing.
+        std::lock_guard calls(calls_mutex_);
+        if (ending_) {
+            return false;
+        }
+    }
     SerialPortProperties p;
     {
         std::lock_guard props_lock(props_mutex_);
@@ -306,11 +340,17 @@ bool CSerialPortUnit::OpenLocked() {
 }
 
 void CSerialPortUnit::Close() {
+    CancelWrite();
     std::lock_guard lock(port_mutex_);
     CCommPort::Close();
 }
 
 bool CSerialPortUnit::SendData(std::string_view bytes) {
+    if (bytes.empty()) {
+        // Sends nothing, so it need not wait for another thread's send: the window thread asks
+        // this way whether the port is still open (see the assistant's line-event handler).
+        return Write(nullptr, 0) != 0;
+    }
     std::lock_guard lock(port_mutex_);
     return Write(reinterpret_cast<const uint8_t*>(bytes.data()),
                  static_cast<int64_t>(bytes.size())) != 0;
@@ -338,6 +378,11 @@ void CSerialPortUnit::FireDataEvent(uint8_t byte) {
 
 void CSerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
     RaiseEvent(event, {argument});
+}
+
+platform::PortInfo DescribeSerialPort(int port_number) {
+    platform::SerialPorts* ports = platform::CurrentSerialPorts();
+    return ports != nullptr ? ports->Describe(port_number) : platform::PortInfo{};
 }
 
 UnitOperation SerialPortInterface(int code) {
@@ -397,15 +442,30 @@ bool ValueToLineBytes(const ArgRecord& value, std::string& out) {
 
 namespace {
 
-// The unit a method's unit reference names. The lookup ends the program with the runtime error
-// of a missing unit, as every unit method does; a unit of another type gives null.
-CSerialPortUnit* UnitOf(int argCount, const ArgRecord* args) {
+// Runs `body` on the unit a method's unit reference names and gives its result; false when there
+// is no such unit. The lookup ends the program with the runtime error of a missing unit, as
+// every unit method does; a unit of another type gives false. The lookup and the entering run on
+// the window thread in one step, so the unit cannot go between them; the body itself runs on
+// the caller's thread, so a send does not hold up the window.
+template <typename Body>
+bool WithUnit(int argCount, const ArgRecord* args, Body body) {
     if (argCount < 1) {
-        return nullptr;
+        return false;
     }
-    auto* unit =
-        reinterpret_cast<Unit*>(NotifyRuntime(notify::kFindUnitOrFail, args[0].low, args[0].high));
-    return dynamic_cast<CSerialPortUnit*>(unit);
+    CSerialPortUnit* unit = nullptr;
+    RunOnUiThread([&] {
+        auto* found = dynamic_cast<CSerialPortUnit*>(reinterpret_cast<Unit*>(
+            NotifyRuntime(notify::kFindUnitOrFail, args[0].low, args[0].high)));
+        if (found != nullptr && found->EnterCall()) {
+            unit = found;
+        }
+    });
+    if (unit == nullptr) {
+        return false;
+    }
+    const bool result = body(*unit);
+    unit->LeaveCall();
+    return result;
 }
 
 int32_t IntArg(int argCount, const ArgRecord* args, int k) {
@@ -415,28 +475,27 @@ int32_t IntArg(int argCount, const ArgRecord* args, int k) {
 }  // namespace
 
 void SerialPortOpenCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    CSerialPortUnit* unit = UnitOf(argCount, args);
-    result->SetBool(unit != nullptr && unit->Open());
+    result->SetBool(WithUnit(argCount, args, [](CSerialPortUnit& unit) { return unit.Open(); }));
 }
 
 void SerialPortCloseCommand(ResultRecord*, int argCount, ArgRecord* args) {
-    if (CSerialPortUnit* unit = UnitOf(argCount, args)) {
-        unit->Close();
-    }
+    WithUnit(argCount, args, [](CSerialPortUnit& unit) {
+        unit.Close();
+        return true;
+    });
 }
 
 void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    CSerialPortUnit* unit = UnitOf(argCount, args);
-    std::string bytes;
-    const bool ok = unit != nullptr && argCount >= 2 && ValueToLineBytes(args[1], bytes) &&
-                    unit->SendData(bytes);
-    result->SetBool(ok);
+    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
+        std::string bytes;
+        return argCount >= 2 && ValueToLineBytes(args[1], bytes) && unit.SendData(bytes);
+    }));
 }
 
 void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    CSerialPortUnit* unit = UnitOf(argCount, args);
-    result->SetBool(unit != nullptr &&
-                    unit->SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2)));
+    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
+        return unit.SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2));
+    }));
 }
 
 }  // namespace kesu::units

@@ -6,9 +6,16 @@
 //
 // Open, Close, SendData and SetLineSignal may be called from any thread; one lock per port
 // serialises them, so a worker's send never overlaps another thread's open or close of the same
-// port. SendData holds that lock while its write is in progress.
+// port. SendData holds that lock while its write is in progress, so Open, Close and the unit's
+// end first cancel that write (the send fails) and then take the lock: closing never waits for a
+// peer that does not read.
+//
+// The method commands find the unit on the window thread, where units are created and destroyed,
+// and enter it there in the same step; the unit's end waits until every call that entered has
+// left. A worker therefore never holds a unit, or waits on its lock, after the unit is gone.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -95,6 +102,11 @@ class CSerialPortUnit : public Unit, public CCommPort {
     // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break. False when nothing was done.
     bool SetLineSignal(int action, int line);
 
+    // A call from another thread enters the unit before it uses it and leaves it afterwards; the
+    // unit's end waits for the calls that entered. Entering fails once the end has begun.
+    bool EnterCall();
+    void LeaveCall();
+
   protected:
     void FireLineEvent(int code) override;
     void FireDataEvent(uint8_t byte) override;
@@ -103,6 +115,14 @@ class CSerialPortUnit : public Unit, public CCommPort {
 
   private:
     bool OpenLocked();
+    // Refuses new calls, ends a write in progress and waits for the calls in progress to leave;
+    // then closes the port. Runs once, when the unit's window goes or the unit is destroyed.
+    void End();
+
+    std::mutex calls_mutex_;
+    std::condition_variable calls_left_;
+    int calls_ = 0;
+    bool ending_ = false;
 
     // Property writes (from the window thread) and an open on a worker thread meet here; the lock
     // is separate from the port lock so that a write never waits for a send in progress.
@@ -110,6 +130,9 @@ class CSerialPortUnit : public Unit, public CCommPort {
     SerialPortProperties props_;
     std::mutex port_mutex_;
 };
+
+// The device behind a COM number as the installed ports describe it (nothing when none are).
+platform::PortInfo DescribeSerialPort(int port_number);
 
 // The interface function of the unit type, for the core library's unit type descriptor.
 UnitOperation SerialPortInterface(int code);

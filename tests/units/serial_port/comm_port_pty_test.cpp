@@ -82,6 +82,8 @@ TEST_F(CommPortPtyTest, AVanishedTtyLeavesTheThreadIdleAndWritesFail) {
     pty.Send("hi");
     ASSERT_TRUE(window.RunUntil([&] { return port.bytes == "hi"; }));
     pty.CloseMaster();
+    // The loss is reported once, as a line error, without waiting for a write to find it.
+    ASSERT_TRUE(window.RunUntil([&] { return port.line_events == 1; }));
     const std::clock_t before = std::clock();
     // A second of wall time over which the process's processor time is measured; the I/O
     // thread is the only thread with anything it could do.
@@ -89,6 +91,9 @@ TEST_F(CommPortPtyTest, AVanishedTtyLeavesTheThreadIdleAndWritesFail) {
     const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
     EXPECT_LT(cpu_ms, 50.0);
     EXPECT_EQ(Write("lost"), 0);
+    EXPECT_EQ(Write(""), 0);  // the port no longer counts as open
+    window.RunPending();
+    EXPECT_EQ(port.line_events, 1);
     EXPECT_TRUE(port.IsRunning());
     port.Close();
     EXPECT_FALSE(port.IsRunning());

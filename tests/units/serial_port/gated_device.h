@@ -71,6 +71,7 @@ class GatedDevice : public platform::SerialDevice {
         return inner_->Read(buffer, capacity);
     }
     bool Write(const uint8_t* data, size_t length) override { return inner_->Write(data, length); }
+    void Cancel() override { inner_->Cancel(); }
     bool Purge(uint32_t directions) override {
         if (directions & platform::kPurgeRx) ++rx_purges;
         if (directions & platform::kPurgeTx) ++tx_purges;

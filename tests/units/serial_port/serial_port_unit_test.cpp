@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
 #include "platform/virtual/virtual_serial.h"
 #include "runtime/notify.h"
 #include "tests/units/serial_port/gated_device.h"
@@ -522,8 +524,8 @@ TEST_F(SerialPortUnitTest, SendOpenAndCloseFromManyThreadsAreSerialised) {
     window.RunPending();
 }
 
-// Ports whose writes stop at a barrier: the test lets each write through when it chooses, so a
-// send can be held in progress while another thread acts on the unit.
+// Ports whose writes stop at a barrier until the device is cancelled: a send can be held in
+// progress, against a peer that never reads, while another thread acts on the unit.
 class BarrierPorts : public platform::SerialPorts {
   public:
     explicit BarrierPorts(platform::VirtualSerialHub& hub) : hub_(hub) {}
@@ -531,21 +533,11 @@ class BarrierPorts : public platform::SerialPorts {
     std::unique_ptr<platform::SerialDevice> Open(int port_number) override {
         auto inner = hub_.Open(port_number);
         if (!inner) return nullptr;
-        auto device = std::make_unique<Device>(std::move(inner), *this);
-        last_ = device.get();
-        return device;
+        return std::make_unique<Device>(std::move(inner), *this);
     }
-    // Wake-ups of the device opened last: a stop request is one.
-    int Wakes() const { return last_->wakes; }
-
-    bool WaitWriting() {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(10), [this] { return writing_; });
-    }
-    void LetWriteThrough() {
+    bool Writing() {
         std::lock_guard lock(mutex_);
-        let_through_ = true;
-        cv_.notify_all();
+        return writing_;
     }
 
   private:
@@ -557,47 +549,79 @@ class BarrierPorts : public platform::SerialPorts {
             {
                 std::unique_lock lock(ports_.mutex_);
                 ports_.writing_ = true;
-                ports_.cv_.notify_all();
-                ports_.cv_.wait(lock, [this] { return ports_.let_through_; });
-                ports_.writing_ = ports_.let_through_ = false;
+                // A close that does not cancel the write leaves it here for a long time.
+                ports_.cv_.wait_for(lock, std::chrono::seconds(3), [this] { return cancelled_; });
+                ports_.writing_ = false;
             }
             return GatedDevice::Write(data, length);
+        }
+        void Cancel() override {
+            GatedDevice::Cancel();
+            std::lock_guard lock(ports_.mutex_);
+            cancelled_ = true;
+            ports_.cv_.notify_all();
         }
 
       private:
         BarrierPorts& ports_;
+        bool cancelled_ = false;
     };
 
     platform::VirtualSerialHub& hub_;
-    Device* last_ = nullptr;
     std::mutex mutex_;
     std::condition_variable cv_;
     bool writing_ = false;
-    bool let_through_ = false;
 };
 
-TEST_F(SerialPortUnitTest, TheUnitsWindowGoesOnlyAfterASendInProgressHasReturned) {
+std::atomic<int> g_lookups{0};
+std::atomic<Unit*> g_current{nullptr};
+
+intptr_t CountedLookUp(intptr_t, intptr_t) {
+    ++g_lookups;
+    return reinterpret_cast<intptr_t>(g_current.load());
+}
+
+TEST_F(SerialPortUnitTest, TheUnitGoesAtOnceDuringSendsAndOutlivesTheWorkersInside) {
+    platform::headless::HeadlessPlatform platform;
+    platform::ScopedInstall install(platform);
     BarrierPorts ports(hub);
     platform::InstallSerialPorts(&ports);
+    WindowServices services;
+    services.findUnit = CountedLookUp;
+    SetWindowServices(&services);
+    // Lookups after the unit went find another (closed) unit, as a fresh window's would.
+    auto survivor = std::make_unique<RecordingUnit>(info, window);
     for (int round = 0; round < 3; ++round) {
         auto doomed = std::make_unique<RecordingUnit>(info, window);
         ASSERT_TRUE(doomed->Open());
-        std::thread sender([&] { EXPECT_TRUE(doomed->SendData("x")); });
-        ASSERT_TRUE(ports.WaitWriting());
-        const int wakes = ports.Wakes();
-        std::thread window_thread([&] { doomed->Detach(); });
-        // A close that does not wait for the send asks the I/O thread to stop at once, while the
-        // write is still held; a close that waits never asks before the send returned.
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-        while (ports.Wakes() == wakes && std::chrono::steady_clock::now() < end) {
-            std::this_thread::yield();
+        g_current = doomed.get();
+        g_lookups = 0;
+        std::atomic<int> succeeded{0};
+        std::vector<std::thread> senders;
+        for (int i = 0; i < 3; ++i) {
+            senders.emplace_back([&] {
+                ArgRecord args[2];
+                args[0].low = info.window_id;
+                args[0].high = info.unit_id;
+                args[0].type = kUnitSerialPort;
+                args[1].SetText("x");
+                ResultRecord result;
+                SerialPortSendDataCommand(&result, 2, args);
+                if (result.AsBool()) ++succeeded;
+            });
         }
-        EXPECT_EQ(ports.Wakes(), wakes) << "round " << round;
-        ports.LetWriteThrough();
-        window_thread.join();
-        sender.join();
+        // One send holds the write; the others found the unit and wait for its port.
+        ASSERT_TRUE(platform.loop().RunUntil([&] { return g_lookups == 3 && ports.Writing(); }));
+        // The window thread takes the unit away, as closing the window does.
+        g_current = survivor.get();
+        const auto start = std::chrono::steady_clock::now();
+        doomed->Detach();
         doomed.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        for (auto& t : senders) t.join();
+        EXPECT_EQ(succeeded, 0) << "round " << round;
     }
+    SetWindowServices(nullptr);
     platform::InstallSerialPorts(&hub);
 }
 
