@@ -129,18 +129,18 @@ bool IsNonVisual(const UnitRecord& record) {
 }
 
 // Places the unit of record `index` directly beneath the nearest earlier record with the same
-// parent, or on top of its siblings when there is none. Only units that have a control on screen
-// count as siblings: a timer or a port between two records must not send the later one to the
-// top, or a group box listed after them would cover the controls drawn inside its frame.
+// parent, or on top of its siblings when there is none. Units of non-visual types have no place
+// on screen and do not count as siblings: a timer or a port between two records must not send the
+// later one to the top, or a group box listed after them would cover the controls drawn inside.
 void Restack(LoadedWindow& w, size_t index) {
     auto& records = w.tmpl->records;
     Unit* unit = RecordUnit(records[index]);
-    if (!unit || !unit->control()) return;
+    if (!unit || IsNonVisual(records[index])) return;
     Unit* parent = ParentUnitOf(w, records[index]);
     Unit* after = nullptr;
     for (size_t j = index; j-- > 1;) {
         Unit* sibling = RecordUnit(records[j]);
-        if (sibling && sibling->control() && ParentUnitOf(w, records[j]) == parent) {
+        if (sibling && !IsNonVisual(records[j]) && ParentUnitOf(w, records[j]) == parent) {
             after = sibling;
             break;
         }

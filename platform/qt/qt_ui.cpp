@@ -976,10 +976,9 @@ class CheckWidget final : public QCheckBox {
         opt.state |= isDown() || isChecked() ? QStyle::State_Sunken : QStyle::State_Raised;
         p.drawControl(QStyle::CE_PushButton, opt);
     }
-    // Pushed like a button anywhere on it, not only on the mark and caption.
-    bool hitButton(const QPoint& pos) const override {
-        return push_like ? rect().contains(pos) : QCheckBox::hitButton(pos);
-    }
+    // A click anywhere on the control toggles it, as with the classic check box, not only one
+    // on the mark and the caption's text: the rest of its rectangle is its caption too.
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {

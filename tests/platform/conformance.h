@@ -289,6 +289,7 @@ TEST_P(Conformance, TypedTextPassesFilterLetterCaseAndReadOnly) {
 TEST_P(Conformance, ButtonClicksOnlyWhenEnabledAndCheckBoxTogglesFirst) {
     auto w = ShownWindow();
     auto b = ui().CreateButton(w.get());
+    b->SetGeometry({10, 10, 100, 30});
     b->SetVisible(true);
     b->SetText(Gbk("打开串口"));
     EXPECT_EQ(b->Text(), Gbk("打开串口"));
@@ -302,6 +303,7 @@ TEST_P(Conformance, ButtonClicksOnlyWhenEnabledAndCheckBoxTogglesFirst) {
     EXPECT_EQ(r.Count(Notify::Clicked), 1);
 
     auto c = ui().CreateCheckBox(w.get());
+    c->SetGeometry({10, 50, 100, 24});
     c->SetVisible(true);
     std::vector<bool> seen;
     c->SetNotifyHandler([&](Notify n) {

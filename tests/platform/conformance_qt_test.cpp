@@ -25,6 +25,7 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/conformance.h"
+#include "tests/platform/qt_user_input.h"
 
 namespace kesu::platform::testing {
 namespace {
@@ -68,27 +69,17 @@ class QtDriver final : public Driver {
     ~QtDriver() override { poller_.stop(); }
     Platform& P() override { return p; }
     void Click(Control& c) override {
-        if (auto* b = qobject_cast<QAbstractButton*>(WidgetOf(c))) b->click();
+        kesu::testing::ClickCentreOf(WidgetOf(c));
+        p.Loop().ProcessPending();
     }
+    // Keys go to the window and reach the edit through the focus, at its caret.
     void Type(Edit& e, std::string_view gbk) override {
-        QWidget* w = WidgetOf(e);
-        std::u16string view = EditText::Render(gbk, e.Style().multi_line);
-        for (char16_t ch : view) {
-            if (ch == u'\n') {
-                QTest::keyClick(w, Qt::Key_Return);
-            } else {
-                // A key that produces this character; QTest's own helpers know
-                // only ASCII keys.
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
-                                QString(QChar(ch)));
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier,
-                                  QString(QChar(ch)));
-                QApplication::sendEvent(w, &press);
-                QApplication::sendEvent(w, &release);
-            }
-            p.Loop().ProcessPending();  // as between two keys of a real user
-        }
+        UserFocus(e);
+        kesu::testing::TypeToWindow(WidgetOf(e), EditText::Render(gbk, e.Style().multi_line));
+        p.Loop().ProcessPending();
     }
+    // The list is a popup window of its own; choosing a row in it is the combo box's own
+    // reaction, so the row is chosen on the widget.
     void Pick(ComboBox& c, int index) override {
         auto* box = qobject_cast<QComboBox*>(WidgetOf(c));
         box->showPopup();
@@ -97,11 +88,9 @@ class QtDriver final : public Driver {
         emit box->activated(index);
     }
     void TypeInto(ComboBox& c, std::string_view ascii) override {
-        QLineEdit* field = qobject_cast<QComboBox*>(WidgetOf(c))->lineEdit();
-        for (char ch : ascii) {
-            QTest::keyClick(field, ch);
-            p.Loop().ProcessPending();  // as between two keys of a real user
-        }
+        UserFocus(c);
+        kesu::testing::TypeToWindow(WidgetOf(c), std::u16string(ascii.begin(), ascii.end()));
+        p.Loop().ProcessPending();
     }
     void UserClose(Window& w) override { WidgetOf(w)->close(); }
     // The window system places the client area inside the frame.
@@ -172,12 +161,7 @@ class QtDriver final : public Driver {
   private:
     // Activation is asynchronous: the window system reports it when it is done.
     void ActivateAndWait(QWidget* window) {
-        window->activateWindow();
-        QElapsedTimer t;
-        t.start();
-        while (QApplication::activeWindow() != window && t.elapsed() < 5000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
+        kesu::testing::ActivateAndWait(window);
         p.Loop().ProcessPending();
     }
     std::unique_ptr<QWidget> elsewhere_;

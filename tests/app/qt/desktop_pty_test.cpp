@@ -20,6 +20,7 @@
 #include "platform/qt/qt_platform.h"
 #include "runtime/unit.h"
 #include "runtime/windows.h"
+#include "tests/platform/qt_user_input.h"
 #include "tests/platform/serial/pty.h"
 
 namespace kesu::app {
@@ -44,9 +45,9 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 void ClickButton(uint32_t unitId) {
-    auto* button = qobject_cast<QAbstractButton*>(platform::qt::WidgetOf(ControlOf(unitId)));
+    QWidget* button = platform::qt::WidgetOf(ControlOf(unitId));
     ASSERT_NE(button, nullptr);
-    button->click();
+    kesu::testing::ClickCentreOf(button);
 }
 
 TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {

@@ -16,6 +16,7 @@
 
 #include "platform/headless/headless.h"
 #include "platform/qt/qt_platform.h"
+#include "tests/platform/qt_user_input.h"
 #include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {
@@ -46,6 +47,8 @@ class HeadlessSide final : public Side {
         if (auto* b = dynamic_cast<platform::headless::HeadlessCheckBox*>(&c)) b->UserClick();
         if (auto* b = dynamic_cast<platform::headless::HeadlessButton*>(&c)) b->UserClick();
     }
+    // The list is a popup window of its own; choosing a row in it is the combo box's own
+    // reaction, so the row is chosen on the widget.
     void Pick(platform::ComboBox& c, int index) override {
         dynamic_cast<platform::headless::HeadlessComboBox&>(c).UserPick(index);
     }
@@ -78,9 +81,11 @@ class QtSide final : public Side {
   public:
     platform::Platform& P() override { return p_; }
     void Click(platform::Control& c) override {
-        if (auto* b = qobject_cast<QAbstractButton*>(platform::qt::WidgetOf(c))) b->click();
+        kesu::testing::ClickCentreOf(platform::qt::WidgetOf(c));
         Pump();
     }
+    // The list is a popup window of its own; choosing a row in it is the combo box's own
+    // reaction, so the row is chosen on the widget.
     void Pick(platform::ComboBox& c, int index) override {
         auto* box = qobject_cast<QComboBox*>(platform::qt::WidgetOf(c));
         box->showPopup();
@@ -90,14 +95,11 @@ class QtSide final : public Side {
         Pump();
     }
     void Type(platform::Edit& e, std::string_view keys) override {
+        // Keys go to the window and reach the edit through the focus.
         QWidget* w = platform::qt::WidgetOf(e);
-        for (char k : keys) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(k)));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier,
-                              QString(QChar(k)));
-            QApplication::sendEvent(w, &press);
-            QApplication::sendEvent(w, &release);
-        }
+        kesu::testing::ActivateAndWait(w->window());
+        w->setFocus(Qt::MouseFocusReason);
+        kesu::testing::TypeToWindow(w, std::u16string(keys.begin(), keys.end()));
         Pump();
     }
     std::uint32_t ShownText(platform::Control& c) override {
