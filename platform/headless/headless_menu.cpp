@@ -99,7 +99,9 @@ HeadlessWindow::HeadlessWindow(HeadlessUi& ui) : NodeControl(ui, nullptr, "windo
 HeadlessWindow::~HeadlessWindow() = default;
 
 void HeadlessWindow::SetMenuBar(std::unique_ptr<MenuBar> bar) {
-    menu_.reset(dynamic_cast<HeadlessMenuBar*>(bar.release()));
+    // Only a bar of this backend can be shown here.
+    if (bar && !dynamic_cast<HeadlessMenuBar*>(bar.get())) return;
+    menu_.reset(static_cast<HeadlessMenuBar*>(bar.release()));
 }
 
 MenuBar* HeadlessWindow::GetMenuBar() const {

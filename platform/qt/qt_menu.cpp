@@ -102,7 +102,9 @@ MenuFrame::~MenuFrame() {
 }
 
 void MenuFrame::SetBar(std::unique_ptr<MenuBar> bar) {
-    bar_.reset(dynamic_cast<QtMenuBar*>(bar.release()));
+    // Only a bar of this backend can be shown here.
+    if (bar && !dynamic_cast<QtMenuBar*>(bar.get())) return;
+    bar_.reset(static_cast<QtMenuBar*>(bar.release()));
     if (!top_ || !bar_) return;
     if (!client_) {
         client_ = new QWidget(top_);
