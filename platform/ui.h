@@ -101,6 +101,17 @@ enum class Cursor {
     Hand,
 };
 
+// A pointer drawn from pixels: rows top to bottom, each pixel 0xAARRGGBB
+// (not premultiplied), and the point of it that is the pointer's position.
+struct CursorImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> argb;
+    int hot_x = 0;
+    int hot_y = 0;
+    bool operator==(const CursorImage&) const = default;
+};
+
 using NotifyHandler = std::function<void(Notify)>;
 
 class Control {
@@ -139,6 +150,10 @@ class Control {
     // The pointer shown while the mouse is over the control; children with
     // the default shape show their parent's.
     virtual void SetCursor(Cursor cursor) = 0;
+    // A pointer of the program's own drawing in place of a system shape. As
+    // with SetCursor, the shape changes at once when the mouse is over the
+    // control.
+    virtual void SetCursorImage(const CursorImage& image) = 0;
 
     // A name for finding the control in tests and diagnostics; no effect on
     // what the user sees.
@@ -163,6 +178,100 @@ class Control {
 
 enum class WindowShow { Normal, Minimised, Maximised };
 
+// One entry of a window's menu, in the order the menu shows them. Entries of
+// level 0 are on the bar; an entry of level n + 1 belongs to the pop-up of the
+// nearest earlier entry of level n, which then opens that pop-up instead of
+// being chosen itself.
+struct MenuEntry {
+    int level = 0;
+    std::string caption;  // GBK; '&' marks the mnemonic, "-" is a separator
+    bool checked = false;
+    bool enabled = true;
+    bool visible = true;
+    // The key that chooses the entry from anywhere in its window, as
+    // "Ctrl+Shift+F5"; empty for none.
+    std::string shortcut;
+    int command = 0;  // what choosing the entry reports
+    bool operator==(const MenuEntry&) const = default;
+    bool IsSeparator() const { return caption == "-"; }
+};
+
+// The menu bar of a window. It belongs to the window it is given to; the bar
+// is part of the window's frame, so the client area lies below it.
+class MenuBar {
+  public:
+    explicit MenuBar(std::vector<MenuEntry> entries) : entries_(std::move(entries)) {}
+    virtual ~MenuBar() = default;
+    MenuBar(const MenuBar&) = delete;
+    MenuBar& operator=(const MenuBar&) = delete;
+
+    std::size_t Count() const { return entries_.size(); }
+    MenuEntry Entry(std::size_t index) const {
+        return index < entries_.size() ? entries_[index] : MenuEntry{};
+    }
+    // Changes the caption, marks and visibility of an entry at once; its
+    // level and command stay.
+    void SetEntry(std::size_t index, const MenuEntry& entry) {
+        if (index >= entries_.size()) return;
+        MenuEntry& e = entries_[index];
+        e = MenuEntry{e.level,       entry.caption,  entry.checked, entry.enabled,
+                      entry.visible, entry.shortcut, e.command};
+        Show(index);
+    }
+
+    // Choosing an entry (click or shortcut) reports its command; a checked
+    // mark does not change by itself.
+    void SetCommandHandler(std::function<void(int)> handler) { handler_ = std::move(handler); }
+
+  protected:
+    // The entry changed: the backend shows it as it is now.
+    virtual void Show(std::size_t index) = 0;
+    void Choose(int command) {
+        if (handler_) {
+            std::function<void(int)> h = handler_;
+            h(command);
+        }
+    }
+
+    std::vector<MenuEntry> entries_;
+
+  private:
+    std::function<void(int)> handler_;
+};
+
+// The height of a window's menu bar, the same on every backend.
+inline constexpr int kMenuBarHeight = 20;
+
+// How the user used a notification-area icon.
+enum class TrayClick {
+    LeftReleased = 1,
+    LeftDoubleClick = 2,
+    Context = 3,  // right button released, or the context-menu key
+};
+
+// An icon in the desktop's notification area, shown while it exists.
+class TrayIcon {
+  public:
+    virtual ~TrayIcon() = default;
+    // Picture bytes (ICO, PNG, BMP, ...); bytes the platform cannot read
+    // show the program's default icon.
+    virtual void SetIcon(std::string_view bytes) = 0;
+    virtual void SetTip(std::string_view gbk) = 0;
+
+    void SetClickHandler(std::function<void(TrayClick)> handler) { handler_ = std::move(handler); }
+
+  protected:
+    void Clicked(TrayClick how) {
+        if (handler_) {
+            std::function<void(TrayClick)> h = handler_;
+            h(how);
+        }
+    }
+
+  private:
+    std::function<void(TrayClick)> handler_;
+};
+
 struct WindowStyle {
     bool caption = true;      // title bar
     bool system_menu = true;  // close box
@@ -181,10 +290,11 @@ struct FrameInsets {
     int right = 0;
     int bottom = 0;
 };
-inline FrameInsets FrameFor(const WindowStyle& s) {
+// A menu bar is part of the frame, below the title bar.
+inline FrameInsets FrameFor(const WindowStyle& s, bool menu_bar = false) {
     const int edge = s.sizable ? 4 : 3;
     const int caption = s.caption ? (s.tool_window ? 18 : 23) : 0;
-    return FrameInsets{edge, edge + caption, edge, edge};
+    return FrameInsets{edge, edge + caption + (menu_bar ? kMenuBarHeight : 0), edge, edge};
 }
 
 // A top-level window. Its text is the title. A user's close request only
@@ -212,6 +322,11 @@ class Window : public Control {
     // bytes or unreadable ones.
     virtual void SetIcon(std::string_view bytes) = 0;
     virtual std::string Icon() const = 0;
+    // Gives the window its menu bar (null removes it). Set it before the
+    // window gets its children and its place: the bar takes its height from
+    // the client area.
+    virtual void SetMenuBar(std::unique_ptr<MenuBar> bar) = 0;
+    virtual MenuBar* GetMenuBar() const = 0;
 
   protected:
     // Reports the change from `before` to the current rectangle `after`:
@@ -429,6 +544,10 @@ class Ui {
     virtual std::unique_ptr<GroupBox> CreateGroupBox(Control* parent) = 0;
     virtual std::unique_ptr<ComboBox> CreateComboBox(Control* parent, const ComboStyle& style) = 0;
     virtual std::unique_ptr<Label> CreateLabel(Control* parent) = 0;
+    // A menu bar of these entries, for a window to take.
+    virtual std::unique_ptr<MenuBar> CreateMenuBar(const std::vector<MenuEntry>& entries) = 0;
+    // An icon in the notification area, or null where the desktop has none.
+    virtual std::unique_ptr<TrayIcon> CreateTrayIcon() = 0;
 
     virtual Rect Screen() const = 0;
     // The default interface font; "System" bold is this font in bold.

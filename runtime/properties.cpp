@@ -7,6 +7,7 @@
 #include "runtime/errors.h"
 #include "runtime/font.h"
 #include "runtime/library.h"
+#include "runtime/menus.h"
 #include "runtime/startup.h"
 #include "runtime/value.h"
 #include "runtime/windows.h"
@@ -166,7 +167,7 @@ void WriteCommon(const Target& t, int property, uint32_t low, uint32_t high) {
                 TranslatePointer(ByteSetBytes(BitsPointer(low, high)), MousePointerRowToId);
             const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
             if (r) r->mousePointer.assign(data, data + bytes.size());
-            if (unit) unit->SetCursorId(CursorIdFromPointerBytes({data, bytes.size()}));
+            if (unit) unit->SetMousePointer(LoadMousePointer({data, bytes.size()}));
             break;
         }
         default:
@@ -275,13 +276,61 @@ void WriteTyped(const Target& t, int property, int component, uint32_t low, uint
     }
 }
 
+// ---- Menu items ------------------------------------------------------------------------------
+
+enum MenuItemProperty { kMenuCaption = 0, kMenuChecked = 1, kMenuDisabled = 2, kMenuVisible = 3 };
+
+uint64_t ReadMenuItem(const Target& t, int property) {
+    const platform::MenuEntry e = MenuItemState(*t.window, *t.record);
+    switch (property) {
+        case kMenuCaption:
+            return FreshText(e.caption);
+        case kMenuChecked:
+            return e.checked;
+        case kMenuDisabled:
+            return !e.enabled;
+        case kMenuVisible:
+            return e.visible;
+        default:
+            return 0;
+    }
+}
+
+void WriteMenuItem(const Target& t, int property, uint32_t low, uint32_t high) {
+    platform::MenuEntry e = MenuItemState(*t.window, *t.record);
+    switch (property) {
+        case kMenuCaption:
+            e.caption = TextToString(static_cast<const char*>(BitsPointer(low, high)));
+            break;
+        case kMenuChecked:
+            e.checked = low != 0;
+            break;
+        case kMenuDisabled:
+            e.enabled = low == 0;
+            break;
+        case kMenuVisible:
+            e.visible = low != 0;
+            break;
+        default:
+            return;
+    }
+    SetMenuItemState(*t.window, *t.record, e);
+}
+
+bool IsMenuItem(const Target& t) {
+    return t.window && t.record && t.record->IsMenuItem();
+}
+
 uint64_t Read(const Target& t, int property, int component) {
+    if (IsMenuItem(t)) return ReadMenuItem(t, property);
     return property < kFirstTypeProperty ? ReadCommon(t, property)
                                          : ReadTyped(t, property, component);
 }
 
 void Write(const Target& t, int property, int component, uint32_t low, uint32_t high) {
-    if (property < kFirstTypeProperty) {
+    if (IsMenuItem(t)) {
+        WriteMenuItem(t, property, low, high);
+    } else if (property < kFirstTypeProperty) {
         WriteCommon(t, property, low, high);
     } else {
         WriteTyped(t, property, component, low, high);

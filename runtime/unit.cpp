@@ -84,9 +84,15 @@ void Unit::PlaceAfter(Unit* sibling) {
     if (auto* c = control()) c->PlaceAfter(sibling ? sibling->control() : nullptr);
 }
 
-void Unit::SetCursorId(uint32_t cursor_id) {
-    cursor_id_ = cursor_id;
-    if (auto* c = control()) c->SetCursor(CursorForId(cursor_id));
+void Unit::SetMousePointer(const MousePointer& pointer) {
+    pointer_ = pointer;
+    auto* c = control();
+    if (!c) return;
+    if (pointer.image) {
+        c->SetCursorImage(*pointer.image);
+    } else {
+        c->SetCursor(CursorForId(pointer.id));
+    }
 }
 
 void Unit::SetFocus() {

@@ -55,10 +55,13 @@
 #include <string_view>
 
 #include "runtime/image.h"
+#include "runtime/mouse_pointer.h"
 
 namespace kesu::platform {
 class Control;
 class EventLoop;
+class MenuBar;
+struct CursorImage;
 }  // namespace kesu::platform
 
 namespace kesu {
@@ -86,6 +89,9 @@ struct UnitCreateInfo {
     uint32_t window_id = 0;
     uint32_t unit_id = 0;
     bool modal = false;  // windows only: opened modally
+    // Windows only: the menu bar built for the window, which a window that is created takes over;
+    // null or empty for none.
+    std::unique_ptr<platform::MenuBar>* menu = nullptr;
 };
 
 // A type-specific property value as it crosses the interface. One-word kinds use the low 32 bits
@@ -167,9 +173,12 @@ class Unit {
     virtual void SetParentUnit(Unit& parent);
     // Stacking: directly after the given sibling, or on top of its siblings when null.
     virtual void PlaceAfter(Unit* sibling);
-    // The mouse-pointer cursor, by cursor identifier (0: the default cursor); shown over control().
-    virtual void SetCursorId(uint32_t cursor_id);
-    uint32_t cursor_id() const { return cursor_id_; }
+    // The mouse pointer shown over control(): a system shape, or a picture the program draws.
+    virtual void SetMousePointer(const MousePointer& pointer);
+    const MousePointer& mouse_pointer() const { return pointer_; }
+    // By cursor identifier (0: the default cursor).
+    void SetCursorId(uint32_t cursor_id) { SetMousePointer(PointerForId(cursor_id)); }
+    uint32_t cursor_id() const { return pointer_.id; }
     virtual void SetFocus();
     virtual bool HasFocus() const;
 
@@ -205,7 +214,7 @@ class Unit {
     UnitRect rect_;
     bool visible_;
     bool enabled_;
-    uint32_t cursor_id_ = 0;
+    MousePointer pointer_;
     bool detached_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/errors.h"
 #include "runtime/library.h"
+#include "runtime/menus.h"
 #include "runtime/notify.h"
 #include "runtime/startup.h"
 #include "runtime/sysfunc.h"
@@ -242,6 +243,9 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     w.units.clear();
     w.units.resize(records.size());
 
+    // 4. The menu, from the menu-item records.
+    std::unique_ptr<platform::MenuBar> menu = BuildMenuBar(*w.tmpl);
+
     // 5. The window first, then the units from the last record down to record 1.
     std::vector<size_t> order;
     order.push_back(0);
@@ -272,6 +276,7 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
         info.window_id = w.window_id();
         info.unit_id = index == 0 ? kWindowRecordId : record.id;
         info.modal = modal;
+        if (index == 0) info.menu = &menu;
         std::unique_ptr<Unit> unit = create(info);
         if (!unit) {
             failed = true;
@@ -284,6 +289,8 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     // A template whose record 0 made no window (a damaged one) cannot be loaded either.
     if (!w.window_unit()) failed = true;
     if (failed) {
+        // A menu that no window took goes with the failed load.
+        menu.reset();
         DiscardUnits(w);
         w.loading = false;
         ResumeAfterPending();
@@ -303,7 +310,7 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
     // 8. Cursors.
     for (UnitRecord& record : records) {
         if (Unit* unit = RecordUnit(record)) {
-            unit->SetCursorId(CursorIdFromPointerBytes(record.mousePointer));
+            unit->SetMousePointer(LoadMousePointer(record.mousePointer));
         }
     }
     // 9. Every unit is in place; then the units marked visible show.
@@ -469,7 +476,7 @@ void RecreateUnit(LoadedWindow& w, size_t index) {
         fresh->SetParentUnit(*parent);
     }
     fresh->PlaceAfter(&old);
-    fresh->SetCursorId(old.cursor_id());
+    fresh->SetMousePointer(old.mouse_pointer());
     if (type->flags & type_flag::kMoveChildrenOnRecreate) {
         for (size_t i = 1; i < records.size(); ++i) {
             if (records[i].parent == record.id && RecordUnit(records[i])) {

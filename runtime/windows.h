@@ -88,9 +88,9 @@ inline constexpr uint32_t kMousePointerIds[15] = {0,      0x7F00, 0x7F03, 0x7F01
 // Row to cursor identifier; a value not in the table passes unchanged. And the reverse.
 uint32_t MousePointerRowToId(uint32_t row);
 uint32_t MousePointerIdToRow(uint32_t id);
-// The cursor identifier that stored mouse-pointer bytes load: none (0) for no bytes, the first
-// word when there are at least 4 bytes, else the first byte; rows become identifiers. Cursor file
-// data (first word -1) is not supported and gives the default cursor.
+// The cursor identifier that stored mouse-pointer bytes name: none (0) for no bytes, the first
+// word when there are at least 4 bytes, else the first byte; rows become identifiers, and a value
+// that is neither gives 0. Cursor file data is read by LoadMousePointer.
 uint32_t CursorIdFromPointerBytes(std::span<const uint8_t> bytes);
 // The shape a cursor identifier shows: its row's, the default for 0 and for an identifier not in
 // the table.

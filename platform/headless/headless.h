@@ -5,6 +5,7 @@
 
 #include "platform/headless/headless_dialogs.h"
 #include "platform/headless/headless_loop.h"
+#include "platform/headless/headless_menu.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/platform.h"
 

@@ -81,7 +81,7 @@ Rect Node::WindowRect() const {
 // ---- Window ----
 
 Rect HeadlessWindow::ClientRect() const {
-    FrameInsets f = FrameFor(style_);
+    FrameInsets f = FrameFor(style_, GetMenuBar() != nullptr);
     return Rect{0, 0, std::max(0, rect_.width - f.left - f.right),
                 std::max(0, rect_.height - f.top - f.bottom)};
 }

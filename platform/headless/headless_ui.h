@@ -16,6 +16,8 @@
 namespace kesu::platform::headless {
 
 class HeadlessUi;
+class HeadlessMenuBar;
+class HeadlessTrayIcon;
 
 // The part every control shares: geometry, tree, stacking, flags, looks.
 class Node {
@@ -31,8 +33,10 @@ class Node {
     const std::vector<Node*>& ChildNodes() const { return children_; }
     virtual Control& AsControl() = 0;
     virtual void NotifyNode(Notify n) = 0;
-    // The mouse pointer shown over the control.
+    // The mouse pointer shown over the control: a system shape, or the
+    // program's own picture when it set one.
     Cursor GetCursor() const { return cursor_; }
+    const std::optional<CursorImage>& GetCursorImage() const { return cursor_image_; }
 
     // The user clicks into the control (focus moves to it); false when the
     // user could not reach it.
@@ -70,6 +74,7 @@ class Node {
     Colour back_colour_ = kButtonFace;
     Border border_ = Border::None;
     Cursor cursor_ = Cursor::Default;
+    std::optional<CursorImage> cursor_image_;
 };
 
 // Implements the common Control methods over a Node for any control kind.
@@ -97,7 +102,14 @@ class NodeControl : public Base, public Node {
     std::string Text() const override { return text_; }
     void SetFocus() override { TakeFocus(); }
     bool HasFocus() const override { return IsFocusedNode(); }
-    void SetCursor(Cursor c) override { cursor_ = c; }
+    void SetCursor(Cursor c) override {
+        cursor_ = c;
+        cursor_image_.reset();
+    }
+    void SetCursorImage(const CursorImage& image) override {
+        cursor_ = Cursor::Default;
+        cursor_image_ = image;
+    }
 
     // Inspection for tests.
     Colour TextColour() const { return text_colour_; }
@@ -112,7 +124,8 @@ class NodeControl : public Base, public Node {
 
 class HeadlessWindow final : public NodeControl<Window> {
   public:
-    explicit HeadlessWindow(HeadlessUi& ui) : NodeControl(ui, nullptr, "window") {}
+    explicit HeadlessWindow(HeadlessUi& ui);
+    ~HeadlessWindow() override;
     void SetStyle(const WindowStyle& s) override { style_ = s; }
     WindowStyle Style() const override { return style_; }
     Rect ClientRect() const override;
@@ -129,6 +142,8 @@ class HeadlessWindow final : public NodeControl<Window> {
     std::string BackPicture() const override { return back_picture_; }
     void SetIcon(std::string_view bytes) override { icon_ = std::string(bytes); }
     std::string Icon() const override { return icon_; }
+    void SetMenuBar(std::unique_ptr<MenuBar> bar) override;
+    MenuBar* GetMenuBar() const override;
 
     bool AlwaysOnTop() const { return on_top_; }
     PictureLayout BackPictureLayout() const { return picture_layout_; }
@@ -145,9 +160,17 @@ class HeadlessWindow final : public NodeControl<Window> {
     // program's window. False for a hidden window.
     bool UserActivate();
     bool UserDeactivate();
+    // The user opens the menu along the captions (mnemonic marks left out)
+    // and chooses the last one; false when an entry on the way is missing,
+    // hidden or disabled, or the last one opens a pop-up or is a separator.
+    bool UserChooseMenu(std::initializer_list<std::string_view> captions);
+    // The user presses a key combination ("Ctrl+O") in the window: the menu
+    // entry with that shortcut is chosen when it is visible and enabled.
+    bool UserShortcut(std::string_view keys);
 
   private:
     WindowStyle style_;
+    std::unique_ptr<HeadlessMenuBar> menu_;
     WindowShow state_ = WindowShow::Normal;
     bool on_top_ = false;
     std::string back_picture_;
@@ -334,11 +357,19 @@ class HeadlessUi final : public Ui {
     std::unique_ptr<GroupBox> CreateGroupBox(Control* parent) override;
     std::unique_ptr<ComboBox> CreateComboBox(Control* parent, const ComboStyle& style) override;
     std::unique_ptr<Label> CreateLabel(Control* parent) override;
+    std::unique_ptr<MenuBar> CreateMenuBar(const std::vector<MenuEntry>& entries) override;
+    std::unique_ptr<TrayIcon> CreateTrayIcon() override;
     Rect Screen() const override { return screen_; }
     Font DefaultFont() const override;
     int TextHeight(const Font& font, std::string_view gbk) const override;
 
     void SetScreen(const Rect& r) { screen_ = r; }
+    // Whether the desktop has a notification area (it has by default).
+    void SetTrayAvailable(bool available) { tray_available_ = available; }
+    // The notification-area icons that exist, oldest first.
+    const std::vector<HeadlessTrayIcon*>& TrayIcons() const { return trays_; }
+    // How many menu bars exist, whether a window holds them or not.
+    int MenuBarCount() const { return menu_bars_; }
 
     // Every live control, in creation order.
     const std::vector<Node*>& All() const { return nodes_; }
@@ -377,6 +408,8 @@ class HeadlessUi final : public Ui {
   private:
     friend class Node;
     friend class HeadlessWindow;
+    friend class HeadlessMenuBar;
+    friend class HeadlessTrayIcon;
     static Node* NodeOf(Control* c) { return Node::FromControl(c); }
     // Moves the activation: Deactivated for the window losing it first.
     void SetActive(HeadlessWindow* w);
@@ -385,6 +418,9 @@ class HeadlessUi final : public Ui {
     std::vector<Node*> nodes_;
     Node* focused_ = nullptr;
     HeadlessWindow* active_ = nullptr;
+    bool tray_available_ = true;
+    std::vector<HeadlessTrayIcon*> trays_;
+    int menu_bars_ = 0;
 };
 
 }  // namespace kesu::platform::headless

@@ -38,6 +38,7 @@
 #include "platform/edit_text.h"
 #include "platform/gbk.h"
 #include "platform/qt/qt_loop.h"
+#include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_platform.h"
 
 namespace kesu::platform::qt {
@@ -52,8 +53,7 @@ namespace {
 constexpr std::size_t kBlockColumns = 4096;
 
 QString ToQ(std::string_view gbk) {
-    std::u16string u = GbkToUtf16(gbk);
-    return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+    return ToQString(gbk);
 }
 
 QString ViewQ(const std::u16string& v) {
@@ -161,7 +161,7 @@ void ApplyCursor(QWidget* w, Cursor c) {
 QWidget* ParentWidget(Control* parent) {
     if (!parent) return nullptr;
     auto* node = dynamic_cast<QtNode*>(parent);
-    return node ? node->Widget() : nullptr;
+    return node ? node->ChildArea() : nullptr;
 }
 
 }  // namespace
@@ -282,21 +282,26 @@ class QtControl : public Base, public QtNode {
     }
     bool HasFocus() const override { return ui_.focused == this; }
     void SetCursor(Cursor c) override {
-        if (!w_) return;
-        ApplyCursor(w_, c);
-        // Where the pointer mostly is: the text area of a box, the edit
-        // field of a combo box.
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(w_.data())) {
-            ApplyCursor(area->viewport(), c);
-        }
-        if (auto* box = qobject_cast<QComboBox*>(w_.data()); box && box->lineEdit()) {
-            ApplyCursor(box->lineEdit(), c);
-        }
+        ForPointerWidgets([c](QWidget* w) { ApplyCursor(w, c); });
+    }
+    void SetCursorImage(const CursorImage& image) override {
+        ForPointerWidgets([&image](QWidget* w) { ApplyCursorImage(w, image); });
     }
 
     void EmitNotify(Notify n) { this->Emit(n); }
 
   protected:
+    // The widget and, where the pointer mostly is, the text area of a box
+    // and the edit field of a combo box.
+    template <class F>
+    void ForPointerWidgets(F&& apply) {
+        if (!w_) return;
+        apply(w_.data());
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w_.data())) apply(area->viewport());
+        if (auto* box = qobject_cast<QComboBox*>(w_.data()); box && box->lineEdit()) {
+            apply(box->lineEdit());
+        }
+    }
     static void NotifyOther(Control* c, Notify n);
     virtual void ApplyPalette() {
         if (!w_) return;
@@ -356,6 +361,8 @@ class WindowWidget final : public QWidget {
     // Over the back colour; null for none.
     QPixmap picture;
     PictureLayout layout = PictureLayout::Stretched;
+    // The height at the top that the menu bar takes from the client area.
+    int top_band = 0;
     std::function<void()> on_close;
     std::function<void(bool)> on_show;
     std::function<void()> on_geometry;
@@ -365,7 +372,7 @@ class WindowWidget final : public QWidget {
     void paintEvent(QPaintEvent*) override {
         if (picture.isNull()) return;
         QPainter p(this);
-        PaintPicture(p, rect(), picture, layout);
+        PaintPicture(p, rect().adjusted(0, top_band, 0, 0), picture, layout);
     }
     void closeEvent(QCloseEvent* e) override {
         // Closing is the program's decision: it destroys the window itself.
@@ -444,7 +451,7 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     }
     WindowStyle Style() const override { return style_; }
     Rect ClientRect() const override {
-        FrameInsets f = FrameFor(style_);
+        FrameInsets f = FrameFor(style_, menu_.Bar() != nullptr);
         return Rect{0, 0, std::max(0, outer_.width - f.left - f.right),
                     std::max(0, outer_.height - f.top - f.bottom)};
     }
@@ -489,6 +496,15 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
         on_top_ = on_top;
         ApplyFlags();
     }
+    void SetMenuBar(std::unique_ptr<MenuBar> bar) override {
+        menu_.SetBar(std::move(bar));
+        if (w_) {
+            w_->top_band = menu_.Band();
+            w_->update();
+        }
+    }
+    MenuBar* GetMenuBar() const override { return menu_.Bar(); }
+    QWidget* ChildArea() const override { return menu_.ClientArea(); }
 
   private:
     // The window system moved or resized the client area: the user dragged
@@ -534,6 +550,7 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
     StoredPicture icon_;
     QRect placed_;      // the client area as the program or the user last left it
     int applying_ = 0;  // while the program places the widget itself
+    MenuFrame menu_{w_.data()};
 };
 
 // ---- Edit ----
@@ -1474,6 +1491,14 @@ void QtUi::UserFocusChanged(QWidget* now) {
 
 std::unique_ptr<Window> QtUi::CreateWindow() {
     return std::make_unique<QtWindow>(*this);
+}
+
+std::unique_ptr<MenuBar> QtUi::CreateMenuBar(const std::vector<MenuEntry>& entries) {
+    return std::make_unique<QtMenuBar>(loop_, entries);
+}
+
+std::unique_ptr<TrayIcon> QtUi::CreateTrayIcon() {
+    return CreateQtTrayIcon(loop_);
 }
 
 std::unique_ptr<Edit> QtUi::CreateEdit(Control* parent, const EditStyle& style) {

@@ -16,6 +16,9 @@ class QtNode {
   public:
     virtual ~QtNode() = default;
     virtual QWidget* Widget() const = 0;
+    // The widget that holds the control's children: the client area below
+    // a window's menu bar, else the control's own widget.
+    virtual QWidget* ChildArea() const { return Widget(); }
 };
 
 class QtUi final : public Ui {
@@ -28,6 +31,8 @@ class QtUi final : public Ui {
     std::unique_ptr<GroupBox> CreateGroupBox(Control* parent) override;
     std::unique_ptr<ComboBox> CreateComboBox(Control* parent, const ComboStyle& style) override;
     std::unique_ptr<Label> CreateLabel(Control* parent) override;
+    std::unique_ptr<MenuBar> CreateMenuBar(const std::vector<MenuEntry>& entries) override;
+    std::unique_ptr<TrayIcon> CreateTrayIcon() override;
     Rect Screen() const override;
     Font DefaultFont() const override;
     int TextHeight(const Font& font, std::string_view gbk) const override;

@@ -290,6 +290,7 @@ class FrameTest : public ::testing::Test {
         native.unitInterfaces[5] = ProbeInterface;
         native.unitInterfaces[6] = ProbeInterface;
         native.unitInterfaces[31] = TimerInterface;
+        for (auto [slot, interface] : extra_interfaces) native.unitInterfaces[slot] = interface;
         native.notify = LibraryNotify;
         RegisterLibrary(native);
         SetProgramImage(bytes);
@@ -323,6 +324,8 @@ class FrameTest : public ::testing::Test {
         return boxes.empty() ? std::string() : boxes.back().text;
     }
 
+    // Further unit types of the library's code, by type slot.
+    std::vector<std::pair<size_t, UnitInterfaceFn>> extra_interfaces;
     platform::headless::HeadlessPlatform platform_;
     platform::ScopedInstall install_{platform_};
     RuntimeSandbox sandbox_;

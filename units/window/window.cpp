@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/gbk.h"
 #include "platform/platform.h"
+#include "runtime/menus.h"
 #include "runtime/windows.h"
 #include "units/edit_box/type_descriptor.h"
 
@@ -17,6 +19,7 @@ constexpr int32_t kMaxPictureLayout = 3;
 constexpr int32_t kMaxIconOption = 2;
 constexpr int32_t kMaxWindowState = 3;
 constexpr int32_t kMaxSetting28 = 29;
+constexpr std::size_t kTrayTipBytes = 62;
 
 // The window type's names in GBK: 窗口 and its English name.
 constexpr char kChineseName[] = "\xB4\xB0\xBF\xDA";
@@ -29,6 +32,17 @@ int32_t Clamped(const PropertyValue& v, int32_t hi) {
 }
 std::string TextOf(const PropertyValue& v) {
     return v.bytes.substr(0, v.bytes.find('\0'));
+}
+
+// The first 62 bytes of a tip, never half a double-byte character.
+std::string TrayTip(std::string_view text) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + platform::GbkUnitLength(text, end);
+        if (next > kTrayTipBytes) break;
+        end = next;
+    }
+    return std::string(text.substr(0, end));
 }
 
 platform::WindowStyle StyleOf(const WindowSettings& s) {
@@ -51,13 +65,22 @@ std::unique_ptr<WindowUnit> WindowUnit::Create(const UnitCreateInfo& info) {
     platform::Ui& ui = platform::Current().UserInterface();
     std::unique_ptr<platform::Window> window = ui.CreateWindow();
     if (!window) return nullptr;
-    return std::make_unique<WindowUnit>(info, settings, std::move(window));
+    std::unique_ptr<platform::MenuBar> menu = info.menu ? std::move(*info.menu) : nullptr;
+    return std::make_unique<WindowUnit>(info, settings, std::move(window), std::move(menu));
 }
 
 WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& settings,
-                       std::unique_ptr<platform::Window> window)
+                       std::unique_ptr<platform::Window> window,
+                       std::unique_ptr<platform::MenuBar> menu)
     : Unit(info), settings_(settings), window_(std::move(window)) {
     platform::Ui& ui = platform::Current().UserInterface();
+    if (menu) {
+        // The bar is part of the frame: it is in place before the window takes its rectangle.
+        menu->SetCommandHandler([this](int command) {
+            if (!detached()) RaiseMenuCommand(window_id(), command);
+        });
+        window_->SetMenuBar(std::move(menu));
+    }
     platform::Rect rect{info.left, info.top, info.width, info.height};
     if (settings_.window_state == 1) {
         // Start position 1 centres the window on the screen.
@@ -76,10 +99,29 @@ WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& setting
     window_->SetEnabled((info.style & kStyleDisabled) == 0);
     window_->SetVisible(false);
     window_->SetNotifyHandler([this](platform::Notify n) { OnNotify(n); });
+    ApplyTrayIcon();
 }
 
 WindowUnit::~WindowUnit() {
     if (window_) window_->SetNotifyHandler(nullptr);
+}
+
+// The icon exists while property 20 holds a picture. Where the desktop has no notification area
+// there is none, and nothing else changes.
+void WindowUnit::ApplyTrayIcon() {
+    if (settings_.picture_setting.empty() || detached()) {
+        tray_.reset();
+        return;
+    }
+    if (!tray_) {
+        tray_ = platform::Current().UserInterface().CreateTrayIcon();
+        if (!tray_) return;
+        tray_->SetClickHandler([this](platform::TrayClick how) {
+            if (!detached()) RaiseEvent(kEventTrayIconClicked, {static_cast<int32_t>(how)});
+        });
+    }
+    tray_->SetIcon(settings_.picture_setting);
+    tray_->SetTip(TrayTip(settings_.text_30));
 }
 
 void WindowUnit::ApplyFrame() {
@@ -115,6 +157,7 @@ void WindowUnit::BringToFront() {
 }
 
 void WindowUnit::OnDestroy() {
+    tray_.reset();
     window_->SetNotifyHandler(nullptr);
     window_->SetVisible(false);
 }
@@ -238,8 +281,9 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
         case kWindowMovable:
             s.movable = Logical(v);
             break;
-        case kWindowPictureSetting:
+        case kWindowTrayIcon:
             s.picture_setting = v.bytes;
+            ApplyTrayIcon();
             break;
         case kWindowPictureSetting + 1:
         case kWindowPictureSetting + 2:
@@ -272,8 +316,9 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
                 }
             }
             break;
-        case kWindowTextSetting:
+        case kWindowTrayTip:
             s.text_30 = TextOf(v);
+            ApplyTrayIcon();
             break;
         case kWindowLastTextSetting:
             s.text_31 = TextOf(v);

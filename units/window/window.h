@@ -20,6 +20,7 @@ class WindowUnit : public Unit {
     static constexpr int kEventResized = 4;
     static constexpr int kEventActivated = 5;
     static constexpr int kEventDeactivated = 6;
+    static constexpr int kEventTrayIconClicked = 9;
     static constexpr int kEventShown = 10;
     static constexpr int kEventHidden = 11;
     static constexpr int kEventGotFocus = -7;
@@ -28,12 +29,15 @@ class WindowUnit : public Unit {
     // Fails (null) for a stored block of a version above 6 or a truncated one.
     static std::unique_ptr<WindowUnit> Create(const UnitCreateInfo& info);
     WindowUnit(const UnitCreateInfo& info, const WindowSettings& settings,
-               std::unique_ptr<platform::Window> window);
+               std::unique_ptr<platform::Window> window,
+               std::unique_ptr<platform::MenuBar> menu = nullptr);
     ~WindowUnit() override;
 
     platform::Control* control() const override { return window_.get(); }
     platform::Window& window() const { return *window_; }
     const WindowSettings& settings() const { return settings_; }
+    // The notification-area icon while the window shows one.
+    platform::TrayIcon* tray_icon() const { return tray_.get(); }
 
     int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
@@ -52,10 +56,12 @@ class WindowUnit : public Unit {
     void ApplyFrame();
     void ApplyPicture();
     void ApplyWindowState();
+    void ApplyTrayIcon();
     void OnNotify(platform::Notify n);
 
     WindowSettings settings_;
     std::unique_ptr<platform::Window> window_;
+    std::unique_ptr<platform::TrayIcon> tray_;
     bool shown_once_ = false;
 };
 

@@ -22,9 +22,13 @@ enum WindowProperty : int {
     kWindowMinButton = 9,
     kWindowState = 10,
     kWindowMovable = 11,
+    // Property 20: the picture of the window's notification-area icon; no bytes, no icon.
     kWindowPictureSetting = 12,  // first of the further settings, 20 to 28
+    kWindowTrayIcon = kWindowPictureSetting,
     kWindowAlwaysOnTop = 21,
-    kWindowTextSetting = 22,      // 30
+    // Property 30: the tip of the notification-area icon, of which 62 bytes are shown.
+    kWindowTextSetting = 22,  // 30
+    kWindowTrayTip = kWindowTextSetting,
     kWindowLastTextSetting = 23,  // 31
     kWindowPropertyCount = 24,
 };

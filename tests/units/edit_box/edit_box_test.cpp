@@ -263,10 +263,11 @@ TEST_F(EditBoxTest, MousePointerShowsOnTheBoxAndSurvivesRecreation) {
     WriteUnitProperty(testing::kWindowId, id, 7, 0, static_cast<uint32_t>(bits),
                       static_cast<uint32_t>(bits >> 32));
     MemFree(row);
-    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Hand);
+    // The hand is the program's own picture.
+    EXPECT_EQ(Control(id).GetCursorImage(), ProgramHandCursor());
     WriteUnitProperty(testing::kWindowId, id, 8 + EditBoxUnit::kMultiLine, 0, 1, 0);
     ASSERT_TRUE(Box(id).edit().Style().multi_line);  // a new control
-    EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Hand);
+    EXPECT_EQ(Control(id).GetCursorImage(), ProgramHandCursor());
     // An identifier outside the table shows the default pointer.
     Box(id).SetCursorId(0x7F10);
     EXPECT_EQ(Control(id).GetCursor(), platform::Cursor::Default);
