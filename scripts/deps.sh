@@ -8,9 +8,11 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgmp-dev
   qt6-base-dev libgl-dev
   fonts-wqy-microhei
+  # the desktop suite: a virtual X server, and Xlib with XTEST for its driver
+  xvfb libx11-dev libxtst-dev
 )
 if [ "${1:-}" = "--desktop" ]; then
-  packages+=(xvfb xauth)
+  packages+=(xauth)
 fi
 
 missing=()
