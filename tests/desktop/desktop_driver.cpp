@@ -1,28 +1,29 @@
-// The desktop driver. Xlib stays in this file: its macros (None, True, Status, ...) would clash
-// with the test framework's names in the scenarios.
+// The desktop driver. Xlib stays in this file, out of the scenarios' way.
 #include "tests/desktop/desktop_driver.h"
 
-// The test framework and the project's headers come before Xlib, whose macros would rewrite them.
+// The test framework and the project's headers come before Xlib, whose macros (None, True,
+// Status, ...) would rewrite them; the formatter must not sort them together.
+// clang-format off
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+#include "app/form/main_window_form.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <asm/termbits.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <vector>
-
-#include "app/form/main_window_form.h"
+// clang-format on
 
 extern char** environ;
 
@@ -118,13 +119,14 @@ struct Desktop::State {
     Window main = 0;  // the program's main window
     Atom clipboard = 0, utf8 = 0, targets = 0, netWmName = 0, netWmPid = 0, incoming = 0;
     std::string offered;  // what the driver serves while it owns the clipboard
-    bool owning = false;
+    int handedOver = 0;   // requests for the text served
     bool converted = false;
     Atom convertedProperty = 0;
     int xkbEvent = 0;
     int bells = 0;
 
     void Pump();
+    void Offer(std::string_view text);
     void Serve(const XSelectionRequestEvent& request);
     Window WindowOf(std::string_view title);
 };
@@ -135,8 +137,6 @@ void Desktop::State::Pump() {
         XNextEvent(dpy, &ev);
         if (ev.type == SelectionRequest) {
             Serve(ev.xselectionrequest);
-        } else if (ev.type == SelectionClear) {
-            owning = false;
         } else if (ev.type == SelectionNotify && ev.xselection.requestor == own) {
             converted = true;
             convertedProperty = ev.xselection.property;
@@ -163,6 +163,7 @@ void Desktop::State::Serve(const XSelectionRequestEvent& request) {
         XChangeProperty(dpy, request.requestor, reply.property, request.target, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(offered.data()),
                         static_cast<int>(offered.size()));
+        ++handedOver;
     } else {
         reply.property = 0;
     }
@@ -499,19 +500,26 @@ std::vector<unsigned long> Desktop::OtherWindows() {
     return found;
 }
 
-void Desktop::OfferClipboard(std::string_view text) {
-    State& s = *s_;
-    s.offered = std::string(text);
-    XSetSelectionOwner(s.dpy, s.clipboard, s.own, CurrentTime);
-    XSync(s.dpy, False);
-    s.owning = XGetSelectionOwner(s.dpy, s.clipboard) == s.own;
-    if (!s.owning) ADD_FAILURE() << "the driver could not take the clipboard";
+void Desktop::State::Offer(std::string_view text) {
+    offered = std::string(text);
+    XSetSelectionOwner(dpy, clipboard, own, CurrentTime);
+    XSync(dpy, False);
+    if (XGetSelectionOwner(dpy, clipboard) != own) {
+        ADD_FAILURE() << "the driver could not take the clipboard";
+    }
+}
+
+bool Desktop::Paste(std::string_view text) {
+    s_->Offer(text);
+    const int before = s_->handedOver;
+    Keys("ctrl+v");
+    return WaitUntil([&] { return s_->handedOver > before; }, 5s);
 }
 
 std::string Desktop::Copy(uint32_t unitId) {
     State& s = *s_;
     // Owning the clipboard first tells a fresh copy from an old one: the program takes it over.
-    OfferClipboard("");
+    s.Offer("");
     Click(unitId);
     Keys("ctrl+a");
     Keys("ctrl+c");
@@ -545,9 +553,11 @@ int Desktop::Bells() {
     return s_->bells;
 }
 
-int Desktop::CountPixels(uint32_t unitId, const std::function<bool(int, int, int)>& match) {
+int Desktop::CountPixels(uint32_t unitId, const std::function<bool(int, int, int)>& match,
+                         int width) {
     State& s = *s_;
-    const Place p = PlaceOf(unitId);
+    Place p = PlaceOf(unitId);
+    if (width >= 0 && width < p.width) p.width = width;
     XImage* image = XGetImage(s.dpy, s.main, p.left, p.top, static_cast<unsigned>(p.width),
                               static_cast<unsigned>(p.height), AllPlanes, ZPixmap);
     if (!image) return 0;

@@ -62,12 +62,14 @@ class Desktop {
     std::vector<unsigned long> OtherWindows();
     // A box's whole text, by a click into it, Ctrl+A and Ctrl+C; empty when nothing was copied.
     std::string Copy(uint32_t unitId);
-    // Puts `text` on the clipboard; the program gets it when it pastes.
-    void OfferClipboard(std::string_view text);
+    // Ctrl+V with `text` on the clipboard; returns once the program has fetched it.
+    bool Paste(std::string_view text);
     // Bells rung on the X server since the start.
     int Bells();
-    // Pixels inside a unit's rectangle whose colour passes `match` (red, green, blue).
-    int CountPixels(uint32_t unitId, const std::function<bool(int, int, int)>& match);
+    // Pixels inside a unit's rectangle, or its left `width` pixels, whose colour passes `match`
+    // (red, green, blue).
+    int CountPixels(uint32_t unitId, const std::function<bool(int, int, int)>& match,
+                    int width = -1);
 
     // The device at the far end of COM1.
     testing::Pty& device();
