@@ -9,9 +9,11 @@ packages=(
   qt6-base-dev libgl-dev libcanberra-dev
   fonts-wqy-microhei sound-theme-freedesktop
   dpkg-dev file python3
+  # the desktop suite: a virtual X server, and Xlib with XTEST for its driver
+  xvfb libx11-dev libxtst-dev
 )
 if [ "${1:-}" = "--desktop" ]; then
-  packages+=(xvfb xauth)
+  packages+=(xauth)
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds kesu and runs the whole test suite: first a plain build, then the same
 # suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# threaded tests built with ThreadSanitizer.
+# threaded tests built with ThreadSanitizer. The desktop suite (ctest label `desktop`: the built
+# program under its own Xvfb) runs in the first two passes; the third has no Qt and so no program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
