@@ -128,6 +128,26 @@ bool IsNonVisual(const UnitRecord& record) {
     return type && (type->flags & type_flag::kInvisible) != 0;
 }
 
+// Places the unit of record `index` directly beneath the nearest earlier record with the same
+// parent, or on top of its siblings when there is none. Only units that have a control on screen
+// count as siblings: a timer or a port between two records must not send the later one to the
+// top, or a group box listed after them would cover the controls drawn inside its frame.
+void Restack(LoadedWindow& w, size_t index) {
+    auto& records = w.tmpl->records;
+    Unit* unit = RecordUnit(records[index]);
+    if (!unit || !unit->control()) return;
+    Unit* parent = ParentUnitOf(w, records[index]);
+    Unit* after = nullptr;
+    for (size_t j = index; j-- > 1;) {
+        Unit* sibling = RecordUnit(records[j]);
+        if (sibling && sibling->control() && ParentUnitOf(w, records[j]) == parent) {
+            after = sibling;
+            break;
+        }
+    }
+    unit->PlaceAfter(after);
+}
+
 // The unit that takes the focus when the window first shows: the visible, enabled tab stop with
 // the lowest tab order.
 size_t InitialFocus(LoadedWindow& w) {
@@ -278,18 +298,7 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
         }
     }
     // 7. Stacking: each unit directly after the nearest earlier sibling, else on top.
-    for (size_t i = 1; i < records.size(); ++i) {
-        Unit* unit = RecordUnit(records[i]);
-        if (!unit) continue;
-        Unit* after = nullptr;
-        for (size_t j = i; j-- > 1;) {
-            if (records[j].parent == records[i].parent && RecordUnit(records[j])) {
-                after = RecordUnit(records[j]);
-                break;
-            }
-        }
-        unit->PlaceAfter(after);
-    }
+    for (size_t i = 1; i < records.size(); ++i) Restack(w, i);
     // 8. Cursors.
     for (UnitRecord& record : records) {
         if (Unit* unit = RecordUnit(record)) {
@@ -462,6 +471,12 @@ void RecreateUnit(LoadedWindow& w, size_t index) {
     }
     Unit* raw = fresh.get();
     record.object = raw;
+    // Children moved to the new unit keep the stacking of the template among themselves.
+    if (type->flags & type_flag::kMoveChildrenOnRecreate) {
+        for (size_t i = 1; i < records.size(); ++i) {
+            if (records[i].parent == record.id) Restack(w, i);
+        }
+    }
     std::unique_ptr<Unit> gone = std::exchange(w.units[index], std::move(fresh));
     raw->OnUnitsCreated();
     raw->OnLoadComplete();

@@ -41,6 +41,10 @@ class Node {
         TakeFocus();
         return true;
     }
+    // The control's rectangle in its window's client area.
+    Rect WindowRect() const;
+    // Whether the keyboard's Tab key stops at controls of this kind.
+    virtual bool TakesFocus() const { return false; }
 
   protected:
     friend class HeadlessUi;
@@ -182,6 +186,7 @@ class HeadlessEdit final : public NodeControl<Edit> {
     bool UserType(std::string_view gbk);
     // The user selects bytes [start, end).
     bool UserSelect(std::size_t start, std::size_t end);
+    bool TakesFocus() const override { return true; }
 
   private:
     void Insert(std::string_view gbk);
@@ -204,6 +209,7 @@ class HeadlessButton final : public NodeControl<Button> {
         v_ = v;
     }
     bool IsDefault() const { return default_; }
+    bool TakesFocus() const override { return true; }
     void SetPicture(std::string_view bytes) override { picture_ = std::string(bytes); }
     std::string Picture() const override { return picture_; }
     bool UserClick();
@@ -225,6 +231,7 @@ class HeadlessCheckBox final : public NodeControl<CheckBox> {
         v_ = v;
     }
     void SetCheckStyle(const CheckStyle& s) override { style_ = s; }
+    bool TakesFocus() const override { return true; }
     void SetPicture(std::string_view bytes) override { picture_ = std::string(bytes); }
     std::string Picture() const override { return picture_; }
     bool UserClick();
@@ -270,6 +277,7 @@ class HeadlessComboBox final : public NodeControl<ComboBox> {
     void SetItemHeight(int extra) override { item_height_ = extra; }
 
     bool DroppedDown() const { return dropped_; }
+    bool TakesFocus() const override { return true; }
     int ItemHeight() const { return item_height_; }
     // The user opens the list: DropDown is emitted before it opens.
     bool UserDropDown();
@@ -305,6 +313,13 @@ class HeadlessLabel final : public NodeControl<Label> {
     std::string picture_;
 };
 
+// ---- The user's pointer and keyboard ----
+// A click or a pointer is a point in a window's client area and reaches what
+// a window system would deliver it to: the topmost visible, enabled control
+// there (children in the stacking order of their parent, topmost first), or
+// the window itself where none is. A hidden or disabled control swallows
+// nothing: the point goes to what lies beneath it. Keys go to the control
+// with the focus.
 class HeadlessUi final : public Ui {
   public:
     HeadlessUi() = default;
@@ -336,6 +351,25 @@ class HeadlessUi final : public Ui {
         return nullptr;
     }
     Node* Focused() const { return focused_; }
+
+    // What lies under the pointer at (x, y) of `window`'s client area: a
+    // control, the window itself, or null for a hidden window.
+    Node* UserPointAt(HeadlessWindow& window, int x, int y);
+    // The user clicks there: the window becomes active and what lies under
+    // the point reacts as to a click (a button is pressed, a check box
+    // toggles, an edit takes the caret, a combo box's arrow or a drop-down
+    // list opens the list, a drop-down's field takes the caret). Returns
+    // what the click reached, like UserPointAt.
+    Node* UserClickAt(HeadlessWindow& window, int x, int y);
+    // Keys typed into the control with the focus (an edit, or a combo box's
+    // field): false when the focus is on nothing that takes them.
+    bool UserKeys(std::string_view gbk);
+    // Ctrl+A in the control with the focus.
+    bool UserSelectAll();
+    // The Tab key (Shift+Tab backwards): the focus moves to the next control
+    // that takes it in stacking order, the topmost first and a control's
+    // children right after it, round to the first.
+    bool UserTab(bool backwards = false);
     HeadlessWindow* ActiveWindow() const { return active_; }
 
   private:

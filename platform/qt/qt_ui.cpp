@@ -1,25 +1,21 @@
 #include "platform/qt/qt_ui.h"
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <utility>
-
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGradient>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QGradient>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -32,6 +28,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/combo_items.h"
 #include "platform/edit_text.h"
@@ -62,6 +63,26 @@ QString ViewQ(const std::u16string& v) {
 std::u16string ViewOf(const QString& s) {
     return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
                           static_cast<std::size_t>(s.size()));
+}
+
+// A change between two views of a text: `removed` characters at `pos`
+// replaced by `added` others.
+struct ViewChange {
+    std::size_t pos = 0;
+    std::size_t removed = 0;
+    std::size_t added = 0;
+};
+
+// The change is what lies between the common start and the common end.
+ViewChange ChangeBetween(const std::u16string& before, const std::u16string& after) {
+    std::size_t p = 0;
+    while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
+    std::size_t s = 0;
+    while (s < before.size() - p && s < after.size() - p &&
+           before[before.size() - 1 - s] == after[after.size() - 1 - s]) {
+        ++s;
+    }
+    return {p, before.size() - p - s, after.size() - p - s};
 }
 
 QColor ToColour(Colour c, QPalette::ColorRole face_role = QPalette::Button) {
@@ -165,7 +186,11 @@ template <class Base, class W>
 class QtControl : public Base, public QtNode {
   public:
     QtControl(QtUi& ui, W* widget, Control* parent) : ui_(ui), w_(widget) {
-        if (QWidget* p = ParentWidget(parent)) w_->setParent(p);
+        if (QWidget* p = ParentWidget(parent)) {
+            // A new child goes beneath its siblings, as on the other backend.
+            w_->setParent(p);
+            w_->lower();
+        }
         // Children of a shown parent would appear on their own; a control is
         // hidden until told otherwise, as on the other backend.
         w_->hide();
@@ -197,8 +222,12 @@ class QtControl : public Base, public QtNode {
     void SetParent(Control* parent) override {
         if (!w_) return;
         bool shown = !w_->isHidden();
+        // The toolkit puts an adopted child on top of its new siblings; it
+        // goes beneath them, as a new child does, until it is placed.
         w_->setParent(ParentWidget(parent));
+        w_->lower();
         if (shown) w_->show();
+        ui_.OrderTabs(w_->window());
     }
     void PlaceAfter(Control* sibling) override {
         if (!w_) return;
@@ -208,6 +237,7 @@ class QtControl : public Base, public QtNode {
         } else {
             w_->raise();
         }
+        ui_.OrderTabs(w_->window());
     }
     void SetVisible(bool v) override {
         if (!w_) return;
@@ -563,6 +593,13 @@ class QtEditBase : public QtLeaf<Edit, W> {
     }
 
   protected:
+    // What a copy or a drag takes: the selected bytes as text, every line
+    // break as the bytes have it, never the stand-ins the view shows.
+    QString SelectedText() const {
+        auto [a, b] = Selection();
+        return ToQ(std::string_view(model_.Bytes()).substr(a, b - a));
+    }
+
     virtual void ApplyView(const EditText::ViewEdit& e) = 0;
     virtual void SetViewSelection(std::size_t a, std::size_t b) = 0;
     virtual std::pair<std::size_t, std::size_t> ViewSelection() const = 0;
@@ -666,12 +703,7 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
         : QtEditBase(ui, new PlainTextEdit, parent, style) {
         QPlainTextEdit* e = w_;
         auto* plain = static_cast<PlainTextEdit*>(e);
-        plain->selected_text = [this] {
-            auto [a, b] = Selection();
-            std::u16string v =
-                EditText::Render(std::string_view(model_.Bytes()).substr(a, b - a), true);
-            return ViewQ(v);
-        };
+        plain->selected_text = [this] { return SelectedText(); };
         plain->soft_break_at = [this](int pos) {
             // The one view character that stands for no byte.
             auto v = static_cast<std::size_t>(pos);
@@ -688,11 +720,10 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
             e->document(), &QTextDocument::contentsChange, ctx_.get(),
             [this](int pos, int removed, int added) {
                 if (programmatic_ || !w_) return;
-                ui_.loop().Work([&] {
-                    UserEdit(
-                        static_cast<std::size_t>(pos), static_cast<std::size_t>(removed),
-                        ShownText(static_cast<std::size_t>(pos), static_cast<std::size_t>(added)));
-                });
+                const ViewChange c =
+                    UserChange(static_cast<std::size_t>(pos), static_cast<std::size_t>(removed),
+                               static_cast<std::size_t>(added));
+                ui_.loop().Work([&] { UserEdit(c.pos, c.removed, ShownText(c.pos, c.added)); });
             });
         SetBorder(Border::Sunken);
     }
@@ -705,6 +736,26 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
     }
     void ScrollToCaret() override {
         if (w_) w_->ensureCursorVisible();
+    }
+
+  private:
+    // The user's change as the view before it (the model's) and the
+    // document now tell it. A change that reaches the end of the document
+    // (a paste over everything, for one) is reported as running one
+    // character further, through the document's closing paragraph mark, on
+    // both sides; whatever else disagrees with the two lengths is found by
+    // comparing the texts.
+    ViewChange UserChange(std::size_t pos, std::size_t removed, std::size_t added) const {
+        const std::size_t before = model_.ViewLength();
+        const std::size_t now = CurrentViewLength();
+        pos = std::min(pos, before);
+        if (pos + removed > before) {
+            const std::size_t over = pos + removed - before;
+            removed -= over;
+            added -= std::min(over, added);
+        }
+        if (before - removed + added == now) return {pos, removed, added};
+        return ChangeBetween(model_.View(), ShownText(0, now));
     }
 
   protected:
@@ -742,33 +793,52 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
     }
 };
 
+// A line edit whose copied or cut text comes from the bytes.
+class LineEdit final : public QLineEdit {
+  public:
+    std::function<QString()> selected_text;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const bool copy = e->matches(QKeySequence::Copy);
+        const bool cut = e->matches(QKeySequence::Cut);
+        if ((copy || cut) && selected_text && hasSelectedText() &&
+            echoMode() == QLineEdit::Normal) {
+            QApplication::clipboard()->setText(selected_text());
+            if (cut && !isReadOnly()) del();
+            e->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(e);
+    }
+};
+
 class QtLineEdit final : public QtEditBase<QLineEdit> {
   public:
     QtLineEdit(QtUi& ui, Control* parent, const EditStyle& style)
-        : QtEditBase(ui, new QLineEdit, parent, style) {
+        : QtEditBase(ui, new LineEdit, parent, style) {
         QLineEdit* e = w_;
+        static_cast<LineEdit*>(e)->selected_text = [this] { return SelectedText(); };
         e->setAlignment(ToAlign(style.align, VAlign::Centre));
         e->setReadOnly(style.read_only);
         e->setEchoMode(style.password ? QLineEdit::Password : QLineEdit::Normal);
         shown_ = model_.View();
-        QObject::connect(e, &QLineEdit::textEdited, ctx_.get(), [this](const QString& now) {
-            if (!w_) return;
+        // Every change the program did not make is the user's: typing, a
+        // paste, a drop, an undo.
+        QObject::connect(e, &QLineEdit::textChanged, ctx_.get(), [this](const QString& now) {
+            if (!w_ || programmatic_) return;
             // A line edit reports its whole new text; the edit is what lies
             // between the common start and the common end.
             std::u16string after = ViewOf(now);
-            const std::u16string& before = shown_;
-            std::size_t p = 0;
-            while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
-            std::size_t s = 0;
-            while (s < before.size() - p && s < after.size() - p &&
-                   before[before.size() - 1 - s] == after[after.size() - 1 - s]) {
-                ++s;
-            }
-            std::u16string typed = after.substr(p, after.size() - p - s);
-            shown_ = after;
-            ui_.loop().Work([&] { UserEdit(p, before.size() - p - s, typed); });
+            const ViewChange c = ChangeBetween(shown_, after);
+            std::u16string typed = after.substr(c.pos, c.added);
+            shown_ = std::move(after);
+            ui_.loop().Work([&] { UserEdit(c.pos, c.removed, typed); });
         });
         SetBorder(Border::Sunken);
+    }
+    ~QtLineEdit() override {
+        if (w_) static_cast<LineEdit*>(w_.data())->selected_text = nullptr;
     }
     void SetPassword(bool on, char c) override {
         QtEditBase::SetPassword(on, c);
@@ -1143,8 +1213,7 @@ void PaintRings(QPainter& p, const QRect& r, int rings, const std::vector<QColor
     }
 }
 
-void PaintGradient(QPainter& p, const QRect& r, Gradient mode,
-                   const std::vector<QColor>& grading) {
+void PaintGradient(QPainter& p, const QRect& r, Gradient mode, const std::vector<QColor>& grading) {
     // Gradients run between the centres of the outermost pixels, so that the
     // first and last colours land exactly on the edge pixels.
     const QRectF c = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -1365,6 +1434,23 @@ void QtUi::ActivationChanged() {
             if (auto* e = dynamic_cast<Emitter*>(now)) e->EmitFrom(Notify::Activated);
         }
     });
+}
+
+void QtUi::OrderTabs(QWidget* window) {
+    // The keyboard runs through the controls in their stacking order, the
+    // topmost first, and through a control's children right after it.
+    std::vector<QWidget*> chain;
+    std::function<void(QWidget*)> collect = [&](QWidget* parent) {
+        const QObjectList& kids = parent->children();
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+            auto* w = qobject_cast<QWidget*>(*it);
+            if (!w || w->isWindow() || !controls_.contains(w)) continue;
+            if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w);
+            collect(w);
+        }
+    };
+    if (window) collect(window);
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void QtUi::UserFocusChanged(QWidget* now) {

@@ -49,6 +49,9 @@ class QtUi final : public Ui {
     // activation asks for the change to be reported.
     Control* active = nullptr;
     void ActivationChanged();
+    // Makes the keyboard's focus chain of `window` follow the stacking
+    // order of its controls.
+    void OrderTabs(QWidget* window);
 
   private:
     void UserFocusChanged(QWidget* now);

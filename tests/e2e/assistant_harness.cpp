@@ -16,10 +16,10 @@
 namespace kesu::e2e {
 
 using namespace std::chrono_literals;
-using platform::headless::HeadlessButton;
 using platform::headless::HeadlessCheckBox;
 using platform::headless::HeadlessComboBox;
 using platform::headless::HeadlessEdit;
+using platform::headless::HeadlessWindow;
 
 namespace {
 constexpr auto kDeadline = 20s;
@@ -143,16 +143,22 @@ int AssistantHarness::CurrentItem(uint32_t unitId) {
     return combo ? combo->Current() : -2;
 }
 
-bool AssistantHarness::TryClick(uint32_t unitId) {
-    platform::Control* control = ControlOf(unitId);
-    bool clicked = false;
-    if (auto* button = dynamic_cast<HeadlessButton*>(control)) {
-        clicked = button->UserClick();
-    } else if (auto* box = dynamic_cast<HeadlessCheckBox*>(control)) {
-        clicked = box->UserClick();
-    }
+bool AssistantHarness::ClickAt(uint32_t unitId, int dx) {
+    auto* node = dynamic_cast<platform::headless::Node*>(ControlOf(unitId));
+    auto* window = dynamic_cast<HeadlessWindow*>(ControlOf(kWindowRecordId));
+    if (!node || !window) return false;
+    // Like a user: aim at the middle of what the unit shows (or `dx` from its right edge), and
+    // let the window decide what lies there.
+    const platform::Rect r = node->WindowRect();
+    const int x = dx > 0 ? r.left + r.width - dx : r.left + r.width / 2;
+    const bool reached = platform_.ui().UserClickAt(*window, x, r.top + r.height / 2) == node;
     loop().ProcessPending();
-    return clicked;
+    return reached;
+}
+
+bool AssistantHarness::TryClick(uint32_t unitId) {
+    // A disabled control lets the click through to what lies beneath it.
+    return ClickAt(unitId);
 }
 
 void AssistantHarness::Click(uint32_t unitId) {
@@ -160,31 +166,33 @@ void AssistantHarness::Click(uint32_t unitId) {
 }
 
 void AssistantHarness::TypeInto(uint32_t unitId, std::string_view gbk) {
-    platform::Control* control = ControlOf(unitId);
-    if (auto* edit = dynamic_cast<HeadlessEdit*>(control)) {
-        ASSERT_TRUE(edit->UserSelect(0, edit->TextLength()));
-        ASSERT_TRUE(edit->UserType(gbk));
-    } else if (auto* combo = dynamic_cast<HeadlessComboBox*>(control)) {
-        combo->SetEditSelection(0, combo->Text().size());
-        ASSERT_TRUE(combo->UserType(gbk));
-    } else {
-        FAIL() << "unit " << std::hex << unitId << " takes no typing";
-    }
+    // Click into the field, select everything with the keyboard, type over it.
+    ASSERT_TRUE(ClickAt(unitId)) << "unit " << std::hex << unitId << " cannot be clicked";
+    auto& ui = platform_.ui();
+    ASSERT_EQ(ui.Focused(), dynamic_cast<platform::headless::Node*>(ControlOf(unitId)));
+    ASSERT_TRUE(ui.UserSelectAll());
+    ASSERT_TRUE(ui.UserKeys(gbk)) << "unit " << std::hex << unitId << " takes no typing";
     loop().ProcessPending();
 }
 
-void AssistantHarness::Pick(uint32_t unitId, int index) {
+void AssistantHarness::OpenList(uint32_t unitId) {
+    // The arrow at the right end of the box opens its list.
     auto* combo = As<HeadlessComboBox>(unitId);
-    ASSERT_TRUE(combo && combo->UserPick(index));
+    ASSERT_TRUE(combo && ClickAt(unitId, 5));
+    ASSERT_TRUE(combo->DroppedDown());
+}
+
+void AssistantHarness::Pick(uint32_t unitId, int index) {
+    OpenList(unitId);
+    // The open list is a window of its own; the user picks a row in it.
+    ASSERT_TRUE(As<HeadlessComboBox>(unitId)->UserPick(index));
     loop().ProcessPending();
 }
 
 void AssistantHarness::DropDown(uint32_t unitId) {
-    auto* combo = As<HeadlessComboBox>(unitId);
-    ASSERT_TRUE(combo && combo->UserDropDown());
-    loop().ProcessPending();
-    combo->UserCloseUp();
-    loop().ProcessPending();
+    OpenList(unitId);
+    // A second click on the arrow closes the list again.
+    ASSERT_TRUE(ClickAt(unitId, 5));
 }
 
 FarEnd AssistantHarness::OpenFarEnd(int port) {
@@ -195,11 +203,9 @@ FarEnd AssistantHarness::OpenFarEnd(int port) {
 
 void AssistantHarness::PickPort(int index) {
     // Opening the port list rescans on a worker; the user waits for the list, then picks.
-    auto* combo = As<HeadlessComboBox>(app::unit_id::kPortList);
-    ASSERT_TRUE(combo && combo->UserDropDown());
-    loop().ProcessPending();
+    OpenList(app::unit_id::kPortList);
     WaitForWorkers();
-    ASSERT_TRUE(combo->UserPick(index));
+    ASSERT_TRUE(As<HeadlessComboBox>(app::unit_id::kPortList)->UserPick(index));
     loop().ProcessPending();
 }
 

@@ -88,6 +88,10 @@ class AssistantHarness : public ::testing::Test {
 
   private:
     platform::Control* ControlOf(uint32_t unitId);
+    // Clicks the main window at the middle of the unit's place (or `dx` pixels left of its right
+    // edge); true when the click reached the unit.
+    bool ClickAt(uint32_t unitId, int dx = 0);
+    void OpenList(uint32_t unitId);  // clicks a combo box's arrow; its list must open
     template <class T>
     T* As(uint32_t unitId);
 

@@ -14,8 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include "app/commands.h"
+#include "app/form/main_window_form.h"
+#include "app/program.h"
 #include "platform/gbk.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_serial.h"
+#include "runtime/unit.h"
+#include "runtime/windows.h"
 
 namespace kesu::platform::testing {
 
@@ -51,6 +57,12 @@ class Driver {
     virtual void AnswerFont(std::optional<FontPick> pick) = 0;
     // Timing slack of the backend's clock in ticks (0 for a virtual clock).
     virtual int TickSlack() const = 0;
+
+    // Input through the window system: a click at (x, y) of the window's
+    // client area, true when `target` is what the click reached (a list it
+    // opens is closed again); the Tab key in the window.
+    virtual bool ClickReaches(Window& w, int x, int y, Control& target) = 0;
+    virtual void Tab(Window& w) = 0;
 };
 
 using MakeDriver = std::unique_ptr<Driver> (*)();
@@ -653,6 +665,84 @@ TEST_P(Conformance, UserFocusChangesNotifyLikeProgramOnes) {
     EXPECT_EQ(ra.seen, (std::vector<Notify>{Notify::FocusIn, Notify::FocusOut}));
     EXPECT_EQ(rc.seen, (std::vector<Notify>{Notify::FocusIn}));
     EXPECT_TRUE(c->HasFocus());
+}
+
+TEST_P(Conformance, ClicksReachTheTopmostReachableControlAndTabFollowsTheStacking) {
+    auto w = ShownWindow();
+    // Made the way a window is loaded: the last first, then stacked with the
+    // first on top, so that the frame drawn around the others lies beneath.
+    auto frame = ui().CreateGroupBox(w.get());
+    auto box = ui().CreateCheckBox(w.get());
+    auto button = ui().CreateButton(w.get());
+    auto edit = ui().CreateEdit(w.get(), EditStyle{});
+    Control* order[] = {edit.get(), button.get(), box.get(), frame.get()};
+    for (int i = 0; i < 4; ++i) order[i]->PlaceAfter(i == 0 ? nullptr : order[i - 1]);
+    frame->SetGeometry({5, 5, 300, 200});
+    edit->SetGeometry({20, 25, 100, 25});
+    button->SetGeometry({20, 60, 100, 25});
+    box->SetGeometry({20, 95, 100, 25});
+    for (Control* c : order) c->SetVisible(true);
+    Recorder clicks;
+    button->SetNotifyHandler(clicks.Handler());
+
+    EXPECT_TRUE(d->ClickReaches(*w, 70, 72, *button));
+    EXPECT_EQ(clicks.Count(Notify::Clicked), 1);
+    EXPECT_TRUE(button->HasFocus());
+    EXPECT_TRUE(d->ClickReaches(*w, 70, 37, *edit));
+    EXPECT_TRUE(edit->HasFocus());
+    EXPECT_TRUE(d->ClickReaches(*w, 200, 150, *frame));  // the frame's own empty part
+
+    // The keyboard runs the same way, the first placed first, round again.
+    d->Tab(*w);
+    EXPECT_TRUE(button->HasFocus());
+    d->Tab(*w);
+    EXPECT_TRUE(box->HasFocus());
+    d->Tab(*w);
+    EXPECT_TRUE(edit->HasFocus());
+
+    // Disabled and hidden controls take no click.
+    button->SetEnabled(false);
+    EXPECT_FALSE(d->ClickReaches(*w, 70, 72, *button));
+    button->SetEnabled(true);
+    button->SetVisible(false);
+    EXPECT_FALSE(d->ClickReaches(*w, 70, 72, *button));
+    EXPECT_EQ(clicks.Count(Notify::Clicked), 1);
+}
+
+// The assistant's own window, loaded by the runtime from its template: every control a user can
+// use is reached by a click at its middle, whatever frames and boxes lie around it.
+TEST_P(Conformance, EveryEnabledControlOfTheMainWindowTakesAClickAtItsCentre) {
+    ScopedInstall install(d->P());
+    VirtualSerialHub no_ports;
+    InstallSerialPorts(&no_ports);
+    app::InstallAssistant();
+    app::StartAssistant();
+    auto settle = [&] { loop().RunUntil([] { return app::workersRunning.load() == 0; }); };
+    settle();
+    auto* window = dynamic_cast<Window*>(FindUnit(app::kMainWindowId, kWindowRecordId)->control());
+    ASSERT_NE(window, nullptr);
+    int reached = 0;
+    for (const app::FormUnit& u : app::MainWindowForm().units) {
+        Unit* unit = FindUnit(app::kMainWindowId, u.id);
+        Control* c = unit ? unit->control() : nullptr;
+        // A frame's middle may hold the controls drawn over it.
+        if (!c || !c->IsVisible() || !c->IsEnabled() || u.type == kUnitGroupBox) continue;
+        Rect r = c->Geometry();
+        if (u.parent != 0) {
+            const Rect outer = FindUnit(app::kMainWindowId, u.parent)->control()->Geometry();
+            r.left += outer.left;
+            r.top += outer.top;
+        }
+        // A button that asks for a file is answered with a cancel.
+        d->AnswerFile(std::nullopt);
+        EXPECT_TRUE(d->ClickReaches(*window, r.left + r.width / 2, r.top + r.height / 2, *c))
+            << GbkToUtf8(u.name);
+        settle();
+        ++reached;
+    }
+    EXPECT_GT(reached, 30);
+    app::StopAssistant();
+    InstallSerialPorts(nullptr);
 }
 
 // ---- Dialogs ----

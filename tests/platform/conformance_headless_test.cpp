@@ -50,6 +50,13 @@ class HeadlessDriver final : public Driver {
         p.dialogs().QueueFont(std::move(pick));
     }
     int TickSlack() const override { return 0; }
+    bool ClickReaches(Window& w, int x, int y, Control& target) override {
+        headless::Node* hit = p.ui().UserClickAt(Win(w), x, y);
+        if (auto* box = dynamic_cast<headless::HeadlessComboBox*>(hit)) box->UserCloseUp();
+        p.loop().ProcessPending();
+        return hit == dynamic_cast<headless::Node*>(&target);
+    }
+    void Tab(Window&) override { p.ui().UserTab(); }
 
     HeadlessPlatform p;
 

@@ -15,10 +15,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-
 #include <cmath>
 
 #include "platform/edit_text.h"
@@ -40,6 +40,22 @@ T* OpenDialog() {
     }
     return nullptr;
 }
+
+// Notes the first widget that takes a mouse press delivered by the window system.
+class PressWatch final : public QObject {
+  public:
+    QPointer<QWidget> got;
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        // A disabled widget is handed the press too, but lets it pass to its parent untouched.
+        if (e->type() == QEvent::MouseButtonPress && !got && o->isWidgetType() &&
+            static_cast<QWidget*>(o)->isEnabled()) {
+            got = static_cast<QWidget*>(o);
+        }
+        return false;
+    }
+};
 
 class QtDriver final : public Driver {
   public:
@@ -129,6 +145,27 @@ class QtDriver final : public Driver {
     void AnswerFile(std::optional<std::string> path) override { files_.push_back(std::move(path)); }
     void AnswerFont(std::optional<FontPick> pick) override { fonts_.push_back(std::move(pick)); }
     int TickSlack() const override { return 1; }
+    bool ClickReaches(Window& w, int x, int y, Control& target) override {
+        QWidget* top = WidgetOf(w);
+        ActivateAndWait(top);
+        // The widget the window system hands the press to is what the click reached.
+        PressWatch watch;
+        qApp->installEventFilter(&watch);
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+        qApp->removeEventFilter(&watch);
+        p.Loop().ProcessPending();
+        // A list the click opened is closed the way a user would.
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            QTest::keyClick(popup->windowHandle(), Qt::Key_Escape);
+            p.Loop().ProcessPending();
+        }
+        QWidget* want = WidgetOf(target);
+        return watch.got && want && (watch.got == want || want->isAncestorOf(watch.got));
+    }
+    void Tab(Window& w) override {
+        QTest::keyClick(WidgetOf(w)->windowHandle(), Qt::Key_Tab);
+        p.Loop().ProcessPending();
+    }
 
     QtPlatform p;
 

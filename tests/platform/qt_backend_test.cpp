@@ -17,10 +17,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
@@ -36,10 +37,17 @@ class QtBackend : public ::testing::Test {
         window->Show(WindowShow::Normal);
     }
     void TearDown() override { window.reset(); }
+    // A key goes to the window and from there to the widget with the focus.
     void Key(QWidget* w, QChar ch) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-        QApplication::sendEvent(w, &press);
+        w->setFocus();
+        QTest::sendKeyEvent(QTest::Click, w->window()->windowHandle(), Qt::Key_unknown, QString(ch),
+                            Qt::NoModifier);
         p.Loop().ProcessPending();  // as between two keys of a real user
+    }
+    void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        w->setFocus();
+        QTest::keyClick(w->window()->windowHandle(), key, m);
+        p.Loop().ProcessPending();
     }
     QtPlatform p;
     std::unique_ptr<Window> window;
@@ -103,22 +111,20 @@ TEST_F(QtBackend, ALongParagraphIsShownInBlocksThatNeverReachTheBytes) {
     w->setTextCursor(c);
     const std::size_t split = e->Selection().first;
     ASSERT_GT(split, 0u);
-    QTest::keyClick(w, Qt::Key_Backspace);
-    p.Loop().ProcessPending();
+    Key(w, Qt::Key_Backspace);
     all.erase(split - 1, 1);
     EXPECT_EQ(e->Text(), all);
     second = doc->begin().next();
     c.setPosition(second.position() - 1);  // the end of the first block
     w->setTextCursor(c);
     const std::size_t before_break = e->Selection().first;
-    QTest::keyClick(w, Qt::Key_Delete);
-    p.Loop().ProcessPending();
+    Key(w, Qt::Key_Delete);
     all.erase(before_break, 1);
     EXPECT_EQ(e->Text(), all);
 
     // What is copied is the text without its soft breaks.
     e->SetSelection(0, all.size());
-    w->copy();
+    Key(w, Qt::Key_C, Qt::ControlModifier);
     QString copied = QApplication::clipboard()->text();
     EXPECT_FALSE(copied.contains(QChar(u'\n')));
     EXPECT_EQ(copied.size(), static_cast<qsizetype>(all.size()));
@@ -146,6 +152,108 @@ TEST_F(QtBackend, UserTypingIsCorrectedToTheBoxRules) {
     for (QChar c : QStringLiteral("1-2")) Key(lw, c);
     EXPECT_EQ(line->Text(), "12");
     EXPECT_EQ(lw->text(), QStringLiteral("12"));
+}
+
+// A user at the window: a click at a point of it, keys to it, the clipboard.
+class QtUserInput : public QtBackend {
+  protected:
+    void SetUp() override {
+        QtBackend::SetUp();
+        QWidget* top = WidgetOf(*window);
+        top->activateWindow();
+        for (int i = 0; i < 500 && QApplication::activeWindow() != top; ++i) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+    QWindow* Win() { return WidgetOf(*window)->windowHandle(); }
+    void ClickInto(Control& c) {
+        QWidget* w = WidgetOf(c);
+        QTest::mouseClick(Win(), Qt::LeftButton, Qt::NoModifier,
+                          w->mapTo(w->window(), w->rect().center()));
+        p.Loop().ProcessPending();
+    }
+    void Press(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(Win(), k, m);
+        p.Loop().ProcessPending();
+    }
+    void Type(const char* ascii) {
+        for (; *ascii; ++ascii) {
+            QTest::keyClick(Win(), *ascii);
+            p.Loop().ProcessPending();
+        }
+    }
+    std::unique_ptr<Edit> Box(bool multi_line, Rect where) {
+        auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = multi_line});
+        e->SetGeometry(where);
+        e->SetVisible(true);
+        e->SetNotifyHandler([this](Notify n) { changes += n == Notify::TextChanged; });
+        return e;
+    }
+    int changes = 0;
+};
+
+// Deleting and typing over a selection change the bytes by what they take
+// away, in single-line and multi-line boxes alike.
+TEST_F(QtUserInput, DeletionsAndOvertypingChangeTheBytesAsShown) {
+    for (bool multi : {false, true}) {
+        auto e = Box(multi, {10, 10, 200, multi ? 80 : 25});
+        e->SetText("1000");
+        ClickInto(*e);
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Press(Qt::Key_Backspace);
+        Type("200");
+        EXPECT_EQ(e->Text(), "200") << multi;
+        Press(Qt::Key_End);
+        Press(Qt::Key_Backspace);
+        EXPECT_EQ(e->Text(), "20") << multi;
+        Press(Qt::Key_Home);
+        Press(Qt::Key_Right, Qt::ShiftModifier);
+        Type("95");
+        EXPECT_EQ(e->Text(), "950") << multi;
+        // The box shows what it holds.
+        e->SetSelection(0, 0);
+        Type("-");
+        EXPECT_EQ(e->Text(), "-950") << multi;
+    }
+}
+
+// A paste, an undo and a cut change the content exactly as typing does and
+// report it; what is copied is the bytes' text, never the stand-ins shown
+// for a lone line feed or carriage return.
+TEST_F(QtUserInput, PasteUndoAndCopyGoThroughTheBytes) {
+    QClipboard* clip = QApplication::clipboard();
+    for (bool multi : {true, false}) {
+        auto e = Box(multi, {10, 10, 200, multi ? 80 : 25});
+        e->SetText("");
+        ClickInto(*e);
+        changes = 0;
+        clip->setText(QStringLiteral("HELLO1234"));
+        Press(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(e->Text(), "HELLO1234") << multi;
+        EXPECT_GE(changes, 1) << multi;
+        clip->setText(QStringLiteral("AB"));
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Press(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(e->Text(), "AB") << multi;
+        Type("C");
+        EXPECT_EQ(e->Text(), "ABC") << multi;
+        if (auto* line = qobject_cast<QLineEdit*>(WidgetOf(*e))) {
+            // A line edit keeps an undo history; what it undoes goes from the bytes too.
+            Press(Qt::Key_Z, Qt::ControlModifier);
+            EXPECT_EQ(e->Text(), "AB");
+            EXPECT_EQ(line->text(), QStringLiteral("AB"));
+        }
+
+        e->SetText("a\nb\rc\r\nd");
+        ClickInto(*e);
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Press(Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clip->text(), QStringLiteral("a\nb\rc\r\nd")) << multi;
+        changes = 0;
+        Press(Qt::Key_X, Qt::ControlModifier);
+        EXPECT_EQ(e->Text(), "") << multi;
+        EXPECT_GE(changes, 1) << multi;
+    }
 }
 
 TEST_F(QtBackend, TheFontDialogKeepsTheProgramsFaceUnlessAnotherIsPicked) {
@@ -237,7 +345,8 @@ TEST_F(QtBackend, APushLikeCheckBoxLooksAndClicksLikeAButton) {
     const QImage down = w->grab().toImage();
     EXPECT_NE(plain, up);
     EXPECT_NE(up, down);
-    // A click far from the caption still pushes it.
+    // A click far from the caption still pushes it. The click goes to the box itself: what is
+    // tested is how far the box's own pressable area reaches, not where the window sends it.
     int clicks = 0;
     box->SetNotifyHandler([&](Notify n) { clicks += n == Notify::Clicked; });
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(115, 15));
