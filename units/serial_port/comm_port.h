@@ -83,6 +83,11 @@ class CCommPort {
     // within its write time-outs. Concurrent callers are served one at a time.
     int Write(const uint8_t* data, int64_t length);
 
+    // Received bytes the queue holds at most before the I/O thread stops reading.
+    static constexpr size_t kQueueLimit = 1 << 20;
+    // The longest a drain delivers events before it lets the window thread do other work.
+    static constexpr int kSliceMicroseconds = 8000;
+
   protected:
     // Called on the window thread by the drain, one call per queued entry.
     virtual void FireLineEvent(int code) = 0;
@@ -91,11 +96,6 @@ class CCommPort {
     // Must be called first thing by a derived destructor, so that no event reaches a
     // half-destroyed object.
     void Shutdown();
-
-    // Received bytes the queue holds at most before the I/O thread stops reading.
-    static constexpr size_t kQueueLimit = 1 << 20;
-    // The longest a drain delivers events before it lets the window thread do other work.
-    static constexpr int kSliceMicroseconds = 8000;
 
   private:
     // A notification other than a received byte, and how many queued bytes came before it.
