@@ -809,6 +809,7 @@ class QtViewEdit final : public QtEditBase<TextView> {
         v->setVerticalScrollBarPolicy(style.vscroll ? Qt::ScrollBarAlwaysOn
                                                     : Qt::ScrollBarAlwaysOff);
         v->setReadOnly(style.read_only);
+        v->selected_text = [this] { return SelectedText(); };
         v->on_edit = [this](std::size_t pos, std::size_t removed, const std::u16string& typed) {
             ui_.loop().Work([&] { UserEdit(pos, removed, typed); });
             // The edit may have joined the character before it (a CR with an LF, a lead byte
@@ -820,6 +821,7 @@ class QtViewEdit final : public QtEditBase<TextView> {
     ~QtViewEdit() override {
         if (w_) {
             w_->on_edit = nullptr;
+            w_->selected_text = nullptr;
             w_->SetModel(nullptr);
         }
     }
