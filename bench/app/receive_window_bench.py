@@ -258,7 +258,10 @@ def start_kesu(args, display, scr, hex_display):
 
 
 def shown_count(scr, display):
-    return int(scr.copy_of(RECEIVED_COUNT, display).replace(",", "") or 0)
+    count = int(scr.copy_of(RECEIVED_COUNT, display).replace(",", "") or 0)
+    # The focus leaves the counter again, so that its blinking caret is not taken for a change.
+    scr.click(SEND_BOX)
+    return count
 
 
 def watch_until_shown(scr, display, k, line, total):
