@@ -1,7 +1,7 @@
 #include "runtime/dispatch.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <vector>
 
 #include "runtime/errors.h"
 #include "runtime/image.h"
@@ -44,6 +44,18 @@ EventResult CallHandler(EventHandler handler, std::span<const uint32_t> words) {
     return result;
 }
 
+// The last record before the chain from `start` comes back to a record it already passed.
+const UnitRecord* FirstRepeatOfChain(const WindowTemplate& tmpl, const UnitRecord* start) {
+    std::vector<const UnitRecord*> visited{start};
+    const UnitRecord* record = start;
+    for (;;) {
+        const UnitRecord* next = tmpl.FindRecord(record->eventSource);
+        if (std::find(visited.begin(), visited.end(), next) != visited.end()) return record;
+        visited.push_back(next);
+        record = next;
+    }
+}
+
 }  // namespace
 
 void SetEventHandlers(std::span<const EventHandler> handlers) {
@@ -63,12 +75,20 @@ EventHandler FindEventHandler(uint32_t window_id, uint32_t unit_id, int32_t even
     if (!requested) ReportRuntimeError(errmsg::kEventUnitMissing, 0);
 
     // A unit may use the bindings of another unit of its type; the chain stops where it would
-    // come back to a record already visited.
+    // come back to a record already visited. A chain without a cycle visits each record at most
+    // once, so one that takes more steps than the window has records has come back; it is then
+    // walked again from the start to stop at the first repeat. Dispatch runs once per received
+    // byte, so the usual chain (none, or one step) must not allocate.
     const UnitRecord* record = requested;
-    std::unordered_set<const UnitRecord*> visited{record};
+    const size_t records = window->tmpl->records.size();
+    size_t steps = 0;
     while (record->eventSource != 0) {
         const UnitRecord* next = window->tmpl->FindRecord(record->eventSource);
-        if (!next || next->type != record->type || !visited.insert(next).second) break;
+        if (!next || next->type != record->type) break;
+        if (++steps > records) {
+            record = FirstRepeatOfChain(*window->tmpl, requested);
+            break;
+        }
         record = next;
     }
 

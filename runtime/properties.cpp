@@ -376,12 +376,24 @@ KindForm FormOfKind(uint16_t kind) {
     }
 }
 
+// The receive handler reads and writes properties for every received byte. On the UI thread the
+// body runs in place: wrapping it in a std::function first would allocate, its captures being
+// larger than the function object keeps inline.
+template <class Body>
+void OnUi(Body&& body) {
+    if (OnUiThread()) {
+        body();
+    } else {
+        RunOnUiThread(body);
+    }
+}
+
 // Requests are judged on the UI thread, when they are served: a worker's request may wait there
 // while the window closes.
 uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int component) {
     uint64_t result = 0;
     const bool worker = !OnUiThread();
-    RunOnUiThread([&] {
+    OnUi([&] {
         if (property < 0 || (worker && IgnoresWorkerRequests(window_id))) return;
         result = Read(Locate(window_id, unit_id), property, component);
     });
@@ -391,7 +403,7 @@ uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int co
 void WriteProperty(uint32_t window_id, uint32_t unit_id, int property, int component, uint32_t low,
                    uint32_t high) {
     const bool worker = !OnUiThread();
-    RunOnUiThread([&] {
+    OnUi([&] {
         if (property < 0 || (worker && IgnoresWorkerRequests(window_id))) return;
         Write(Locate(window_id, unit_id), property, component, low, high);
     });
@@ -400,7 +412,7 @@ void WriteProperty(uint32_t window_id, uint32_t unit_id, int property, int compo
 uint64_t ReadObjectProperty(uint32_t type_code, Unit* unit, int property, int component) {
     uint64_t result = 0;
     const bool worker = !OnUiThread();
-    RunOnUiThread([&] {
+    OnUi([&] {
         if (!unit || property < 0 || (worker && ShutdownInProgress())) return;
         Target t;
         t.unit = unit;
@@ -413,7 +425,7 @@ uint64_t ReadObjectProperty(uint32_t type_code, Unit* unit, int property, int co
 void WriteObjectProperty(uint32_t type_code, Unit* unit, int property, int component, uint32_t low,
                          uint32_t high) {
     const bool worker = !OnUiThread();
-    RunOnUiThread([&] {
+    OnUi([&] {
         if (!unit || property < 0 || (worker && ShutdownInProgress())) return;
         Target t;
         t.unit = unit;

@@ -15,6 +15,10 @@ packages=(
 if [ "${1:-}" = "--desktop" ]; then
   packages+=(xauth)
 fi
+# The receive benchmark of the real program (bench/app/receive_window_bench.py).
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(xvfb xdotool xclip picocom python3 libx11-6 libxtst6)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -40,6 +40,7 @@
 #include "platform/qt/qt_loop.h"
 #include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_text_view.h"
 
 namespace kesu::platform::qt {
 
@@ -561,10 +562,11 @@ class QtWindow final : public QtLeaf<Window, WindowWidget> {
 template <class W>
 class QtEditBase : public QtLeaf<Edit, W> {
   public:
-    QtEditBase(QtUi& ui, W* w, Control* parent, const EditStyle& style)
+    QtEditBase(QtUi& ui, W* w, Control* parent, const EditStyle& style,
+               std::size_t block_columns = kBlockColumns)
         : QtLeaf<Edit, W>(ui, w, parent),
           style_(style),
-          model_(style.multi_line, style.multi_line ? kBlockColumns : 0) {
+          model_(style.multi_line, style.multi_line ? block_columns : 0) {
         this->back_colour_ = kWhite;
         this->ApplyPalette();
     }
@@ -807,6 +809,60 @@ class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
         QString s = c.selectedText();
         s.replace(QChar::ParagraphSeparator, QChar(u'\n'));
         return ViewOf(s);
+    }
+};
+
+// A multi-line box whose view paints the model itself (see TextView): the text is held once, and
+// the rows need no blocks of their own, so the model makes no soft breaks.
+class QtViewEdit final : public QtEditBase<TextView> {
+  public:
+    QtViewEdit(QtUi& ui, Control* parent, const EditStyle& style)
+        : QtEditBase(ui, new TextView, parent, style, 0) {
+        TextView* v = w_;
+        v->SetModel(&model_);
+        v->SetWrap(!style.hscroll);
+        v->setHorizontalScrollBarPolicy(style.hscroll ? Qt::ScrollBarAlwaysOn
+                                                      : Qt::ScrollBarAlwaysOff);
+        v->setVerticalScrollBarPolicy(style.vscroll ? Qt::ScrollBarAlwaysOn
+                                                    : Qt::ScrollBarAlwaysOff);
+        v->setReadOnly(style.read_only);
+        v->selected_text = [this] { return SelectedText(); };
+        v->on_edit = [this](std::size_t pos, std::size_t removed, const std::u16string& typed) {
+            ui_.loop().Work([&] { UserEdit(pos, removed, typed); });
+            // The edit may have joined the character before it (a CR with an LF, a lead byte
+            // with its trail byte), so the rows are laid out again from there.
+            if (w_) w_->TextChanged(pos > 0 ? pos - 1 : 0);
+        };
+        SetBorder(Border::Sunken);
+    }
+    ~QtViewEdit() override {
+        if (w_) {
+            w_->on_edit = nullptr;
+            w_->selected_text = nullptr;
+            w_->SetModel(nullptr);
+        }
+    }
+    void ScrollToCaret() override {
+        if (w_) w_->EnsureCaretVisible();
+    }
+
+  protected:
+    void ApplyView(const EditText::ViewEdit& ed) override {
+        if (w_) w_->TextChanged(ed.start);
+    }
+    void SetViewSelection(std::size_t a, std::size_t b) override {
+        if (w_) w_->SetSelection(a, b);
+    }
+    std::pair<std::size_t, std::size_t> ViewSelection() const override {
+        return w_ ? w_->Selection() : std::pair<std::size_t, std::size_t>{0, 0};
+    }
+    std::size_t CurrentViewLength() const override { return model_.ViewLength(); }
+    // The view shows the model as it is.
+    std::u16string ShownText(std::size_t start, std::size_t len) const override {
+        const std::size_t a = model_.ViewToByte(start);
+        const std::size_t b = model_.ViewToByte(start + len);
+        return EditText::Render(std::string_view(model_.Bytes()).substr(a, b - a),
+                                model_.PairsCrLf());
     }
 };
 
@@ -1502,7 +1558,7 @@ std::unique_ptr<TrayIcon> QtUi::CreateTrayIcon() {
 }
 
 std::unique_ptr<Edit> QtUi::CreateEdit(Control* parent, const EditStyle& style) {
-    if (style.multi_line) return std::make_unique<QtMultiEdit>(*this, parent, style);
+    if (style.multi_line) return std::make_unique<QtViewEdit>(*this, parent, style);
     return std::make_unique<QtLineEdit>(*this, parent, style);
 }
 

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <QTextBlock>
@@ -25,6 +26,7 @@
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_text_view.h"
 
 namespace kesu::platform::qt {
 namespace {
@@ -55,20 +57,28 @@ class QtBackend : public ::testing::Test {
 
 TEST_F(QtBackend, TheWidgetShowsEveryByteAsOneCharacter) {
     auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
+    e->SetGeometry({0, 0, 280, 150});
     e->SetText("a\rb\nc\r\nd" + Gbk("口") + "\xFF");
-    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    auto* w = dynamic_cast<TextView*>(WidgetOf(*e));
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->toPlainText(), QStringLiteral("a\u240Db\u240Ac\nd口") + QChar(0xF7FF));
+    ASSERT_EQ(w->RowCount(), 2u);
+    EXPECT_EQ(w->ShownRow(0), QStringLiteral("a\u240Db\u240Ac"));
+    EXPECT_EQ(w->ShownRow(1), QStringLiteral("d口") + QChar(0xF7FF));
     e->Append("\r");
     e->Append("\n");
-    EXPECT_EQ(w->toPlainText().right(2), QStringLiteral("\uF7FF\n"));
-    EXPECT_EQ(w->document()->blockCount(), 3);
+    EXPECT_EQ(w->RowCount(), 3u);
+    EXPECT_EQ(w->ShownRow(1).right(1), QString(QChar(0xF7FF)));
+    EXPECT_EQ(w->ShownRow(2), QString());
 }
 
-TEST_F(QtBackend, ALongParagraphIsShownInBlocksThatNeverReachTheBytes) {
+// A paragraph longer than the box is wide is shown in rows that break after a blank where
+// there is one; the rows are only in the view, and the scroll bar spans all of them.
+TEST_F(QtBackend, ALongParagraphWrapsInTheViewAndTheRowsNeverReachTheBytes) {
     auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
+    e->SetGeometry({0, 0, 280, 150});
     e->SetVisible(true);
-    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    auto* w = dynamic_cast<TextView*>(WidgetOf(*e));
+    ASSERT_NE(w, nullptr);
     // Hex without a line break, then letters, as a device might send them.
     std::string hex;
     for (int i = 0; i < 12000; ++i) hex += "A5 ";
@@ -82,47 +92,43 @@ TEST_F(QtBackend, ALongParagraphIsShownInBlocksThatNeverReachTheBytes) {
     e->ReplaceSelection(hex);
     all = hex + all.substr(hex.size());
     ASSERT_EQ(e->Text(), all);
-    QTextDocument* doc = w->document();
-    ASSERT_GT(doc->blockCount(), 10);
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        ASSERT_LE(b.length() - 1, 5000) << b.blockNumber();
-        // Hex breaks between bytes, not inside one.
-        if (b.text().startsWith(QChar(u'A'))) {
-            EXPECT_TRUE(b.text().startsWith(QStringLiteral("A5")));
-        }
-    }
 
-    // The user types into a block far down: the byte lands where the caret
-    // stands, and no soft break becomes a byte.
+    const std::size_t rows = w->RowCount();
+    ASSERT_GT(rows, 100u);
+    QString shown;
+    const QFontMetricsF fm(w->font());
+    for (std::size_t r = 0; r < rows; ++r) {
+        const QString row = w->ShownRow(r);
+        ASSERT_LE(fm.horizontalAdvance(row), w->viewport()->width()) << r;
+        if (r > 0 && row.startsWith(QChar(u'A'))) {
+            EXPECT_TRUE(row.startsWith(QStringLiteral("A5"))) << r;  // hex breaks between bytes
+        }
+        shown += row;
+    }
+    EXPECT_EQ(shown.size(), static_cast<qsizetype>(all.size()));
+    // The caret went to the end of the insertion, and the view followed it; the scroll bar
+    // reaches the last row.
+    EXPECT_EQ(w->verticalScrollBar()->maximum() + w->verticalScrollBar()->pageStep(),
+              static_cast<int>(rows));
+
+    // The user types far down: the byte lands where the caret stands. Backspace and Delete at
+    // the edge of a row take the characters on either side, as over any other place.
     const std::size_t at = hex.size() + 3 * 3000 + 5;
     e->SetSelection(at, at);
     Key(w, QChar(u'#'));
     all.insert(at, "#");
     EXPECT_EQ(e->Text(), all);
     EXPECT_EQ(e->Selection(), (std::pair<std::size_t, std::size_t>{at + 1, at + 1}));
-
-    // Backspace at the start of a block after a soft break takes the
-    // character before the break; Delete at the end of that block takes the
-    // one after it.
-    QTextBlock second = doc->begin().next();
-    ASSERT_TRUE(second.isValid());
-    QTextCursor c(doc);
-    c.setPosition(second.position());
-    w->setTextCursor(c);
-    const std::size_t split = e->Selection().first;
-    ASSERT_GT(split, 0u);
+    const std::size_t split = static_cast<std::size_t>(w->ShownRow(0).size());
+    e->SetSelection(split, split);
     Key(w, Qt::Key_Backspace);
     all.erase(split - 1, 1);
     EXPECT_EQ(e->Text(), all);
-    second = doc->begin().next();
-    c.setPosition(second.position() - 1);  // the end of the first block
-    w->setTextCursor(c);
-    const std::size_t before_break = e->Selection().first;
     Key(w, Qt::Key_Delete);
-    all.erase(before_break, 1);
+    all.erase(split - 1, 1);
     EXPECT_EQ(e->Text(), all);
 
-    // What is copied is the text without its soft breaks.
+    // What is copied is the text without the view's rows.
     e->SetSelection(0, all.size());
     Key(w, Qt::Key_C, Qt::ControlModifier);
     QString copied = QApplication::clipboard()->text();
@@ -134,16 +140,17 @@ TEST_F(QtBackend, UserTypingIsCorrectedToTheBoxRules) {
     auto e = p.UserInterface().CreateEdit(
         window.get(), EditStyle{.multi_line = true, .letter_case = LetterCase::Upper});
     e->SetVisible(true);
-    auto* w = qobject_cast<QPlainTextEdit*>(WidgetOf(*e));
+    e->SetGeometry({0, 0, 280, 150});
+    auto* w = dynamic_cast<TextView*>(WidgetOf(*e));
     Key(w, QChar(u'q'));
     Key(w, QChar(u'x'));
     EXPECT_EQ(e->Text(), "QX");
-    EXPECT_EQ(w->toPlainText(), QStringLiteral("QX"));  // not what the keys said
+    EXPECT_EQ(w->ShownRow(0), QStringLiteral("QX"));  // not what the keys said
     e->SetLimit(3);
     Key(w, QChar(u'y'));
     Key(w, QChar(u'z'));
     EXPECT_EQ(e->Text(), "QXY");
-    EXPECT_EQ(w->toPlainText(), QStringLiteral("QXY"));
+    EXPECT_EQ(w->ShownRow(0), QStringLiteral("QXY"));
 
     auto line = p.UserInterface().CreateEdit(window.get(), EditStyle{});
     line->SetVisible(true);

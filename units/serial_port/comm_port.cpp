@@ -1,6 +1,7 @@
 #include "units/serial_port/comm_port.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace kesu::units {
 
@@ -61,6 +62,7 @@ void CCommPort::StopThread() {
         device_->Cancel();
         device_->Wake();
     }
+    CallAttention();
     // Waiting for the thread to end, rather than polling for it, keeps the stopping thread off
     // the processor while a write in progress finishes.
     thread_.join();
@@ -89,7 +91,16 @@ void CCommPort::CloseLocked() {
     }
     device.reset();
     std::lock_guard lock(queue_->mutex);
-    queue_->notes.clear();
+    queue_->queued.clear();
+    queue_->generation.fetch_add(1, std::memory_order_release);
+}
+
+void CCommPort::CallAttention() {
+    queue_->attention.store(true, std::memory_order_release);
+    // Taking the lock once orders the flag before a waiter's next look at it: either the waiter
+    // sees it, or it is already asleep and the notification wakes it.
+    { std::lock_guard lock(queue_->mutex); }
+    queue_->room.notify_all();
 }
 
 int CCommPort::Write(const uint8_t* data, int64_t length) {
@@ -109,6 +120,9 @@ int CCommPort::Write(const uint8_t* data, int64_t length) {
     write_done_ = false;
     write_requested_ = true;
     device_->Wake();
+    lock.unlock();
+    CallAttention();
+    lock.lock();
     write_done_cv_.wait(lock, [this] { return write_done_; });
     const int result = write_result_;
     std::vector<uint8_t>().swap(write_buffer_);
@@ -126,6 +140,9 @@ void CCommPort::ThreadMain() {
     for (;;) {
         uint32_t events = 0;
         const platform::WaitStatus status = device.WaitEvent(events);
+        // Cleared before the requests are read, so a request made after this look raises it
+        // again and a full queue cannot keep the thread from answering.
+        queue_->attention.store(false, std::memory_order_release);
         bool write_now = false;
         {
             std::lock_guard lock(control_);
@@ -150,7 +167,8 @@ void CCommPort::ThreadMain() {
             Post(kNoteLineError);
         }
         if (status == platform::WaitStatus::Events) {
-            HandleEvents(events);
+            // A write waiting to go out must not wait behind a full queue.
+            HandleEvents(events, !write_now);
         }
         if (write_now) {
             WriteRequested();
@@ -158,7 +176,7 @@ void CCommPort::ThreadMain() {
     }
 }
 
-void CCommPort::HandleEvents(uint32_t events) {
+void CCommPort::HandleEvents(uint32_t events, bool may_wait) {
     using namespace platform;
     if (events & kEvBreak) Post(kNoteBreak);
     if (events & kEvErr) Post(kNoteLineError);
@@ -171,12 +189,23 @@ void CCommPort::HandleEvents(uint32_t events) {
         if (events & kEvDsr) Post((status & kMsDsrOn) ? kNoteDsrOn : kNoteDsrOff);
         if (events & kEvRlsd) Post((status & kMsRlsdOn) ? kNoteRlsdOn : kNoteRlsdOff);
     }
-    ReadLoop();
+    ReadLoop(may_wait);
 }
 
-void CCommPort::ReadLoop() {
-    uint8_t block[4096];
+void CCommPort::ReadLoop(bool may_wait) {
+    uint8_t block[16384];
     for (;;) {
+        {
+            // A full queue waits for the window thread to take some; the bytes stay in the
+            // device meanwhile. A stop or a write request ends the wait, and the next round
+            // of the thread's loop comes back here.
+            std::unique_lock lock(queue_->mutex);
+            queue_->room.wait(lock, [this, may_wait] {
+                return !may_wait || queue_->queued.bytes.size() < kQueueLimit ||
+                       queue_->attention.load(std::memory_order_acquire);
+            });
+            if (queue_->queued.bytes.size() >= kQueueLimit) return;
+        }
         uint32_t errors = 0;
         size_t count = 0;
         device_->ClearErrors(errors, count);
@@ -212,7 +241,7 @@ void CCommPort::WriteRequested() {
 // ---- The notification queue ---------------------------------------------------------------------
 
 void CCommPort::PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now) {
-    post_now = !queue->drain_posted && !queue->notes.empty();
+    post_now = !queue->drain_posted && !queue->queued.empty();
     if (post_now) {
         queue->drain_posted = true;
     }
@@ -222,7 +251,11 @@ void CCommPort::Post(int code, int value) {
     bool post_now;
     {
         std::lock_guard lock(queue_->mutex);
-        queue_->notes.push_back({code, value});
+        if (code == kNoteByte) {
+            queue_->queued.bytes.push_back(static_cast<uint8_t>(value));
+        } else {
+            queue_->queued.lines.push_back({queue_->queued.bytes.size(), code});
+        }
         PostDrainLocked(queue_, post_now);
     }
     if (post_now) {
@@ -234,9 +267,7 @@ void CCommPort::PostBytes(const uint8_t* bytes, size_t count) {
     bool post_now;
     {
         std::lock_guard lock(queue_->mutex);
-        for (size_t i = 0; i < count; ++i) {
-            queue_->notes.push_back({kNoteByte, bytes[i]});
-        }
+        queue_->queued.bytes.insert(queue_->queued.bytes.end(), bytes, bytes + count);
         PostDrainLocked(queue_, post_now);
     }
     if (post_now) {
@@ -245,45 +276,79 @@ void CCommPort::PostBytes(const uint8_t* bytes, size_t count) {
 }
 
 void CCommPort::Drain(const std::shared_ptr<Queue>& queue) {
-    std::vector<Note> batch;
+    Queue& q = *queue;
     {
-        std::lock_guard lock(queue->mutex);
-        queue->drain_posted = false;
+        std::lock_guard lock(q.mutex);
+        q.drain_posted = false;
         // A handler that runs a nested event loop may let another drain run in the middle of
         // this one; that drain leaves the queue alone so entries keep their order, and this one
-        // posts a fresh drain for what arrived meanwhile.
-        if (queue->draining) {
-            return;
+        // posts a fresh drain for what is left.
+        if (q.draining) return;
+        q.draining = true;
+        const uint32_t generation = q.generation.load(std::memory_order_acquire);
+        if (q.batch_generation != generation) {
+            q.batch.clear();  // taken before a close: its entries fire no events
+            q.batch_generation = generation;
         }
-        batch.swap(queue->notes);
-        queue->draining = true;
-    }
-    for (const Note& note : batch) {
-        // The unit's window (and the engine with it) may be gone after any event: the rest of
-        // the batch is then dropped.
-        CCommPort* owner = queue->owner.load(std::memory_order_acquire);
-        if (owner == nullptr) {
-            break;
-        }
-        if (note.code == kNoteByte) {
-            owner->FireDataEvent(static_cast<uint8_t>(note.value & 0xFF));
-        } else if (note.code >= kNoteBreak && note.code <= kNoteRlsdOff) {
-            owner->FireLineEvent(note.code);
+        if (q.next_byte == q.batch.bytes.size() && q.next_line == q.batch.lines.size()) {
+            // The batch is done; the queue's entries become the next one, and the queue keeps
+            // the old batch's storage so that a steady stream does not allocate.
+            q.batch.clear();
+            std::swap(q.batch, q.queued);
+            q.next_byte = 0;
+            q.next_line = 0;
+            q.room.notify_all();
         }
     }
-    bool post_now;
+    const bool owner_left = !DeliverSlice(q);
+    bool post_now = false;
     {
-        std::lock_guard lock(queue->mutex);
-        queue->draining = false;
-        // Hand the storage back so a steady stream does not reallocate for every batch.
-        if (queue->notes.empty()) {
-            batch.clear();
-            batch.swap(queue->notes);
+        std::lock_guard lock(q.mutex);
+        q.draining = false;
+        if (owner_left) {
+            q.batch.clear();
+            q.next_byte = q.next_line = 0;
+            PostDrainLocked(queue, post_now);
+        } else if (q.next_byte < q.batch.bytes.size() || q.next_line < q.batch.lines.size()) {
+            post_now = !q.drain_posted;
+            q.drain_posted = true;
+        } else {
+            PostDrainLocked(queue, post_now);
         }
-        PostDrainLocked(queue, post_now);
     }
     if (post_now) {
-        queue->post([queue] { Drain(queue); });
+        q.post([queue] { Drain(queue); });
+    }
+}
+
+bool CCommPort::DeliverSlice(Queue& q) {
+    const auto start = std::chrono::steady_clock::now();
+    const uint32_t generation = q.batch_generation;
+    const std::vector<uint8_t>& bytes = q.batch.bytes;
+    const std::vector<LineNote>& lines = q.batch.lines;
+    // Reading the clock costs more than delivering a byte, so it is read every so many events.
+    constexpr unsigned kClockEvery = 256;
+    unsigned until_clock = kClockEvery;
+    for (;;) {
+        // The unit's window (and the engine with it) may be gone after any event, or the port
+        // closed: the rest of the batch is then dropped.
+        CCommPort* owner = q.owner.load(std::memory_order_acquire);
+        if (owner == nullptr) return false;
+        if (q.generation.load(std::memory_order_acquire) != generation) return false;
+        if (q.next_line < lines.size() && lines[q.next_line].before <= q.next_byte) {
+            owner->FireLineEvent(lines[q.next_line++].code);
+        } else if (q.next_byte < bytes.size()) {
+            owner->FireDataEvent(bytes[q.next_byte++]);
+        } else {
+            return true;
+        }
+        if (--until_clock == 0) {
+            until_clock = kClockEvery;
+            if (std::chrono::steady_clock::now() - start >=
+                std::chrono::microseconds(kSliceMicroseconds)) {
+                return true;
+            }
+        }
     }
 }
 

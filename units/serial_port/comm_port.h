@@ -9,9 +9,14 @@
 // error (1029) whenever clearing the errors reports a parity, framing or overrun error. The window
 // thread drains the queue in order and fires one event per entry.
 //
-// Notifications are queued per entry but the window thread is woken once per batch: a drain is
-// posted only when the queue goes from empty to non-empty, and one drain delivers everything
-// queued. Bytes are read from the device in blocks; each still becomes its own entry.
+// Received bytes are queued as bytes, and the other notifications beside them with the place in
+// the byte stream where they arose, so queueing costs a copy of each block the device hands out.
+// The window thread is woken once per batch: a drain is posted only when the queue goes from empty
+// to non-empty. A drain delivers one entry after another, each as its own event, but stops after
+// a slice of a few milliseconds and posts itself again, so that input and painting waiting on the
+// window thread are served in between. The queue is bounded: while it holds kQueueLimit bytes the
+// I/O thread reads nothing more (the device keeps them, and a pseudo-terminal's writer waits), so
+// a fast line cannot fill memory faster than the window shows it.
 //
 // Writes are handed to the I/O thread and the caller waits for the result. Nothing is purged
 // before a write: bytes already received stay and are delivered in order, and bytes an earlier
@@ -89,6 +94,11 @@ class CCommPort {
     // vanished, 0 for every length: the port is no longer open and running.
     int Write(const uint8_t* data, int64_t length);
 
+    // Received bytes the queue holds at most before the I/O thread stops reading.
+    static constexpr size_t kQueueLimit = 1 << 20;
+    // The longest a drain delivers events before it lets the window thread do other work.
+    static constexpr int kSliceMicroseconds = 8000;
+
   protected:
     // Called on the window thread by the drain, one call per queued entry.
     virtual void FireLineEvent(int code) = 0;
@@ -99,26 +109,53 @@ class CCommPort {
     void Shutdown();
 
   private:
-    struct Note {
+    // A notification other than a received byte, and how many queued bytes came before it.
+    struct LineNote {
+        size_t before;
         int32_t code;
-        int32_t value;
+    };
+    // The entries in arrival order: line notes interleaved with the bytes by their positions.
+    struct Entries {
+        std::vector<uint8_t> bytes;
+        std::vector<LineNote> lines;
+        bool empty() const { return bytes.empty() && lines.empty(); }
+        void clear() {
+            bytes.clear();
+            lines.clear();
+        }
     };
     // Shared with drains already posted to the window thread, which may outlive the engine.
     struct Queue {
         std::mutex mutex;
-        std::vector<Note> notes;
+        std::condition_variable room;  // the I/O thread waits here while the queue is full
+        Entries queued;
         bool drain_posted = false;
-        bool draining = false;  // window thread only
+        // Raised by a stop or a write request, so that an I/O thread waiting for room goes back
+        // to its loop to answer it.
+        std::atomic<bool> attention{false};
+        // Counts closes: a batch taken before a close is dropped, not delivered.
+        std::atomic<uint32_t> generation{0};
         std::atomic<CCommPort*> owner{nullptr};
         Poster post;
+
+        // Window thread only: the batch being delivered, and how far.
+        Entries batch;
+        size_t next_byte = 0;
+        size_t next_line = 0;
+        uint32_t batch_generation = 0;
+        bool draining = false;
     };
 
     static void Drain(const std::shared_ptr<Queue>& queue);
+    // Delivers from the batch until it is done or the slice is over; false if the owner went.
+    static bool DeliverSlice(Queue& queue);
     static void PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now);
+    void CallAttention();
 
     void ThreadMain();
-    void HandleEvents(uint32_t events);
-    void ReadLoop();
+    // `may_wait`: the read loop may wait for room in a full queue (not while a write waits).
+    void HandleEvents(uint32_t events, bool may_wait);
+    void ReadLoop(bool may_wait);
     void WriteRequested();
     void Post(int code, int value = 0);
     void PostBytes(const uint8_t* bytes, size_t count);

@@ -32,6 +32,7 @@ class GatedDevice : public platform::SerialDevice {
     std::atomic<int> wakes{0};
     std::atomic<int> rx_purges{0};
     std::atomic<int> tx_purges{0};
+    std::atomic<size_t> bytes_read{0};  // taken from the device by the I/O thread
 
     bool GetSettings(platform::LineSettings& out) override { return inner_->GetSettings(out); }
     bool SetSettings(const platform::LineSettings& s) override { return inner_->SetSettings(s); }
@@ -68,7 +69,9 @@ class GatedDevice : public platform::SerialDevice {
         return inner_->ClearErrors(errors, count);
     }
     size_t Read(uint8_t* buffer, size_t capacity) override {
-        return inner_->Read(buffer, capacity);
+        const size_t n = inner_->Read(buffer, capacity);
+        bytes_read += n;
+        return n;
     }
     bool Write(const uint8_t* data, size_t length) override { return inner_->Write(data, length); }
     void Cancel() override { inner_->Cancel(); }

@@ -63,6 +63,19 @@ class WindowQueue {
         }
     }
 
+    // Runs the oldest waiting task, if any; true if one ran.
+    bool RunOne() {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(mutex_);
+            if (tasks_.empty()) return false;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task();
+        return true;
+    }
+
     size_t posted() const {
         std::lock_guard lock(mutex_);
         return posted_;

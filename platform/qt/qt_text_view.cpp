@@ -1,0 +1,486 @@
+#include "platform/qt/qt_text_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "platform/gbk.h"
+
+namespace kesu::platform::qt {
+
+namespace {
+
+// Space between the frame and the text, as a toolkit text document keeps it.
+constexpr int kMargin = 4;
+
+QString ToQString(const std::u16string& s) {
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::u16string FromQString(const QString& s) {
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
+                          static_cast<std::size_t>(s.size()));
+}
+
+}  // namespace
+
+TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setCursor(Qt::IBeamCursor);
+    verticalScrollBar()->setSingleStep(1);
+}
+
+void TextView::SetModel(const EditText* model) {
+    model_ = model;
+    Relayout();
+}
+
+void TextView::SetWrap(bool wrap) {
+    wrap_ = wrap;
+    Relayout();
+}
+
+void TextView::Relayout() {
+    row_byte_.assign(1, 0);
+    row_view_.assign(1, 0);
+    laid_bytes_ = 0;
+    laid_view_ = 0;
+    row_x_ = 0;
+    blank_x_ = -1;
+    widest_ = 0;
+    layout_width_ = -1;
+    viewport()->update();
+}
+
+void TextView::TextChanged(std::size_t from) {
+    const std::size_t length = model_ ? model_->ViewLength() : 0;
+    anchor_ = std::min(anchor_, length);
+    caret_ = std::min(caret_, length);
+    if (from < laid_view_) {
+        // Rows before the one the change starts in keep their breaks; that row is laid out again
+        // from its start. An append finds everything before it laid out already and goes on.
+        const std::size_t row = RowOf(from);
+        row_byte_.resize(row + 1);
+        row_view_.resize(row + 1);
+        laid_bytes_ = row_byte_.back();
+        laid_view_ = row_view_.back();
+        row_x_ = 0;
+        blank_x_ = -1;
+    }
+    viewport()->update();
+}
+
+double TextView::Advance(std::string_view unit) {
+    // Characters are keyed by their bytes: single bytes by the byte, double-byte characters by
+    // both (which start at 0x8140, above every single byte).
+    const unsigned key = unit.size() == 2 ? (static_cast<unsigned char>(unit[0]) << 8) |
+                                                static_cast<unsigned char>(unit[1])
+                                          : static_cast<unsigned char>(unit[0]);
+    if (advances_.empty()) advances_.assign(0x10000, -1.0F);
+    float& a = advances_[key];
+    if (a < 0) {
+        const QFontMetricsF fm(font());
+        a = static_cast<float>(fm.horizontalAdvance(ToQString(EditText::Render(unit, true))));
+    }
+    return a;
+}
+
+void TextView::EnsureLayout() {
+    if (!model_) return;
+    const int width = viewport()->width() - 2 * kMargin;
+    if (wrap_ && width != layout_width_) {
+        Relayout();
+        layout_width_ = width;
+    }
+    const std::string& b = model_->Bytes();
+    const std::size_t n = b.size();
+    const bool pairs = model_->PairsCrLf();
+    const double room = wrap_ ? std::max(width, 1) : 1e300;
+    std::size_t i = laid_bytes_;
+    std::size_t v = laid_view_;
+    while (i < n) {
+        if (pairs && b[i] == '\r' && i + 1 < n && b[i + 1] == '\n') {
+            i += 2;
+            ++v;
+            row_byte_.push_back(i);
+            row_view_.push_back(v);
+            row_x_ = 0;
+            blank_x_ = -1;
+            continue;
+        }
+        const std::size_t len = GbkUnitLength(b, i);
+        const double a = Advance(std::string_view(b).substr(i, len));
+        if (row_x_ + a > room && v > row_view_.back()) {
+            if (blank_x_ >= 0 && blank_view_ > row_view_.back()) {
+                row_byte_.push_back(blank_byte_);
+                row_view_.push_back(blank_view_);
+                row_x_ -= blank_x_;
+            } else {
+                row_byte_.push_back(i);
+                row_view_.push_back(v);
+                row_x_ = 0;
+            }
+            blank_x_ = -1;
+            continue;
+        }
+        row_x_ += a;
+        widest_ = std::max(widest_, row_x_);
+        if (b[i] == ' ') {
+            blank_byte_ = i + 1;
+            blank_view_ = v + 1;
+            blank_x_ = row_x_;
+        }
+        i += len;
+        ++v;
+    }
+    laid_bytes_ = i;
+    laid_view_ = v;
+
+    const int rows = static_cast<int>(row_view_.size());
+    const int visible = VisibleRows();
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setRange(0, std::max(0, rows - visible));
+    const int wide = wrap_ ? 0 : static_cast<int>(widest_) + 2 * kMargin + 1;
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setRange(0, std::max(0, wide - viewport()->width()));
+}
+
+std::size_t TextView::RowCount() {
+    EnsureLayout();
+    return row_view_.size();
+}
+
+QString TextView::ShownRow(std::size_t row) {
+    EnsureLayout();
+    return row < row_view_.size() ? ToQString(RowText(row)) : QString();
+}
+
+std::size_t TextView::TopRow() const {
+    return static_cast<std::size_t>(verticalScrollBar()->value());
+}
+
+std::size_t TextView::RowOf(std::size_t view_pos) {
+    auto it = std::upper_bound(row_view_.begin(), row_view_.end(), view_pos);
+    return static_cast<std::size_t>(it - row_view_.begin()) - 1;
+}
+
+std::u16string TextView::RowText(std::size_t row) const {
+    if (!model_) return {};
+    const std::size_t from = row_byte_[row];
+    const std::size_t to = row + 1 < row_byte_.size() ? row_byte_[row + 1] : laid_bytes_;
+    std::u16string s =
+        EditText::Render(std::string_view(model_->Bytes()).substr(from, to - from), true);
+    if (!s.empty() && s.back() == u'\n') s.pop_back();
+    return s;
+}
+
+std::size_t TextView::RowEnd(std::size_t row) const {
+    return row_view_[row] + RowText(row).size();
+}
+
+int TextView::LineHeight() const {
+    return std::max(1, QFontMetrics(font()).lineSpacing());
+}
+
+int TextView::VisibleRows() const {
+    return std::max(1, (viewport()->height() - 2 * kMargin) / LineHeight());
+}
+
+double TextView::RowWidthTo(std::size_t row, std::size_t view_pos) const {
+    const std::u16string s = RowText(row);
+    const std::size_t k = std::min(s.size(), view_pos - row_view_[row]);
+    return QFontMetricsF(font()).horizontalAdvance(ToQString(s.substr(0, k)));
+}
+
+void TextView::paintEvent(QPaintEvent*) {
+    EnsureLayout();
+    QPainter p(viewport());
+    const QPalette& pal = palette();
+    p.fillRect(viewport()->rect(), pal.base());
+    p.setFont(font());
+    const QFontMetricsF fm(font());
+    const int line = LineHeight();
+    const auto [sel_a, sel_b] = Selection();
+    const double x0 = kMargin - horizontalScrollBar()->value();
+    int y = kMargin;
+    for (std::size_t r = TopRow(); r < row_view_.size() && y < viewport()->height();
+         ++r, y += line) {
+        const std::u16string text = RowText(r);
+        const QString s = ToQString(text);
+        const std::size_t start = row_view_[r];
+        const std::size_t end = start + text.size();
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QPointF(x0, y + fm.ascent()), s);
+        if (sel_a < sel_b && sel_a <= end && sel_b > start) {
+            const std::size_t a = std::max(sel_a, start) - start;
+            const std::size_t b = std::min(sel_b, end) - start;
+            const double xa = x0 + fm.horizontalAdvance(s.left(static_cast<qsizetype>(a)));
+            double xb = x0 + fm.horizontalAdvance(s.left(static_cast<qsizetype>(b)));
+            if (sel_b > end) xb += fm.averageCharWidth();  // the selected line break
+            const QRectF band(xa, y, xb - xa, line);
+            p.fillRect(band, pal.brush(QPalette::Highlight));
+            p.save();
+            p.setClipRect(band);
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.drawText(QPointF(x0, y + fm.ascent()), s);
+            p.restore();
+        }
+        if (hasFocus() && caret_ >= start && caret_ <= end && RowOf(caret_) == r) {
+            const double xc =
+                x0 + fm.horizontalAdvance(s.left(static_cast<qsizetype>(caret_ - start)));
+            p.setPen(pal.color(QPalette::Text));
+            p.drawLine(QPointF(xc, y), QPointF(xc, y + line - 1));
+        }
+    }
+}
+
+void TextView::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    EnsureLayout();
+}
+
+void TextView::changeEvent(QEvent* e) {
+    QAbstractScrollArea::changeEvent(e);
+    if (e->type() == QEvent::FontChange) {
+        advances_.clear();
+        Relayout();
+    }
+}
+
+void TextView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TextView::SetSelection(std::size_t anchor, std::size_t caret) {
+    const std::size_t length = model_ ? model_->ViewLength() : 0;
+    anchor_ = std::min(anchor, length);
+    caret_ = std::min(caret, length);
+    goal_x_ = -1;
+    viewport()->update();
+}
+
+std::pair<std::size_t, std::size_t> TextView::Selection() const {
+    return {std::min(anchor_, caret_), std::max(anchor_, caret_)};
+}
+
+void TextView::EnsureCaretVisible() {
+    EnsureLayout();
+    const int row = static_cast<int>(RowOf(caret_));
+    QScrollBar* bar = verticalScrollBar();
+    if (row < bar->value()) {
+        bar->setValue(row);
+    } else if (row >= bar->value() + VisibleRows()) {
+        bar->setValue(row - VisibleRows() + 1);
+    }
+    if (!wrap_) {
+        const int x = static_cast<int>(RowWidthTo(static_cast<std::size_t>(row), caret_));
+        QScrollBar* h = horizontalScrollBar();
+        const int w = viewport()->width() - 2 * kMargin;
+        if (x < h->value()) {
+            h->setValue(x);
+        } else if (x > h->value() + w) {
+            h->setValue(x - w);
+        }
+    }
+}
+
+std::size_t TextView::PositionAt(const QPoint& pt) {
+    EnsureLayout();
+    const int line = LineHeight();
+    const long row_at =
+        static_cast<long>(TopRow()) + (pt.y() - kMargin) / line - (pt.y() < kMargin ? 1 : 0);
+    const std::size_t row = static_cast<std::size_t>(
+        std::clamp<long>(row_at, 0, static_cast<long>(row_view_.size()) - 1));
+    return PositionInRow(row, pt.x() - kMargin + horizontalScrollBar()->value());
+}
+
+std::size_t TextView::PositionInRow(std::size_t row, double x) const {
+    const QString s = ToQString(RowText(row));
+    const QFontMetricsF fm(font());
+    double at = 0;
+    qsizetype k = 0;
+    for (; k < s.size(); ++k) {
+        const double w = fm.horizontalAdvance(s.at(k));
+        if (x < at + w / 2) break;
+        at += w;
+    }
+    return row_view_[row] + static_cast<std::size_t>(k);
+}
+
+void TextView::MoveCaret(std::size_t pos, bool extend) {
+    const std::size_t length = model_ ? model_->ViewLength() : 0;
+    caret_ = std::min(pos, length);
+    if (!extend) anchor_ = caret_;
+    EnsureCaretVisible();
+    viewport()->update();
+}
+
+void TextView::Edit(std::size_t pos, std::size_t removed, const std::u16string& typed) {
+    if (read_only_ || !on_edit || (removed == 0 && typed.empty())) return;
+    on_edit(pos, removed, typed);
+    EnsureCaretVisible();
+}
+
+void TextView::ReplaceSelection(const std::u16string& typed) {
+    const auto [a, b] = Selection();
+    Edit(a, b - a, typed);
+}
+
+std::u16string TextView::SelectedText() const {
+    if (!model_) return {};
+    const auto [a, b] = Selection();
+    const std::size_t from = model_->ViewToByte(a);
+    const std::size_t to = model_->ViewToByte(b);
+    return EditText::Render(std::string_view(model_->Bytes()).substr(from, to - from),
+                            model_->PairsCrLf());
+}
+
+void TextView::keyPressEvent(QKeyEvent* e) {
+    if (!model_) return;
+    EnsureLayout();
+    const bool shift = (e->modifiers() & Qt::ShiftModifier) != 0;
+    const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
+    const std::size_t length = model_->ViewLength();
+    const auto [a, b] = Selection();
+    if (e == QKeySequence::SelectAll) {
+        anchor_ = 0;
+        MoveCaret(length, true);
+        return;
+    }
+    if (e == QKeySequence::Copy || e == QKeySequence::Cut) {
+        if (a < b) {
+            QApplication::clipboard()->setText(selected_text ? selected_text()
+                                                             : ToQString(SelectedText()));
+        }
+        if (e == QKeySequence::Cut && a < b) ReplaceSelection(u"");
+        return;
+    }
+    if (e == QKeySequence::Paste) {
+        QString s = QApplication::clipboard()->text();
+        s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (!s.isEmpty()) ReplaceSelection(FromQString(s));
+        return;
+    }
+    const std::size_t row = RowOf(caret_);
+    const auto vertical = [&](long rows) {
+        if (goal_x_ < 0) goal_x_ = RowWidthTo(row, caret_);
+        const double goal = goal_x_;
+        const long target = std::clamp<long>(static_cast<long>(row) + rows, 0,
+                                             static_cast<long>(row_view_.size()) - 1);
+        MoveCaret(PositionInRow(static_cast<std::size_t>(target), goal), shift);
+        goal_x_ = goal;
+    };
+    switch (e->key()) {
+        case Qt::Key_Left:
+            goal_x_ = -1;
+            MoveCaret(!shift && a < b ? a : (caret_ > 0 ? caret_ - 1 : 0), shift);
+            return;
+        case Qt::Key_Right:
+            goal_x_ = -1;
+            MoveCaret(!shift && a < b ? b : caret_ + 1, shift);
+            return;
+        case Qt::Key_Up:
+            vertical(-1);
+            return;
+        case Qt::Key_Down:
+            vertical(1);
+            return;
+        case Qt::Key_PageUp:
+            vertical(-VisibleRows());
+            return;
+        case Qt::Key_PageDown:
+            vertical(VisibleRows());
+            return;
+        case Qt::Key_Home:
+            goal_x_ = -1;
+            MoveCaret(ctrl ? 0 : row_view_[row], shift);
+            return;
+        case Qt::Key_End:
+            goal_x_ = -1;
+            MoveCaret(ctrl ? length : RowEnd(row), shift);
+            return;
+        case Qt::Key_Backspace:
+            if (a < b) {
+                ReplaceSelection(u"");
+            } else if (caret_ > 0) {
+                Edit(caret_ - 1, 1, u"");
+            }
+            return;
+        case Qt::Key_Delete:
+            if (a < b) {
+                ReplaceSelection(u"");
+            } else if (caret_ < length) {
+                Edit(caret_, 1, u"");
+            }
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            ReplaceSelection(u"\n");
+            return;
+        default:
+            break;
+    }
+    const QString text = e->text();
+    if (!text.isEmpty() && !ctrl && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F) {
+        ReplaceSelection(FromQString(text));
+        return;
+    }
+    e->ignore();
+}
+
+void TextView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    setFocus(Qt::MouseFocusReason);
+    goal_x_ = -1;
+    MoveCaret(PositionAt(e->position().toPoint()), (e->modifiers() & Qt::ShiftModifier) != 0);
+}
+
+void TextView::mouseMoveEvent(QMouseEvent* e) {
+    if (!(e->buttons() & Qt::LeftButton)) return;
+    MoveCaret(PositionAt(e->position().toPoint()), true);
+}
+
+void TextView::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !model_) return;
+    // A word is a run of characters that are neither blanks nor line breaks.
+    const std::size_t pos = PositionAt(e->position().toPoint());
+    const std::size_t row = RowOf(pos);
+    const std::u16string s = RowText(row);
+    const std::size_t start = row_view_[row];
+    auto word = [&](std::size_t k) { return k < s.size() && s[k] != u' ' && s[k] != u'\t'; };
+    std::size_t from = pos - start;
+    std::size_t to = from;
+    while (from > 0 && word(from - 1)) --from;
+    while (word(to)) ++to;
+    anchor_ = start + from;
+    MoveCaret(start + to, true);
+}
+
+void TextView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    viewport()->update();
+}
+
+void TextView::focusOutEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusOutEvent(e);
+    viewport()->update();
+}
+
+void TextView::inputMethodEvent(QInputMethodEvent* e) {
+    if (!e->commitString().isEmpty()) ReplaceSelection(FromQString(e->commitString()));
+    e->accept();
+}
+
+QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (query == Qt::ImEnabled) return !read_only_;
+    return QAbstractScrollArea::inputMethodQuery(query);
+}
+
+}  // namespace kesu::platform::qt
