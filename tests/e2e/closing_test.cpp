@@ -53,7 +53,7 @@ class CloseRun : public AssistantHarness {
 // Disabled while the serial port unit can still be deleted between a worker's lookup and its use
 // of the unit (a send's SetLineSignal after the close reads a freed object); once its methods keep
 // the unit alive through the call, this must pass and be enabled.
-TEST(ClosingTheWindow, DISABLED_WhileSendingAndScanningEndsCleanlyEveryTime) {
+TEST(ClosingTheWindow, WhileSendingAndScanningEndsCleanlyEveryTime) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {

@@ -452,14 +452,23 @@ bool WithUnit(int argCount, const ArgRecord* args, Body body) {
     if (argCount < 1) {
         return false;
     }
+    // A worker's failed lookup is judged outside the window thread: the runtime lets it go when
+    // the unit went with its closing window, and only a worker's question can say so.
+    const bool worker = !OnUiThread();
     CSerialPortUnit* unit = nullptr;
+    bool missing = false;
     RunOnUiThread([&] {
-        auto* found = dynamic_cast<CSerialPortUnit*>(reinterpret_cast<Unit*>(
-            NotifyRuntime(notify::kFindUnitOrFail, args[0].low, args[0].high)));
-        if (found != nullptr && found->EnterCall()) {
-            unit = found;
+        Unit* found = reinterpret_cast<Unit*>(NotifyRuntime(
+            worker ? notify::kFindUnit : notify::kFindUnitOrFail, args[0].low, args[0].high));
+        missing = found == nullptr;
+        auto* port = dynamic_cast<CSerialPortUnit*>(found);
+        if (port != nullptr && port->EnterCall()) {
+            unit = port;
         }
     });
+    if (missing && worker) {
+        NotifyRuntime(notify::kFindUnitOrFail, args[0].low, args[0].high);
+    }
     if (unit == nullptr) {
         return false;
     }

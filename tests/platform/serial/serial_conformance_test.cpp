@@ -309,12 +309,16 @@ TEST_P(SerialConformance, AVanishedDeviceBlocksWaitsAndFailsWrites) {
     while (device->WaitEvent(stale) != WaitStatus::Interrupted) {
     }
     cable->Vanish();
-    // The first wait after the loss may notice it; from then on a wait returns only when woken.
+    // The first wait after the loss reports it; from then on a wait returns only when woken.
     std::atomic<int> returns{0};
+    std::atomic<bool> reported{false};
     std::thread waiter([&] {
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             uint32_t e = 0;
-            device->WaitEvent(e);
+            const WaitStatus status = device->WaitEvent(e);
+            if (i == 0) {
+                reported = status == WaitStatus::Vanished;
+            }
             ++returns;
         }
     });
@@ -325,9 +329,12 @@ TEST_P(SerialConformance, AVanishedDeviceBlocksWaitsAndFailsWrites) {
             std::this_thread::sleep_for(5ms);
         }
     };
-    watch(0, 300ms);
-    EXPECT_EQ(returns, 0) << "a wait on a vanished device returned unwoken";
-    for (int i = 1; i <= 2; ++i) {
+    watch(0, 5s);
+    EXPECT_EQ(returns, 1);
+    EXPECT_TRUE(reported) << "the first wait after the loss did not report it";
+    watch(1, 300ms);
+    EXPECT_EQ(returns, 1) << "a wait on a vanished device returned unwoken";
+    for (int i = 2; i <= 3; ++i) {
         device->Wake();
         watch(i - 1, 5s);
         EXPECT_EQ(returns, i);
