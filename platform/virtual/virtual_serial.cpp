@@ -65,6 +65,7 @@ struct Port {
     Port* peer = nullptr;
     bool open = false;
     bool unplugged = false;
+    bool writes_fail = false;  // a fault: writes fail while the device stays
     uint64_t generation = 0;  // changes whenever an opener's handle stops owning the port
     std::shared_ptr<DeviceSimulator> device;
     LineSettings settings;
@@ -374,7 +375,7 @@ class VirtualDevice final : public SerialDevice {
 
     bool Write(const uint8_t* data, size_t length) override {
         std::unique_lock lock(state_->mutex);
-        if (!Alive() || cancelled_) return false;
+        if (!Alive() || cancelled_ || port_->writes_fail) return false;
         const SerialTimeouts& t = port_->timeouts;
         const int64_t limit_ms =
             int64_t{t.write_multiplier} * static_cast<int64_t>(length) + t.write_constant;
@@ -572,6 +573,14 @@ bool VirtualSerialHub::Unplug(const std::string& name) {
     Port* port = state_->Find(name);
     if (port == nullptr || port->unplugged) return false;
     state_->SetLive(*port, port->open, true);
+    return true;
+}
+
+bool VirtualSerialHub::FailWrites(const std::string& name, bool fail) {
+    std::lock_guard lock(state_->mutex);
+    Port* port = state_->Find(name);
+    if (port == nullptr) return false;
+    port->writes_fail = fail;
     return true;
 }
 

@@ -91,6 +91,8 @@ class VirtualSerialHub : public SerialPorts {
     // Replug. The far end sees the control lines drop.
     bool Unplug(const std::string& name);
     bool Replug(const std::string& name);
+    // Writes on `name` fail (as a driver error would) while the device stays present.
+    bool FailWrites(const std::string& name, bool fail);
 
     // Attaches a simulated device to `name` as if it had opened the port: it raises its DTR and
     // RTS and answers what the far end writes. Fails if the port is open or absent.
