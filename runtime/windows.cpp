@@ -32,7 +32,8 @@ RuntimeState::Windows& State() {
 }
 
 // Keeps one loaded window record per template. The template list is fixed once start-up has read
-// it; a fresh start (tests) rebuilds the records when the list changed.
+// it; the records are made on first use after that, and made again should the list change (a
+// start-up run once more over the same state).
 void SyncRecords() {
     auto& templates = WindowTemplates();
     auto& windows = State().windows;
