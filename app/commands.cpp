@@ -3,8 +3,12 @@
 // 2 the thread library, in the order of the program image's library list.
 #include "app/commands.h"
 
+#include "libs/thread/thread_library.h"
+#include "platform/event_loop.h"
 #include "runtime/library.h"
+#include "runtime/startup.h"
 #include "runtime/sysfunc.h"
+#include "runtime/unit.h"
 
 namespace kesu::app {
 
@@ -209,12 +213,18 @@ void Delay(int32_t milliseconds) {
     Core(kDelay, {ArgRecord::Int(milliseconds)});
 }
 
-std::atomic<int> workersRunning{0};
-
 bool StartThread(ThreadRoutine routine) {
     ArgRecord args[3];
     args[0].SetPtr(reinterpret_cast<const void*>(routine), kTypeSubroutine);
     return CallLibraryCommand(FindLibraryCommand(kThreadLibrary, 0), 3, args).AsBool();
+}
+
+bool JoinWorkers() {
+    if (!ShutdownInProgress() && !UiLoop().RunUntil([] { return !thread::KeptThreadsRunning(); })) {
+        return false;
+    }
+    thread::JoinKeptThreads();
+    return true;
 }
 
 }  // namespace kesu::app

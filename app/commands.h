@@ -6,7 +6,6 @@
 // blocks by hand. Texts passed in are borrowed; a null text is passed as the shared empty text.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -56,27 +55,29 @@ void Delay(int32_t milliseconds);
 
 // ---- Threads ----
 // Starts `routine` on a new thread with no parameter and no handle. A thread routine receives
-// the (unused) parameter and answers the thread's exit code.
+// the (unused) parameter and answers the thread's exit code. The thread library keeps the thread
+// and joins it.
 using ThreadRoutine = int32_t (*)(int32_t parameter);
 bool StartThread(ThreadRoutine routine);
 
-// The assistant's worker routines, each started on a new thread with no parameter. Counting them
-// lets an orderly stop (the tests, a benchmark) wait until no worker still uses the window.
-extern std::atomic<int> workersRunning;
-
+// The assistant's worker routines, each started on a new thread with no parameter.
 template <void (*Routine)()>
 int32_t Worker(int32_t) {
     Routine();
-    workersRunning.fetch_sub(1);
     return 0;
 }
 
 template <void (*Routine)()>
 bool StartWorker() {
-    workersRunning.fetch_add(1);
-    if (StartThread(Worker<Routine>)) return true;
-    workersRunning.fetch_sub(1);
-    return false;
+    return StartThread(Worker<Routine>);
 }
+
+// An orderly end's wait for the workers (the tests, a benchmark, the program after its window
+// closed): while the runtime still serves workers, waits until every worker has ended, serving
+// the window thread's loop meanwhile, because a worker's property access waits for the window
+// thread; then joins them. Once shutdown has closed the loop to workers nothing can keep one
+// waiting for it, and they are joined at once. False when the loop gave up waiting (a test
+// loop's stall deadline); the workers then stay with the thread library.
+bool JoinWorkers();
 
 }  // namespace kesu::app

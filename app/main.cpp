@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
     // the built-in table of tty devices.
     kesu::platform::PosixSerialPorts ports;
     kesu::platform::InstallSerialPorts(&ports);
+    // The run's state, made after the backend and so gone before it: units still alive at the
+    // end are torn down while the backend that shows them exists.
+    kesu::app::AssistantStates states;
     kesu::app::InstallAssistant();
     const int code = kesu::app::RunAssistant();
     kesu::platform::InstallSerialPorts(nullptr);

@@ -92,7 +92,7 @@ void ScanPorts() {
         {"\r\n---------------------------------------- \r\n 正在扫描1-100号端口...\r\n"});
     std::vector<std::string> deniedLines;
     for (int32_t n = 1; n <= kHighestPort; ++n) {
-        scanPortNumber = n;
+        Assistant().scanPortNumber = n;
         kSerialPort.SetPortNumber(n);
         if (kSerialPort.Open()) {
             kSerialPort.Close();
@@ -144,7 +144,7 @@ void ApplyLineSettings() {
         kSerialPort.SetParity(IntegerOf(ToNumber(digit.c_str())));
     }
     const double parityBits = kSerialPort.Parity() == 0 ? 1.0 : 2.0;
-    bitsPerCharacter =
+    Assistant().bitsPerCharacter =
         static_cast<float>(ToNumber(dataBits.c_str()) + ToNumber(stopBits.c_str()) + parityBits);
 }
 

@@ -1,7 +1,6 @@
 #include "app/program.h"
 
 #include <array>
-#include <thread>
 
 #include "app/commands.h"
 #include "app/form/main_window_form.h"
@@ -60,16 +59,9 @@ void StartAssistant() {
 }
 
 void StopAssistant() {
-    platform::EventLoop& loop = platform::Current().Loop();
-    while (workersRunning.load() != 0) {
-        loop.ProcessPending();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    loop.ProcessPending();
+    JoinWorkers();
+    platform::Current().Loop().ProcessPending();
     ShutdownRuntime(0);
-    ResetFrame();
-    ResetRuntimeState();
-    ResetState();
 }
 
 namespace {
@@ -81,7 +73,11 @@ int EntryRoutine() {
 }  // namespace
 
 int RunAssistant() {
-    return RunProgram(EntryRoutine);
+    const int result = RunProgram(EntryRoutine);
+    // Workers still running when the window closed are let go by the shutdown: the loop no
+    // longer serves them, so they end soon, and they must end before the state they use goes.
+    JoinWorkers();
+    return result;
 }
 
 }  // namespace kesu::app

@@ -14,6 +14,7 @@ namespace {
 
 void AppendMarker(char open, int64_t n, char close) {
     OwnedText number = IntToText(n);
+    GrowingByteSet& pendingDisplay = Assistant().pendingDisplay;
     pendingDisplay.Append(static_cast<uint8_t>(open));
     pendingDisplay.Append(number.view());
     pendingDisplay.Append(static_cast<uint8_t>(close));
@@ -47,7 +48,7 @@ void AppendTriggerMarker(int64_t n) {
 
 void OnDataArrived(int32_t value) {
     const uint8_t b = static_cast<uint8_t>(value);
-    ++receivedCount;
+    ++Assistant().receivedCount;
     if (kTimeoutBreak.Checked()) {
         // Restarts the time-out measurement at every byte.
         kTimeoutTimer.SetInterval(0);
@@ -67,52 +68,56 @@ void ShowByteAsHex(uint8_t b) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     const uint8_t shown[3] = {static_cast<uint8_t>(kDigits[b >> 4]),
                               static_cast<uint8_t>(kDigits[b & 0x0F]), ' '};
-    pendingDisplay.Append(shown, sizeof shown);
+    Assistant().pendingDisplay.Append(shown, sizeof shown);
 }
 
 void ShowByteAsText(uint8_t b) {
-    if (b < 0x80 && leadByteCount == 0) {
-        pendingDisplay.Append(b);
+    AssistantState& state = Assistant();
+    if (b < 0x80 && state.leadByteCount == 0) {
+        state.pendingDisplay.Append(b);
         return;
     }
     // A byte of 0x80 or above opens a two-byte character; the next byte, whatever it is,
     // completes it, and the pair goes to the display together.
-    heldBytes.Append(b);
-    ++leadByteCount;
-    if (leadByteCount == 2) {
-        pendingDisplay.Append(heldBytes.Data(), heldBytes.Length());
-        leadByteCount = 0;
-        heldBytes.Clear();
+    state.heldBytes.Append(b);
+    ++state.leadByteCount;
+    if (state.leadByteCount == 2) {
+        state.pendingDisplay.Append(state.heldBytes.Data(), state.heldBytes.Length());
+        state.leadByteCount = 0;
+        state.heldBytes.Clear();
     }
 }
 
 void OnTimeoutTimerTick() {
-    if (!kTimeoutBreak.Checked() || receivedCount == lastTimeoutReceived) return;
-    lastTimeoutReceived = receivedCount;
-    ++timeoutCount;
-    AppendMarker('<', timeoutCount, '>');
+    AssistantState& state = Assistant();
+    if (!kTimeoutBreak.Checked() || state.receivedCount == state.lastTimeoutReceived) return;
+    state.lastTimeoutReceived = state.receivedCount;
+    ++state.timeoutCount;
+    AppendMarker('<', state.timeoutCount, '>');
 }
 
 void RefreshDisplay() {
-    const int64_t sent = sentCount.load();
-    if (receivedCount == shownReceived && sent == shownSent) return;
-    shownReceived = receivedCount;
-    shownSent = sent;
+    AssistantState& state = Assistant();
+    const int64_t sent = state.sentCount.load();
+    if (state.receivedCount == state.shownReceived && sent == state.shownSent) return;
+    state.shownReceived = state.receivedCount;
+    state.shownSent = sent;
     ShowCount(kSentCount, sent);
-    ShowCount(kReceivedCount, receivedCount);
-    ShowCount(kTriggerCount, triggerCount);
-    OwnedText batch = BatchText(pendingDisplay.View());
+    ShowCount(kReceivedCount, state.receivedCount);
+    ShowCount(kTriggerCount, state.triggerCount);
+    OwnedText batch = BatchText(state.pendingDisplay.View());
     kReceiveBox.AddText({batch.c_str()});
-    pendingDisplay.Clear();
+    state.pendingDisplay.Clear();
 }
 
 void OnClearCountsClicked() {
-    shownSent = 0;
-    sentCount = 0;
-    receivedCount = 0;
-    shownReceived = 0;
-    triggerCount = 0;
-    timeoutCount = 0;
+    AssistantState& state = Assistant();
+    state.shownSent = 0;
+    state.sentCount = 0;
+    state.receivedCount = 0;
+    state.shownReceived = 0;
+    state.triggerCount = 0;
+    state.timeoutCount = 0;
     OwnedText zero = IntToText(0);
     kTriggerCount.SetContent(zero.c_str());
     kReceivedCount.SetContent(zero.c_str());

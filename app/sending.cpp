@@ -10,15 +10,6 @@
 
 namespace kesu::app {
 
-namespace {
-
-// The port unit accepts one write at a time. Manual sends, periodic sends and automatic replies
-// each run on their own worker and may overlap, so the hand-over itself is taken in turn. Only
-// workers take this lock, never the window thread, which a worker may be waiting for.
-std::mutex sendLock;
-
-}  // namespace
-
 int32_t IntegerOf(double value) {
     if (std::isnan(value)) return 0;
     if (value >= 2147483647.0) return 2147483647;
@@ -35,16 +26,17 @@ int32_t SendDelayMilliseconds(int64_t byteCount, double bitsPerChar, double baud
 }
 
 void SendBytes(const uint8_t* data) {
+    AssistantState& state = Assistant();
     bool ok;
     {
-        std::lock_guard lock(sendLock);
+        std::lock_guard lock(state.sendLock);
         ok = kSerialPort.SendData(data);
     }
     const int32_t length = BytesLength(data);
     if (ok) {
         kManualSend.SetDisabled(true);
         kManualSend.SetCaption("正在发送");
-        sentCount += length;
+        state.sentCount += length;
         kDtrOutput.SetChecked(true);
         kSerialPort.SetLineSignal(2, 1);
         kDtrOutput.SetCaption("低电平");
@@ -53,7 +45,7 @@ void SendBytes(const uint8_t* data) {
         kWindow.SetTitle("发送失败！");
     }
     OwnedText baud = kBaudRate.Content();
-    Delay(SendDelayMilliseconds(length, bitsPerCharacter.load(), ToNumber(baud.c_str())));
+    Delay(SendDelayMilliseconds(length, state.bitsPerCharacter.load(), ToNumber(baud.c_str())));
     kManualSend.SetDisabled(false);
     kDtrOutput.SetChecked(false);
     kManualSend.SetCaption("手动发送");

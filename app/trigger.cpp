@@ -10,18 +10,20 @@
 namespace kesu::app {
 
 void CheckTrigger(uint8_t b) {
+    AssistantState& state = Assistant();
+    GrowingByteSet& matchWindow = state.matchWindow;
     matchWindow.Append(b);
     // The condition byte sets are replaced only on this thread, so reading them needs no lock.
     const OwnedBytes& condition =
-        kHexDisplay.Checked() ? prepared.conditionHex : prepared.conditionText;
+        kHexDisplay.Checked() ? state.prepared.conditionHex : state.prepared.conditionText;
     const std::string_view wanted = condition.view();
     matchWindow.KeepLast(wanted.size());
     if (matchWindow.Length() != wanted.size() || matchWindow.View() != wanted) return;
 
     // Occurrences do not overlap: the next match needs as many new bytes as the condition has.
     matchWindow.Clear();
-    ++triggerCount;
-    if (kTriggerBreak.Checked()) AppendTriggerMarker(triggerCount);
+    ++state.triggerCount;
+    if (kTriggerBreak.Checked()) AppendTriggerMarker(state.triggerCount);
     if (kTriggerBeep.Checked()) Beep();
     if (kAutoReply.Checked()) StartWorker<SendReply>();
 }

@@ -3,17 +3,26 @@
 
 #include "commands/core_commands.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu::commands {
 
 namespace {
 
-std::array<std::atomic<CommandBody>, kCoreCommandCount> unit_method_bodies{};
+// The unit-method bodies of the run, by list index; installed when the core library is registered
+// and read from any thread.
+struct UnitMethodBodies : LibraryState {
+    std::array<std::atomic<CommandBody>, kCoreCommandCount> bodies{};
+};
+
+std::atomic<CommandBody>& BodyOf(UnitMethod method) {
+    return LibraryStateOf<UnitMethodBodies>().bodies[static_cast<size_t>(method)];
+}
 
 // The fixed list entry of a unit method: forwards to the installed body.
 template <UnitMethod M>
 void ForwardUnitMethod(ResultRecord* result, int argCount, ArgRecord* args) {
-    CommandBody body = unit_method_bodies[static_cast<size_t>(M)].load(std::memory_order_acquire);
+    CommandBody body = BodyOf(M).load(std::memory_order_acquire);
     if (body) {
         body(result, argCount, args);
         return;
@@ -26,11 +35,11 @@ void ForwardUnitMethod(ResultRecord* result, int argCount, ArgRecord* args) {
 }  // namespace
 
 void InstallUnitMethod(UnitMethod method, CommandBody body) {
-    unit_method_bodies[static_cast<size_t>(method)].store(body, std::memory_order_release);
+    BodyOf(method).store(body, std::memory_order_release);
 }
 
 CommandBody InstalledUnitMethod(UnitMethod method) {
-    return unit_method_bodies[static_cast<size_t>(method)].load(std::memory_order_acquire);
+    return BodyOf(method).load(std::memory_order_acquire);
 }
 
 std::span<const CommandBody> CoreCommandList() {

@@ -1,10 +1,11 @@
 // The file commands: files addressed by file number.
 //
 // A file number is a small non-zero handle. The file objects live in a table
-// here; every number handed out is also entered in the runtime's open-file
-// list (kind 1, plain file), and that list decides whether a number is open.
-// The table holds shared references so that a number closed on one thread
-// while another still reads through it cannot leave a dangling object.
+// that the runtime state keeps for the run; every number handed out is also
+// entered in the runtime's open-file list (kind 1, plain file), and that list
+// decides whether a number is open. The table holds shared references so that
+// a number closed on one thread while another still reads through it cannot
+// leave a dangling object.
 
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/gbk.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu::commands {
 
@@ -24,25 +26,35 @@ namespace {
 
 constexpr int kPlainFile = 1;
 
-std::mutex table_mutex;
-std::map<int32_t, std::shared_ptr<platform::File>> open_files;
-int32_t last_number = 0;
+// The files of the run by number, from any thread under the mutex. Files still open when the
+// run's state goes are closed with it.
+struct FileTable : LibraryState {
+    std::mutex mutex;
+    std::map<int32_t, std::shared_ptr<platform::File>> files;
+    int32_t last_number = 0;
+};
+
+FileTable& Table() {
+    return LibraryStateOf<FileTable>();
+}
 
 int32_t AddFile(std::unique_ptr<platform::File> file) {
-    std::lock_guard lock(table_mutex);
+    FileTable& table = Table();
+    std::lock_guard lock(table.mutex);
     do {
-        last_number = last_number == INT32_MAX ? 1 : last_number + 1;
-    } while (open_files.count(last_number));
-    open_files.emplace(last_number, std::move(file));
-    return last_number;
+        table.last_number = table.last_number == INT32_MAX ? 1 : table.last_number + 1;
+    } while (table.files.count(table.last_number));
+    table.files.emplace(table.last_number, std::move(file));
+    return table.last_number;
 }
 
 // The file behind a number that the runtime lists as open, or null.
 std::shared_ptr<platform::File> FindFile(int32_t number) {
     if (number == 0 || NotifyRuntime(notify::kOpenFileAccess, number, 0) == -1) return nullptr;
-    std::lock_guard lock(table_mutex);
-    auto it = open_files.find(number);
-    return it == open_files.end() ? nullptr : it->second;
+    FileTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    auto it = table.files.find(number);
+    return it == table.files.end() ? nullptr : it->second;
 }
 
 }  // namespace
@@ -72,11 +84,12 @@ void CloseFile(ResultRecord*, int argCount, ArgRecord* args) {
     if (NotifyRuntime(notify::kUnregisterOpenFile, number, 0) == 0) return;
     std::shared_ptr<platform::File> file;
     {
-        std::lock_guard lock(table_mutex);
-        auto it = open_files.find(number);
-        if (it == open_files.end()) return;
+        FileTable& table = Table();
+        std::lock_guard lock(table.mutex);
+        auto it = table.files.find(number);
+        if (it == table.files.end()) return;
         file = std::move(it->second);
-        open_files.erase(it);
+        table.files.erase(it);
     }
     // The file closes when its last reference goes, here or in a reader that
     // still holds it.

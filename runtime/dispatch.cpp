@@ -7,6 +7,7 @@
 #include "runtime/image.h"
 #include "runtime/library.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "runtime/startup.h"
 #include "runtime/sysfunc.h"
 #include "runtime/windows.h"
@@ -15,17 +16,8 @@ namespace kesu {
 
 namespace {
 
-struct DispatchState {
-    std::span<const EventHandler> handlers;
-    // The current event source: set when a handler is found, its window id cleared when any
-    // handler returns.
-    uint32_t source_window = 0;
-    uint32_t source_unit = 0;
-};
-
-DispatchState& State() {
-    static DispatchState state;
-    return state;
+RuntimeState::Dispatch& State() {
+    return Runtime().dispatch;
 }
 
 EventHandler HandlerOfBinding(const EventBinding& binding) {
@@ -181,12 +173,6 @@ bool CurrentEventSource(uint32_t& window_id, uint32_t& unit_id) {
     window_id = State().source_window;
     unit_id = State().source_unit;
     return true;
-}
-
-void ResetDispatch() {
-    State().source_window = 0;
-    State().source_unit = 0;
-    State().handlers = {};
 }
 
 }  // namespace kesu

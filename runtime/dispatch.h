@@ -68,7 +68,5 @@ void AppendArgumentWords(const TypedArgument& arg, std::vector<uint32_t>& words)
 
 // The window and unit id of the event being handled; false when none is (notification 2017).
 bool CurrentEventSource(uint32_t& window_id, uint32_t& unit_id);
-// Forgets the current event source and the handler table (a fresh start, for tests).
-void ResetDispatch();
 
 }  // namespace kesu

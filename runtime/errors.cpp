@@ -1,12 +1,12 @@
 #include "runtime/errors.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 #include "platform/platform.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 
 namespace kesu {
@@ -53,10 +53,6 @@ const char* const kCodedMessages[] = {
     "\xCB\xF9\xCC\xE1\xB9\xA9\xB2\xCE\xCA\xFD\xB5\xC4\xCA\xFD\xBE\xDD\xC0\xE0\xD0\xCD\xB2\xBB\xB7"
     "\xFB\xBA\xCF\xD2\xAA\xC7\xF3",
 };
-
-std::atomic<ErrorBoxPresenter> g_presenter{nullptr};
-std::atomic<ErrorHook> g_hook{nullptr};
-std::atomic<bool> g_hookRunning{false};
 
 // The box goes through the installed platform (error icon, OK only, no
 // owner); before a platform exists, as in tools and early start-up, the text
@@ -163,12 +159,12 @@ std::string FormatRuntimeErrorText(const char* message, int code) {
 }
 
 void SetErrorBoxPresenter(ErrorBoxPresenter presenter) {
-    g_presenter.store(presenter);
+    Runtime().errors.presenter.store(presenter);
 }
 
 void SetErrorHook(ErrorHook hook) {
-    g_hook.store(hook);
-    g_hookRunning.store(false);
+    Runtime().errors.hook.store(hook);
+    Runtime().errors.hookRunning.store(false);
 }
 
 void ReportRuntimeError(const char* message, int code) {
@@ -176,15 +172,16 @@ void ReportRuntimeError(const char* message, int code) {
     SuspendEvents();
 
     bool reported = false;
-    ErrorHook hook = g_hook.load();
+    RuntimeState::Errors& errors = Runtime().errors;
+    ErrorHook hook = errors.hook.load();
     // An error raised while the hook itself runs (or during the shutdown that
     // follows) goes straight to the box: the hook is never re-entered.
-    if (hook && !g_hookRunning.exchange(true)) {
+    if (hook && !errors.hookRunning.exchange(true)) {
         reported = hook(code, message ? message : "") != 0;
-        g_hookRunning.store(false);
+        errors.hookRunning.store(false);
     }
     if (!reported) {
-        ErrorBoxPresenter presenter = g_presenter.load();
+        ErrorBoxPresenter presenter = errors.presenter.load();
         if (!presenter) presenter = DefaultPresenter;
         presenter(FormatRuntimeErrorText(message, code), errmsg::kBoxTitle);
     }

@@ -1,18 +1,13 @@
 #include "runtime/library.h"
 
-#include <list>
 #include <mutex>
 
 #include "runtime/image.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu {
 
 namespace {
-
-// A list keeps the registrations' addresses stable while more are added.
-std::mutex g_registryMutex;
-std::list<NativeLibrary> g_registry;
-std::vector<LoadedLibrary> g_loaded;
 
 bool SameIdentifier(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -26,35 +21,32 @@ bool SameIdentifier(std::string_view a, std::string_view b) {
 const LoadedLibrary* LibraryOfType(uint32_t typeCode) {
     if (CategoryOf(typeCode) != TypeCategory::kLibrary) return nullptr;
     uint32_t lib = LibraryNumberOf(typeCode);
-    if (lib == 0 || lib > g_loaded.size()) return nullptr;
-    return &g_loaded[lib - 1];
+    const std::vector<LoadedLibrary>& loaded = Runtime().libraries.loaded;
+    if (lib == 0 || lib > loaded.size()) return nullptr;
+    return &loaded[lib - 1];
 }
 
 }  // namespace
 
 void RegisterLibrary(const NativeLibrary& library) {
-    std::lock_guard lock(g_registryMutex);
-    for (NativeLibrary& existing : g_registry) {
+    RuntimeState::Libraries& libraries = Runtime().libraries;
+    std::lock_guard lock(libraries.registryMutex);
+    for (NativeLibrary& existing : libraries.registry) {
         if (SameIdentifier(existing.identifier, library.identifier)) {
             existing = library;
             return;
         }
     }
-    g_registry.push_back(library);
+    libraries.registry.push_back(library);
 }
 
 const NativeLibrary* FindRegisteredLibrary(std::string_view identifier) {
-    std::lock_guard lock(g_registryMutex);
-    for (const NativeLibrary& lib : g_registry) {
+    RuntimeState::Libraries& libraries = Runtime().libraries;
+    std::lock_guard lock(libraries.registryMutex);
+    for (const NativeLibrary& lib : libraries.registry) {
         if (SameIdentifier(lib.identifier, identifier)) return &lib;
     }
     return nullptr;
-}
-
-void UnregisterAllLibraries() {
-    std::lock_guard lock(g_registryMutex);
-    g_loaded.clear();
-    g_registry.clear();
 }
 
 bool StartLibraries(const std::vector<LibraryInfo>& libraries) {
@@ -64,8 +56,8 @@ bool StartLibraries(const std::vector<LibraryInfo>& libraries) {
         if (!native) return false;
         loaded.push_back(LoadedLibrary{&info, native, 0});
     }
-    g_loaded = std::move(loaded);
-    for (const LoadedLibrary& lib : g_loaded) {
+    Runtime().libraries.loaded = std::move(loaded);
+    for (const LoadedLibrary& lib : Runtime().libraries.loaded) {
         if (lib.native->notify) {
             lib.native->notify(1, reinterpret_cast<intptr_t>(&NotifyRuntime), 0);
         }
@@ -74,15 +66,15 @@ bool StartLibraries(const std::vector<LibraryInfo>& libraries) {
 }
 
 void StopLibraries() {
-    std::vector<LoadedLibrary> loaded = std::move(g_loaded);
-    g_loaded.clear();
+    std::vector<LoadedLibrary> loaded = std::move(Runtime().libraries.loaded);
+    Runtime().libraries.loaded.clear();
     for (const LoadedLibrary& lib : loaded) {
         if (lib.native->notify) lib.native->notify(6, lib.dataWord, 0);
     }
 }
 
 std::vector<LoadedLibrary>& LoadedLibraries() {
-    return g_loaded;
+    return Runtime().libraries.loaded;
 }
 
 const UnitTypeDescriptor* FindTypeDescriptor(uint32_t typeCode) {
@@ -99,8 +91,9 @@ UnitInterfaceFn FindUnitInterface(uint32_t typeCode) {
 }
 
 CommandBody FindLibraryCommand(uint32_t libraryNumber, size_t index) {
-    if (libraryNumber == 0 || libraryNumber > g_loaded.size()) return nullptr;
-    const auto& commands = g_loaded[libraryNumber - 1].native->commands;
+    const std::vector<LoadedLibrary>& loaded = Runtime().libraries.loaded;
+    if (libraryNumber == 0 || libraryNumber > loaded.size()) return nullptr;
+    const auto& commands = loaded[libraryNumber - 1].native->commands;
     return index < commands.size() ? commands[index] : nullptr;
 }
 

@@ -35,12 +35,11 @@ struct NativeLibrary {
     std::vector<UnitInterfaceFn> unitInterfaces;
 };
 
-// Registers a library's code; a second registration of the same identifier
-// replaces the first. The registry keeps its own copy.
+// Registers a library's code for the run; a second registration of the same
+// identifier replaces the first. The registry keeps its own copy.
 void RegisterLibrary(const NativeLibrary& library);
 // Null when nothing is registered under the identifier.
 const NativeLibrary* FindRegisteredLibrary(std::string_view identifier);
-void UnregisterAllLibraries();
 
 // A library of the running program: its image record, its code and its data
 // word.

@@ -8,18 +8,13 @@
 #include "runtime/errors.h"
 #include "runtime/image.h"
 #include "runtime/library.h"
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 #include "runtime/value.h"
 
 namespace kesu {
 
 namespace {
-
-std::atomic<const WindowServices*> g_services{nullptr};
-std::atomic<int> g_suspension{0};
-
-std::mutex g_filesMutex;
-std::map<intptr_t, int> g_openFiles;
 
 // The buffer of code 1006 has no size; the callers size it for the longest
 // classic path (260 bytes), so the copy never writes more than that.
@@ -46,7 +41,7 @@ void ProcessWaitingMessages(const WindowServices* ws) {
 
 template <typename F, typename... Args>
 intptr_t Delegate(F WindowServices::*member, Args... args) {
-    const WindowServices* ws = g_services.load();
+    const WindowServices* ws = GetWindowServices();
     if (!ws || !(ws->*member)) return 0;
     return (ws->*member)(args...);
 }
@@ -62,51 +57,53 @@ intptr_t TypeKind(uint32_t typeCode) {
 }  // namespace
 
 void SetWindowServices(const WindowServices* services) {
-    g_services.store(services);
+    Runtime().entries.windowServices.store(services);
 }
 const WindowServices* GetWindowServices() {
-    return g_services.load();
+    return Runtime().entries.windowServices.load();
 }
 
 void SuspendEvents() {
-    g_suspension.fetch_add(1);
+    Runtime().dispatch.suspension.fetch_add(1);
 }
 
 void ResumeEvents() {
-    int current = g_suspension.load();
-    while (current > 0 && !g_suspension.compare_exchange_weak(current, current - 1)) {
+    std::atomic<int>& suspension = Runtime().dispatch.suspension;
+    int current = suspension.load();
+    while (current > 0 && !suspension.compare_exchange_weak(current, current - 1)) {
     }
 }
 
 int EventSuspensionCount() {
-    return g_suspension.load();
+    return Runtime().dispatch.suspension.load();
 }
 bool EventsSuspended() {
-    return g_suspension.load() > 0;
-}
-void ResetEventSuspension() {
-    g_suspension.store(0);
+    return Runtime().dispatch.suspension.load() > 0;
 }
 
 int OpenFileAccess(intptr_t file) {
-    std::lock_guard lock(g_filesMutex);
-    auto it = g_openFiles.find(file);
-    return it == g_openFiles.end() ? -1 : it->second;
+    RuntimeState::Files& files = Runtime().files;
+    std::lock_guard lock(files.mutex);
+    auto it = files.open.find(file);
+    return it == files.open.end() ? -1 : it->second;
 }
 
 void RegisterOpenFile(intptr_t file, int access) {
-    std::lock_guard lock(g_filesMutex);
-    g_openFiles.emplace(file, access & 0xFF);
+    RuntimeState::Files& files = Runtime().files;
+    std::lock_guard lock(files.mutex);
+    files.open.emplace(file, access & 0xFF);
 }
 
 bool UnregisterOpenFile(intptr_t file) {
-    std::lock_guard lock(g_filesMutex);
-    return g_openFiles.erase(file) != 0;
+    RuntimeState::Files& files = Runtime().files;
+    std::lock_guard lock(files.mutex);
+    return files.open.erase(file) != 0;
 }
 
 void ClearOpenFiles() {
-    std::lock_guard lock(g_filesMutex);
-    g_openFiles.clear();
+    RuntimeState::Files& files = Runtime().files;
+    std::lock_guard lock(files.mutex);
+    files.open.clear();
 }
 
 intptr_t NotifyRuntime(int code, intptr_t a1, intptr_t a2) {
@@ -145,7 +142,7 @@ intptr_t NotifyRuntime(int code, intptr_t a1, intptr_t a2) {
         case notify::kLoadWindow: {
             // Without the window part nothing can be loaded: report the
             // failure rather than the success that 0 would mean here.
-            const WindowServices* ws = g_services.load();
+            const WindowServices* ws = GetWindowServices();
             return ws && ws->loadWindow ? ws->loadWindow(a1) : -1;
         }
         case notify::kFindUnit:
@@ -160,11 +157,11 @@ intptr_t NotifyRuntime(int code, intptr_t a1, intptr_t a2) {
         case notify::kRaiseEvent:
             return Delegate(&WS::raiseEvent, a1);
         case notify::kSuspendEvents:
-            ProcessWaitingMessages(g_services.load());
+            ProcessWaitingMessages(GetWindowServices());
             SuspendEvents();
             return 0;
         case notify::kResumeEvents:
-            ProcessWaitingMessages(g_services.load());
+            ProcessWaitingMessages(GetWindowServices());
             ResumeEvents();
             return 0;
         case notify::kOpenFileAccess:
@@ -179,7 +176,7 @@ intptr_t NotifyRuntime(int code, intptr_t a1, intptr_t a2) {
         case notify::kCurrentEventSource:
             return Delegate(&WS::currentEventSource, a1);
         case notify::kProcessMessages:
-            ProcessWaitingMessages(g_services.load());
+            ProcessWaitingMessages(GetWindowServices());
             return 0;
         case notify::kUnitTypeOf:
             return Delegate(&WS::unitTypeOf, a1, a2);

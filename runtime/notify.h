@@ -91,8 +91,6 @@ void SuspendEvents();
 void ResumeEvents();
 int EventSuspensionCount();
 bool EventsSuspended();
-// For tests and a fresh start: back to 0.
-void ResetEventSuspension();
 
 // The open-file registry behind codes 2011 to 2013: an open file object and
 // its access byte.

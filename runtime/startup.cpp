@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -10,6 +9,7 @@
 #include "runtime/errors.h"
 #include "runtime/notify.h"
 #include "runtime/properties.h"
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 #include "runtime/windows.h"
 
@@ -19,16 +19,8 @@ namespace {
 
 constexpr int kEventIdle = 7;
 
-struct FrameState {
-    bool shutting_down = false;
-    std::vector<IdleRoutineRecord> idle_routines;
-    uint64_t burst_start = 0;
-    std::set<uint32_t> idle_skipped;  // windows whose Idle handler asked for no more this burst
-};
-
-FrameState& State() {
-    static FrameState* state = new FrameState;  // outlives every unit, like the window records
-    return *state;
+RuntimeState::Frame& State() {
+    return Runtime().frame;
 }
 
 // A window handle is the window's unit object; it is gone when no loaded record holds it.
@@ -291,13 +283,6 @@ void ShutdownRuntime(int exit_code) {
 
 bool ShutdownInProgress() {
     return State().shutting_down;
-}
-
-void ResetFrame() {
-    ResetWindows();
-    ResetDispatch();
-    ResetEventSuspension();
-    State() = FrameState{};
 }
 
 }  // namespace kesu

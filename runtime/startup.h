@@ -45,7 +45,4 @@ struct LoadWindowRecord {
     int32_t modal = 0;
 };
 
-// Forgets the run: windows, idle routines, dispatch state and the shutdown flag (tests).
-void ResetFrame();
-
 }  // namespace kesu

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -18,35 +19,11 @@
 #include "runtime/image.h"
 #include "runtime/library.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu {
 
 namespace {
-
-FrameEntries g_frame;
-std::atomic<ProcessExit> g_processExit{nullptr};
-// Set while this thread carries out a shutdown, so that an end requested
-// during it (a runtime error in a clean-up routine, say) ends the process at
-// once instead of starting over. Per thread: a worker's request forwarded to
-// the main thread must still be carried out there.
-thread_local bool t_shuttingDown = false;
-std::atomic<CleanupRoutine> g_cleanup{nullptr};
-
-std::span<const uint8_t> g_imageBytes;
-ProgramImage g_image;
-// The directory the program works in (GBK, with file-name escapes), and the
-// one that holds the program file (file system bytes), where DLLs are looked
-// for.
-std::string g_programDirectory;
-std::string g_programFsDirectory;
-std::string g_programFileName;
-std::atomic<std::thread::id> g_mainThread{};
-
-// Resolved DLL command addresses per declared index, and the modules opened
-// for them; resolution happens on first use from any thread.
-std::mutex g_dllMutex;
-std::vector<void*> g_dllAddresses;
-std::vector<void*> g_dllModules;
 
 ResultRecord CallCommand(CommandBody body, int argCount, ArgRecord* args) {
     ResultRecord result{};
@@ -59,16 +36,33 @@ ResultRecord CallCommand(CommandBody body, int argCount, ArgRecord* args) {
     std::_Exit(exitCode);
 }
 
+// Marks the calling thread as carrying out an end of the program; false when it already does.
+bool BeginEnding(RuntimeState::Ending& ending) {
+    std::lock_guard lock(ending.mutex);
+    const std::thread::id self = std::this_thread::get_id();
+    if (std::find(ending.threads.begin(), ending.threads.end(), self) != ending.threads.end()) {
+        return false;
+    }
+    ending.threads.push_back(self);
+    return true;
+}
+
+void EndEnding(RuntimeState::Ending& ending) {
+    std::lock_guard lock(ending.mutex);
+    std::erase(ending.threads, std::this_thread::get_id());
+}
+
 void* OpenModule(const std::string& path) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module) g_dllModules.push_back(module);
+    if (module) Runtime().dll.modules.push_back(module);
     return module;
 }
 
 // The address of the declared command `index`; null when it cannot be found.
 void* ResolveDllCommand(size_t index) {
-    const std::string& file = g_image.dllFiles[index];
-    const std::string& name = g_image.dllNames[index];
+    const RuntimeState::Program& program = Runtime().program;
+    const std::string& file = program.image.dllFiles[index];
+    const std::string& name = program.image.dllNames[index];
     // An exported name "#n" selects an export by ordinal, which shared
     // objects do not have: such a name can never be found here.
     if (name.empty() || name[0] == '#') return nullptr;
@@ -79,17 +73,18 @@ void* ResolveDllCommand(size_t index) {
     }
     std::string path = platform::GbkToFsName(file);
     void* module = nullptr;
-    if (path.find('/') == std::string::npos && !g_programFsDirectory.empty()) {
-        module = OpenModule(g_programFsDirectory + "/" + path);
+    if (path.find('/') == std::string::npos && !program.fsDirectory.empty()) {
+        module = OpenModule(program.fsDirectory + "/" + path);
     }
     if (!module) module = OpenModule(path);
     return module ? dlsym(module, symbol.c_str()) : nullptr;
 }
 
 [[noreturn]] void DllCommandMissing(size_t index) {
-    bool known = index < g_image.dllNames.size();
-    std::string file = known ? g_image.dllFiles[index] : std::string();
-    std::string name = known ? g_image.dllNames[index] : std::string();
+    const ProgramImage& image = Runtime().program.image;
+    bool known = index < image.dllNames.size();
+    std::string file = known ? image.dllFiles[index] : std::string();
+    std::string name = known ? image.dllNames[index] : std::string();
     std::string message =
         file.empty() ? FormatMessage(errmsg::kDllCommand, name.c_str())
                      : FormatMessage(errmsg::kDllCommandInFile, file.c_str(), name.c_str());
@@ -167,11 +162,12 @@ ResultRecord CallLibraryCommand(CommandBody body, int argCount, ArgRecord* args)
 intptr_t CallDllCommand(int index, std::span<const intptr_t> args) {
     void* address = nullptr;
     {
-        std::lock_guard lock(g_dllMutex);
-        if (index >= 0 && static_cast<size_t>(index) < g_dllAddresses.size()) {
+        RuntimeState::Dll& dll = Runtime().dll;
+        std::lock_guard lock(dll.mutex);
+        if (index >= 0 && static_cast<size_t>(index) < dll.addresses.size()) {
             auto i = static_cast<size_t>(index);
-            if (!g_dllAddresses[i]) g_dllAddresses[i] = ResolveDllCommand(i);
-            address = g_dllAddresses[i];
+            if (!dll.addresses[i]) dll.addresses[i] = ResolveDllCommand(i);
+            address = dll.addresses[i];
         }
     }
     if (!address) DllCommandMissing(static_cast<size_t>(index < 0 ? SIZE_MAX : index));
@@ -179,39 +175,43 @@ intptr_t CallDllCommand(int index, std::span<const intptr_t> args) {
 }
 
 void SetFrameEntries(const FrameEntries& entries) {
-    g_frame = entries;
+    Runtime().entries.frame = entries;
 }
 
 uint64_t ReadUnitProperty(uint32_t windowId, uint32_t unitId, int property, int component) {
-    return g_frame.readUnitProperty
-               ? g_frame.readUnitProperty(windowId, unitId, property, component)
-               : 0;
+    const FrameEntries& frame = Runtime().entries.frame;
+    return frame.readUnitProperty ? frame.readUnitProperty(windowId, unitId, property, component)
+                                  : 0;
 }
 
 void WriteUnitProperty(uint32_t windowId, uint32_t unitId, int property, int component,
                        uint32_t low, uint32_t high) {
-    if (g_frame.writeUnitProperty) {
-        g_frame.writeUnitProperty(windowId, unitId, property, component, low, high);
+    const FrameEntries& frame = Runtime().entries.frame;
+    if (frame.writeUnitProperty) {
+        frame.writeUnitProperty(windowId, unitId, property, component, low, high);
     }
 }
 
 void RunMessageLoop() {
-    if (g_frame.runMessageLoop) g_frame.runMessageLoop();
+    const FrameEntries& frame = Runtime().entries.frame;
+    if (frame.runMessageLoop) frame.runMessageLoop();
 }
 
 void LoadStartupWindow(uint32_t windowId) {
-    if (!g_frame.loadStartupWindow) ReportRuntimeError(errmsg::kStartupWindow, 0);
-    g_frame.loadStartupWindow(windowId);
+    const FrameEntries& frame = Runtime().entries.frame;
+    if (!frame.loadStartupWindow) ReportRuntimeError(errmsg::kStartupWindow, 0);
+    frame.loadStartupWindow(windowId);
 }
 
 void ShutdownRuntimeServices() {
     if (CleanupRoutine cleanup = TakeCleanupRoutine()) cleanup();
     StopLibraries();
     {
-        std::lock_guard lock(g_dllMutex);
-        for (void* module : g_dllModules) dlclose(module);
-        g_dllModules.clear();
-        std::fill(g_dllAddresses.begin(), g_dllAddresses.end(), nullptr);
+        RuntimeState::Dll& dll = Runtime().dll;
+        std::lock_guard lock(dll.mutex);
+        for (void* module : dll.modules) dlclose(module);
+        dll.modules.clear();
+        std::fill(dll.addresses.begin(), dll.addresses.end(), nullptr);
     }
     ClearOpenFiles();
     RegisterConstantSegment(nullptr, 0);
@@ -219,23 +219,23 @@ void ShutdownRuntimeServices() {
 
 void EndProgram(int exitCode) {
     SuspendEvents();
-    if (!t_shuttingDown) {
-        t_shuttingDown = true;
-        if (g_frame.shutdown) {
-            g_frame.shutdown(exitCode);
+    RuntimeState& state = Runtime();
+    if (BeginEnding(state.ending)) {
+        if (state.entries.frame.shutdown) {
+            state.entries.frame.shutdown(exitCode);
         } else {
             ShutdownRuntimeServices();
         }
-        t_shuttingDown = false;
+        EndEnding(state.ending);
     }
-    ProcessExit exit = g_processExit.load();
+    ProcessExit exit = state.ending.processExit.load();
     (exit ? exit : DefaultProcessExit)(exitCode);
     // A process-exit routine must not return; if one does, end anyway.
     DefaultProcessExit(exitCode);
 }
 
 void SetProcessExit(ProcessExit exit) {
-    g_processExit.store(exit);
+    Runtime().ending.processExit.store(exit);
 }
 
 char* FindFile(const char* pattern, uint32_t attributeMask, bool nonDirectories, intptr_t* handle) {
@@ -280,94 +280,76 @@ void CloseFindFile(intptr_t handle) {
 }
 
 void RegisterCleanupRoutine(CleanupRoutine routine) {
-    g_cleanup.store(routine);
+    Runtime().program.cleanup.store(routine);
 }
 
 CleanupRoutine TakeCleanupRoutine() {
-    return g_cleanup.exchange(nullptr);
+    return Runtime().program.cleanup.exchange(nullptr);
 }
 
 void SetProgramImage(std::span<const uint8_t> bytes) {
-    g_imageBytes = bytes;
+    Runtime().program.imageBytes = bytes;
 }
 
 void InitialiseRuntime() {
-    ReadProgramImageOrFail(g_imageBytes, g_image);
+    RuntimeState::Program& program = Runtime().program;
+    ReadProgramImageOrFail(program.imageBytes, program.image);
 
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     std::string file = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
     auto slash = file.rfind('/');
     // The root directory keeps its one separator.
-    g_programFsDirectory.clear();
+    program.fsDirectory.clear();
     if (slash != std::string::npos)
-        g_programFsDirectory = file.substr(0, std::max<size_t>(slash, 1));
+        program.fsDirectory = file.substr(0, std::max<size_t>(slash, 1));
     // An installed program cannot write beside itself; it works in the
     // user's directory instead, so that saving with the proposed name works.
-    std::string work = platform::WorkDirectory(g_programFsDirectory);
+    std::string work = platform::WorkDirectory(program.fsDirectory);
     if (!work.empty() && chdir(work.c_str()) != 0) {
         std::perror("chdir");
     }
-    g_programDirectory = platform::FsNameToGbk(work);
-    g_programFileName =
+    program.directory = platform::FsNameToGbk(work);
+    program.fileName =
         platform::FsNameToGbk(slash == std::string::npos ? file : file.substr(slash + 1));
 
-    g_mainThread.store(std::this_thread::get_id());
-    if (!g_image.constants.empty()) {
-        RegisterConstantSegment(g_image.constants.data(), g_image.constants.size());
+    program.mainThread.store(std::this_thread::get_id());
+    if (!program.image.constants.empty()) {
+        RegisterConstantSegment(program.image.constants.data(), program.image.constants.size());
     }
     {
-        std::lock_guard lock(g_dllMutex);
-        g_dllAddresses.assign(g_image.header.dllCount, nullptr);
+        RuntimeState::Dll& dll = Runtime().dll;
+        std::lock_guard lock(dll.mutex);
+        dll.addresses.assign(program.image.header.dllCount, nullptr);
     }
     // A library of the image without code registered under its identifier
     // is as unusable as a damaged image.
-    if (!StartLibraries(g_image.libraries)) ReportRuntimeError(errmsg::kTemplateLoad, 0);
+    if (!StartLibraries(program.image.libraries)) ReportRuntimeError(errmsg::kTemplateLoad, 0);
 }
 
 const ProgramImage* LoadedProgramImage() {
-    return &g_image;
+    return &Runtime().program.image;
 }
 uint32_t BuildMode() {
-    return g_image.header.buildMode;
+    return Runtime().program.image.header.buildMode;
 }
 uint32_t ModeWord2() {
-    return g_image.header.modeWord2;
+    return Runtime().program.image.header.modeWord2;
 }
 uint32_t BuildNumberPlusOne() {
-    return g_image.header.buildNumber + 1;
+    return Runtime().program.image.header.buildNumber + 1;
 }
 const std::string& ProgramDirectory() {
-    return g_programDirectory;
+    return Runtime().program.directory;
 }
 const std::string& ProgramFileName() {
-    return g_programFileName;
+    return Runtime().program.fileName;
 }
 bool IsMainThread() {
-    return g_mainThread.load() == std::this_thread::get_id();
+    return Runtime().program.mainThread.load() == std::this_thread::get_id();
 }
 std::vector<WindowTemplate>& WindowTemplates() {
-    return g_image.windows;
-}
-
-void ResetRuntimeState() {
-    StopLibraries();
-    {
-        std::lock_guard lock(g_dllMutex);
-        for (void* module : g_dllModules) dlclose(module);
-        g_dllModules.clear();
-        g_dllAddresses.clear();
-    }
-    g_image = ProgramImage{};
-    g_programDirectory.clear();
-    g_programFsDirectory.clear();
-    g_programFileName.clear();
-    g_mainThread.store(std::thread::id{});
-    g_cleanup.store(nullptr);
-    t_shuttingDown = false;
-    ClearOpenFiles();
-    RegisterConstantSegment(nullptr, 0);
-    ResetEventSuspension();
+    return Runtime().program.image.windows;
 }
 
 namespace {
@@ -407,18 +389,22 @@ intptr_t RuntimeService(int s, intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a
         case service::kRegisterCleanup:
             RegisterCleanupRoutine(reinterpret_cast<CleanupRoutine>(a1));
             return 0;
-        case service::kReadObjectProperty:
-            return g_frame.readObjectProperty ? static_cast<intptr_t>(g_frame.readObjectProperty(
-                                                    static_cast<TypeCode>(a1), a2,
-                                                    static_cast<int>(a3), static_cast<int>(a4)))
-                                              : 0;
-        case service::kWriteObjectProperty:
-            if (g_frame.writeObjectProperty) {
-                g_frame.writeObjectProperty(static_cast<TypeCode>(a1), a2, static_cast<int>(a3),
-                                            static_cast<int>(a4), static_cast<uint32_t>(a5),
-                                            static_cast<uint32_t>(a6));
+        case service::kReadObjectProperty: {
+            const FrameEntries& frame = Runtime().entries.frame;
+            return frame.readObjectProperty ? static_cast<intptr_t>(frame.readObjectProperty(
+                                                  static_cast<TypeCode>(a1), a2,
+                                                  static_cast<int>(a3), static_cast<int>(a4)))
+                                            : 0;
+        }
+        case service::kWriteObjectProperty: {
+            const FrameEntries& frame = Runtime().entries.frame;
+            if (frame.writeObjectProperty) {
+                frame.writeObjectProperty(static_cast<TypeCode>(a1), a2, static_cast<int>(a3),
+                                          static_cast<int>(a4), static_cast<uint32_t>(a5),
+                                          static_cast<uint32_t>(a6));
             }
             return 0;
+        }
         case service::kInitialise:
             InitialiseRuntime();
             return 0;

@@ -1,6 +1,7 @@
 // The system function table: the thirteen entry points through which
 // application code reaches the runtime, in their fixed order, plus the
-// runtime-wide state that start-up establishes (RuntimeService 6).
+// run's state that start-up establishes (RuntimeService 6), kept in the
+// runtime state (runtime/runtime_state.h).
 #pragma once
 
 #include <cstdint>
@@ -124,8 +125,6 @@ bool IsMainThread();
 // The window templates read from the image; the window part keeps its
 // records in them for the whole run.
 std::vector<WindowTemplate>& WindowTemplates();
-// For tests: forget everything InitialiseRuntime established.
-void ResetRuntimeState();
 
 // The table itself, slot by slot.
 struct SystemFunctionTable {

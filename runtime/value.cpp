@@ -9,22 +9,17 @@
 #include <cstdlib>
 
 #include "runtime/errors.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu {
 
 namespace {
 
-// The static range is registered once at start-up, before any worker thread
-// exists, and read from every thread afterwards.
-std::atomic<uintptr_t> g_constBegin{0};
-std::atomic<uintptr_t> g_constEnd{0};
-std::atomic<size_t> g_allocLimit{0};
-
 const char kStaticEmpty[1] = {0};
 
 bool AllocationAllowed(size_t size) {
     if (size > static_cast<size_t>(INT32_MAX)) return false;
-    size_t limit = g_allocLimit.load(std::memory_order_relaxed);
+    size_t limit = Runtime().memory.allocationLimit.load(std::memory_order_relaxed);
     return limit == 0 || size <= limit;
 }
 
@@ -81,7 +76,7 @@ void* MemRealloc(void* ptr, size_t size) {
     if (!ptr) return MemAlloc(size);
     if (InConstantSegment(ptr)) {
         void* fresh = MemAlloc(size);
-        size_t available = g_constEnd.load() - reinterpret_cast<uintptr_t>(ptr);
+        size_t available = Runtime().memory.constEnd.load() - reinterpret_cast<uintptr_t>(ptr);
         std::memcpy(fresh, ptr, std::min(size, available));
         return fresh;
     }
@@ -97,28 +92,27 @@ void MemFree(void* ptr) {
     std::free(ptr);
 }
 
-void SetAllocationLimitForTesting(size_t maxBytes) {
-    g_allocLimit.store(maxBytes);
-}
-
 // ---- Constant segment -------------------------------------------------------
 
 void RegisterConstantSegment(const void* start, size_t length) {
     uintptr_t b = reinterpret_cast<uintptr_t>(start);
-    g_constBegin.store(start ? b : 0);
-    g_constEnd.store(start ? b + length : 0);
+    RuntimeState::Memory& memory = Runtime().memory;
+    memory.constBegin.store(start ? b : 0);
+    memory.constEnd.store(start ? b + length : 0);
 }
 
 bool InConstantSegment(const void* ptr) {
     uintptr_t p = reinterpret_cast<uintptr_t>(ptr);
-    uintptr_t b = g_constBegin.load(std::memory_order_relaxed);
-    uintptr_t e = g_constEnd.load(std::memory_order_relaxed);
+    const RuntimeState::Memory& memory = Runtime().memory;
+    uintptr_t b = memory.constBegin.load(std::memory_order_relaxed);
+    uintptr_t e = memory.constEnd.load(std::memory_order_relaxed);
     return b != 0 && p >= b && p < e;
 }
 
 const char* EmptyText() {
-    uintptr_t b = g_constBegin.load();
-    if (b != 0 && g_constEnd.load() > b && *reinterpret_cast<const char*>(b) == 0) {
+    const RuntimeState::Memory& memory = Runtime().memory;
+    uintptr_t b = memory.constBegin.load();
+    if (b != 0 && memory.constEnd.load() > b && *reinterpret_cast<const char*>(b) == 0) {
         return reinterpret_cast<const char*>(b);
     }
     return kStaticEmpty;

@@ -180,7 +180,8 @@ using ResultRecord = ValueRecord;
 // ---- Memory -------------------------------------------------------------
 //
 // Sizes are 32-bit quantities in the value model; a request above INT32_MAX
-// cannot be honoured and fails like heap exhaustion.
+// cannot be honoured and fails like heap exhaustion. So does a request above
+// the runtime state's allocation limit while one is set (tests set it).
 
 // Allocates; on failure raises the runtime error "分配 %d 字节内存失败!".
 void* MemAlloc(size_t size);
@@ -193,10 +194,6 @@ void* TryMemAlloc(size_t size);
 void* MemRealloc(void* ptr, size_t size);
 // Ignores null and pointers into the constant segment.
 void MemFree(void* ptr);
-
-// Failure injection for tests: while a limit is set, every allocation larger
-// than it fails. 0 removes the limit.
-void SetAllocationLimitForTesting(size_t maxBytes);
 
 // ---- Constant segment -----------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "runtime/library.h"
 #include "runtime/menus.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "runtime/startup.h"
 #include "runtime/sysfunc.h"
 
@@ -26,24 +27,13 @@ constexpr int kEventMoved = 3;
 constexpr int kEventResized = 4;
 constexpr int kEventGotFocus = -7;
 
-struct WindowsState {
-    std::vector<std::unique_ptr<LoadedWindow>> windows;
-    // Units that left their window, deleted by a posted task once the code that destroyed them
-    // has returned. Children come before the window that holds their controls.
-    std::vector<std::unique_ptr<Unit>> graveyard;
-    bool delete_posted = false;
-    bool loop_running = false;
-};
-
-WindowsState& State() {
-    // Never destroyed: units still alive at process exit (a program that ended without its
-    // shutdown) must not be torn down after the platform backend that shows them is gone.
-    static WindowsState* state = new WindowsState;
-    return *state;
+RuntimeState::Windows& State() {
+    return Runtime().windows;
 }
 
 // Keeps one loaded window record per template. The template list is fixed once start-up has read
-// it; a fresh start (tests) rebuilds the records when the list changed.
+// it; the records are made on first use after that, and made again should the list change (a
+// start-up run once more over the same state).
 void SyncRecords() {
     auto& templates = WindowTemplates();
     auto& windows = State().windows;
@@ -550,15 +540,6 @@ bool MessageLoopRunning() {
 }
 void SetMessageLoopRunning(bool running) {
     State().loop_running = running;
-}
-
-void ResetWindows() {
-    DestroyAllWindows();
-    for (auto& w : State().windows) {
-        if (w->tmpl) w->tmpl->loaded = nullptr;
-    }
-    State().windows.clear();
-    State().loop_running = false;
 }
 
 }  // namespace kesu

@@ -96,12 +96,10 @@ uint32_t CursorIdFromPointerBytes(std::span<const uint8_t> bytes);
 // the table.
 platform::Cursor CursorForId(uint32_t cursor_id);
 
-// ---- Tests and shutdown -----------------------------------------------------------------------
+// ---- Run state ---------------------------------------------------------------------------------
 
-// Whether the message loop runs (set by RunMessageLoop), and whether shutdown is under way.
+// Whether the message loop runs (set by RunMessageLoop).
 bool MessageLoopRunning();
 void SetMessageLoopRunning(bool running);
-// Drops every window record and unit (after the windows are destroyed); for a fresh start.
-void ResetWindows();
 
 }  // namespace kesu

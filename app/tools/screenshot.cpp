@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     hub.Attach("DEVICE", device);
     kesu::platform::InstallSerialPorts(&hub);
 
+    auto states = std::make_unique<kesu::app::AssistantStates>();
     kesu::app::InstallAssistant();
     kesu::app::StartAssistant();
     Spin(200);
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     auto* window = dynamic_cast<kesu::platform::Window*>(ControlOf(kesu::kWindowRecordId));
     const bool saved = window && kesu::platform::qt::SaveWindowPng(*window, path);
     kesu::app::StopAssistant();
+    states.reset();
     kesu::platform::InstallSerialPorts(nullptr);
     if (!saved) {
         std::fprintf(stderr, "kesu-screenshot: could not save %s\n", path.c_str());

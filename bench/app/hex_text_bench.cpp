@@ -23,6 +23,7 @@ std::string Repeated(const std::string& piece) {
 }
 
 void Parse(benchmark::State& state, const std::string& text) {
+    app::AssistantStates states;
     app::InstallAssistant();
     ProgramImage image;
     if (!ReadProgramImage(app::MainWindowImage(), image) || !StartLibraries(image.libraries)) {

@@ -61,6 +61,7 @@ void StreamInto(benchmark::State& state, bool hexDisplay) {
         hub.SetPaced(false);  // full speed: the bytes arrive as fast as the loop takes them
         platform::InstallSerialPorts(&hub);
         auto& loop = headless.loop();
+        auto states = std::make_unique<app::AssistantStates>();
         app::InstallAssistant();
         app::StartAssistant();
         Control<platform::headless::HeadlessButton>(id::kPortButton).UserClick();
@@ -80,7 +81,7 @@ void StreamInto(benchmark::State& state, bool hexDisplay) {
             const size_t n = std::min(kChunk, data.size() - at);
             far->Write(reinterpret_cast<const uint8_t*>(data.data() + at), n);
             const auto target = static_cast<int64_t>(at + n);
-            while (app::receivedCount < target) loop.ProcessPending();
+            while (app::Assistant().receivedCount < target) loop.ProcessPending();
             const auto t0 = std::chrono::steady_clock::now();
             loop.AdvanceBy(150);
             refreshSeconds +=
@@ -97,6 +98,7 @@ void StreamInto(benchmark::State& state, bool hexDisplay) {
         if (ok && hexDisplay) ok = box.compare(boxBefore, 9, "41 42 43 ") == 0;
         if (!ok) state.SkipWithError("the receive box does not hold every byte");
         app::StopAssistant();
+        states.reset();
         platform::InstallSerialPorts(nullptr);
         state.ResumeTiming();
     }

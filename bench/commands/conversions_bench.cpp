@@ -8,6 +8,7 @@
 
 #include "commands/core_commands.h"
 #include "libs/bignum/number.h"
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 #include "runtime/value.h"
 
@@ -24,6 +25,7 @@ std::string LargeText(size_t bytes) {
 }
 
 void BM_ToHexText(benchmark::State& state) {
+    RuntimeState runtime;
     int32_t value = 0;
     for (auto _ : state) {
         ArgRecord arg = ArgRecord::Int(value++ * 2654435761u);
@@ -35,6 +37,7 @@ void BM_ToHexText(benchmark::State& state) {
 BENCHMARK(BM_ToHexText);
 
 void BM_ToBytesOfText(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text = LargeText(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         ArgRecord arg = ArgRecord::Text(text.c_str());
@@ -46,6 +49,7 @@ void BM_ToBytesOfText(benchmark::State& state) {
 BENCHMARK(BM_ToBytesOfText)->Arg(64)->Arg(1 << 20);
 
 void BM_ToTextOfByteSet(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text = LargeText(static_cast<size_t>(state.range(0)));
     uint8_t* set = MakeByteSet(text.data(), text.size());
     for (auto _ : state) {
@@ -59,6 +63,7 @@ void BM_ToTextOfByteSet(benchmark::State& state) {
 BENCHMARK(BM_ToTextOfByteSet)->Arg(1 << 20);
 
 void BM_SplitText(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text = LargeText(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         ArgRecord args[3] = {ArgRecord::Text(text.c_str()), ArgRecord(), ArgRecord()};
@@ -70,6 +75,7 @@ void BM_SplitText(benchmark::State& state) {
 BENCHMARK(BM_SplitText)->Arg(1 << 20);
 
 void BM_FindTextMiss(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text = LargeText(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         ArgRecord args[4] = {ArgRecord::Text(text.c_str()), ArgRecord::Text("never"), ArgRecord(),
@@ -81,6 +87,7 @@ void BM_FindTextMiss(benchmark::State& state) {
 BENCHMARK(BM_FindTextMiss)->Args({1 << 20, 0})->Args({1 << 20, 1});
 
 void BM_ToHalfWidth(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text = LargeText(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         ArgRecord arg = ArgRecord::Text(text.c_str());

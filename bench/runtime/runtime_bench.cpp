@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "runtime/image.h"
+#include "runtime/runtime_state.h"
 #include "runtime/value.h"
 #include "tests/runtime/sample_image.h"
 #include "tools/image_builder.h"
@@ -12,6 +13,7 @@ namespace kesu {
 namespace {
 
 void BM_CopyTextAndFree(benchmark::State& state) {
+    RuntimeState runtime;
     std::string text(static_cast<size_t>(state.range(0)), 'x');
     for (auto _ : state) {
         char* t = CopyText(text.c_str());
@@ -22,6 +24,7 @@ void BM_CopyTextAndFree(benchmark::State& state) {
 BENCHMARK(BM_CopyTextAndFree)->Arg(3)->Arg(4096);
 
 void BM_ByteSetOfOneByte(benchmark::State& state) {
+    RuntimeState runtime;
     const uint8_t byte = 0x41;
     for (auto _ : state) {
         uint8_t* set = MakeByteSet(&byte, 1);
@@ -32,6 +35,7 @@ void BM_ByteSetOfOneByte(benchmark::State& state) {
 BENCHMARK(BM_ByteSetOfOneByte);
 
 void BM_CanonicalInteger(benchmark::State& state) {
+    RuntimeState runtime;
     ArgRecord r = ArgRecord::Int(123456);
     for (auto _ : state) benchmark::DoNotOptimize(CanonicalText(r));
 }

@@ -6,17 +6,24 @@
 
 #include "libs/bignum/number.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 
 namespace kesu::bignum {
 
 namespace {
 
-// The runtime's notification function, recorded at start-up. Until then every
-// request answers 0, which makes allocations fail softly.
-std::atomic<NotifyFunction> runtime_notify{nullptr};
+// What the library keeps for the run: the runtime's notification function, recorded at start-up.
+// Until then every request answers 0, which makes allocations fail softly.
+struct BignumLibraryState : LibraryState {
+    std::atomic<NotifyFunction> runtime_notify{nullptr};
+};
+
+std::atomic<NotifyFunction>& RuntimeNotify() {
+    return LibraryStateOf<BignumLibraryState>().runtime_notify;
+}
 
 intptr_t CallRuntime(int code, intptr_t a1, intptr_t a2) {
-    NotifyFunction fn = runtime_notify.load(std::memory_order_acquire);
+    NotifyFunction fn = RuntimeNotify().load(std::memory_order_acquire);
     return fn ? fn(code, a1, a2) : 0;
 }
 
@@ -202,7 +209,7 @@ std::span<const CommandBody> CommandList() {
 
 intptr_t Notify(int code, intptr_t value1, intptr_t) {
     if (code != 1) return -1;
-    runtime_notify.store(reinterpret_cast<NotifyFunction>(value1), std::memory_order_release);
+    RuntimeNotify().store(reinterpret_cast<NotifyFunction>(value1), std::memory_order_release);
     return 0;
 }
 

@@ -4,13 +4,9 @@
 #include <array>
 #include <charconv>
 
-#include "libs/bignum/testing.h"
-
 namespace kesu::bignum {
 
 namespace {
-
-thread_local int64_t allocations_until_failure = -1;
 
 // Drops zero groups above the highest non-zero integer group, keeping one.
 void TrimIntegerTop(Groups& integer) {
@@ -188,19 +184,15 @@ std::string LongDivide(std::string_view dividend, std::string_view divisor) {
 }  // namespace
 
 namespace detail {
+thread_local int64_t allocationsUntilFailure = -1;
+
 bool ShouldFailAllocation() {
-    if (allocations_until_failure < 0) return false;
-    if (allocations_until_failure == 0) return true;
-    --allocations_until_failure;
+    if (allocationsUntilFailure < 0) return false;
+    if (allocationsUntilFailure == 0) return true;
+    --allocationsUntilFailure;
     return false;
 }
 }  // namespace detail
-
-namespace testing {
-void FailAllocationsAfter(int64_t count) {
-    allocations_until_failure = count;
-}
-}  // namespace testing
 
 bool Number::IsZero() const {
     return AllZero(integer) && AllZero(fraction);

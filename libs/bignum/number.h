@@ -27,8 +27,12 @@ inline constexpr int kGroupDigits = 9;
 inline constexpr int64_t kMaxDivisionDigits = 1000000;
 
 namespace detail {
-// Returns true when the next group allocation must fail; used only to prove
-// that every operation survives running out of memory part-way.
+// How many more group allocations of the calling thread may succeed before
+// each further one fails; negative (as it starts) for no failures. Only tests
+// set it, to prove that every operation survives running out of memory
+// part-way. Per thread, so that a test's failures reach no other thread.
+extern thread_local int64_t allocationsUntilFailure;
+// Returns true when the next group allocation must fail, counting it down.
 bool ShouldFailAllocation();
 }  // namespace detail
 

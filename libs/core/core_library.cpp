@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/core_commands.h"
+#include "runtime/runtime_state.h"
 #include "units/button/button.h"
 #include "units/check_box/check_box.h"
 #include "units/combo_box/combo_box.h"
@@ -21,7 +22,15 @@ namespace kesu::core {
 
 namespace {
 
-std::atomic<NotifyFunction> g_notifier{nullptr};
+// What the library keeps for the run: the runtime's notification function from start-up to
+// shutdown.
+struct CoreLibraryState : LibraryState {
+    std::atomic<NotifyFunction> notifier{nullptr};
+};
+
+std::atomic<NotifyFunction>& Notifier() {
+    return LibraryStateOf<CoreLibraryState>().notifier;
+}
 
 // 系统核心支持库 in GBK.
 constexpr char kLibraryName[] = "\xCF\xB5\xCD\xB3\xBA\xCB\xD0\xC4\xD6\xA7\xB3\xD6\xBF\xE2";
@@ -98,10 +107,10 @@ void RegisterCoreLibrary() {
 intptr_t Notify(int code, intptr_t a1, intptr_t) {
     switch (code) {
         case 1:
-            g_notifier.store(reinterpret_cast<NotifyFunction>(a1));
+            Notifier().store(reinterpret_cast<NotifyFunction>(a1));
             return 0;
         case 6:
-            g_notifier.store(nullptr);
+            Notifier().store(nullptr);
             return 0;
         default:
             return 0;
@@ -109,7 +118,7 @@ intptr_t Notify(int code, intptr_t a1, intptr_t) {
 }
 
 NotifyFunction RuntimeNotifier() {
-    return g_notifier.load();
+    return Notifier().load();
 }
 
 }  // namespace kesu::core

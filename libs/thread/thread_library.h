@@ -31,6 +31,19 @@ struct ThreadHandle;
 int32_t WaitForThread(ThreadHandle* handle);
 void CloseThreadHandle(ThreadHandle* handle);
 
+// Every thread the library starts is joined by the library unless its handle
+// owner waits for it: the library keeps each thread started without a handle
+// variable, and each one whose handle was released while it still ran. Every
+// start first joins the kept threads that have ended since, and the rest are
+// joined when the run's state goes. Joining waits, so a thread that may wait
+// for the UI thread (a property access from a worker is a send to it) must
+// have ended before the UI thread joins it: an orderly end waits until
+// KeptThreadsRunning is false while it keeps serving the UI thread's loop,
+// then joins them with JoinKeptThreads.
+bool KeptThreadsRunning();
+// Joins every kept thread, waiting for those that still run.
+void JoinKeptThreads();
+
 // StartThread (subroutine pointer; opt parameter integer; opt handle variable
 // by reference): true when the thread was started.
 void StartThread(ResultRecord* result, int argCount, ArgRecord* args);

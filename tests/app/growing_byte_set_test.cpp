@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "runtime/runtime_state.h"
 #include "runtime/value.h"
 
 namespace kesu::app {
@@ -15,6 +16,7 @@ std::string BytesOf(const uint8_t* byteSet) {
 }
 
 TEST(GrowingByteSet, EmptyIsNullAndAppendsFormAValidByteSet) {
+    RuntimeState runtime;  // the byte sets are the runtime\'s memory
     GrowingByteSet set;
     EXPECT_EQ(set.Value(), nullptr);
     set.Append(uint8_t{'A'});
@@ -37,6 +39,7 @@ TEST(GrowingByteSet, EmptyIsNullAndAppendsFormAValidByteSet) {
 }
 
 TEST(GrowingByteSet, KeepLastSlidesAWindowOverALongStream) {
+    RuntimeState runtime;  // the byte sets are the runtime\'s memory
     GrowingByteSet window;
     std::string stream;
     for (int i = 0; i < 5000; ++i) {
@@ -56,6 +59,7 @@ TEST(GrowingByteSet, KeepLastSlidesAWindowOverALongStream) {
 
 // Random appends, windows and clears against a plain string as the model.
 TEST(GrowingByteSet, MatchesAStringUnderRandomUse) {
+    RuntimeState runtime;  // the byte sets are the runtime\'s memory
     std::mt19937 rng(12345);
     GrowingByteSet set;
     std::string model;

@@ -38,6 +38,7 @@ class HexText : public ::testing::Test {
     }
 
   private:
+    RuntimeState runtime_;
     ProgramImage image_;
 };
 

@@ -8,10 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 #include "runtime/value.h"
 
 namespace kesu::commands::test {
+
+// A test of command bodies in a run of its own: the bodies allocate their results and keep their
+// files through the runtime, whose state each test makes fresh.
+class CommandTest : public ::testing::Test {
+  protected:
+    RuntimeState runtime_;
+};
 
 inline ResultRecord Call(CommandBody body, std::vector<ArgRecord> args) {
     return CallCoreCommand(body, static_cast<int>(args.size()), args.data());

@@ -19,7 +19,15 @@ namespace {
 using namespace test;
 using platform::Gbk;
 
-TEST(TextCutting, LengthLeftMidCountBytes) {
+using ByteSets = CommandTest;
+using NumberConversion = CommandTest;
+using TextCaseAndWidth = CommandTest;
+using TextConversion = CommandTest;
+using TextCutting = CommandTest;
+using TextSearch = CommandTest;
+using TextSplit = CommandTest;
+
+TEST_F(TextCutting, LengthLeftMidCountBytes) {
     EXPECT_EQ(Call(TextLengthCommand, {Text("abc")}).AsInt(), 3);
     EXPECT_EQ(Call(TextLengthCommand, {Text(Gbk("中文"))}).AsInt(), 4);
     EXPECT_EQ(Call(TextLengthCommand, {ArgRecord::Text(nullptr)}).AsInt(), 0);
@@ -44,7 +52,7 @@ TEST(TextCutting, LengthLeftMidCountBytes) {
     }
 }
 
-TEST(TextSearch, FindTextPositionsAndStart) {
+TEST_F(TextSearch, FindTextPositionsAndStart) {
     struct Case {
         std::string text, sought;
         ArgRecord start, ignore_case;
@@ -72,7 +80,7 @@ TEST(TextSearch, FindTextPositionsAndStart) {
     }
 }
 
-TEST(TextSearch, FindTextNeverMatchesOnATrailByte) {
+TEST_F(TextSearch, FindTextNeverMatchesOnATrailByte) {
     // "丄" is 0x81 0x41 in GBK: its trail byte is the letter A.
     std::string text = Gbk("丄") + "A";
     ASSERT_EQ(text.size(), 3u);
@@ -88,7 +96,7 @@ TEST(TextSearch, FindTextNeverMatchesOnATrailByte) {
               -1);
 }
 
-TEST(TextSearch, CompareText) {
+TEST_F(TextSearch, CompareText) {
     auto compare = [](const std::string& a, const std::string& b, bool sensitive) {
         int r = Call(CompareTextCommand, {Text(a), Text(b), Bool(sensitive)}).AsInt();
         return r < 0 ? -1 : (r > 0 ? 1 : 0);
@@ -104,7 +112,7 @@ TEST(TextSearch, CompareText) {
     EXPECT_EQ(compare(Gbk("啊"), Gbk("中"), true), -1);
 }
 
-TEST(TextSplit, PartsSeparatorsAndLimits) {
+TEST_F(TextSplit, PartsSeparatorsAndLimits) {
     auto split = [](std::vector<ArgRecord> args) {
         ResultRecord r = Call(SplitTextCommand, std::move(args));
         void* array = r.AsArray();
@@ -134,7 +142,7 @@ TEST(TextSplit, PartsSeparatorsAndLimits) {
     EXPECT_EQ(split({Text(Gbk("丄") + "A1"), Text("A"), Omitted()}), (V{Gbk("丄"), "1"}));
 }
 
-TEST(TextCaseAndWidth, UpperAndHalfWidth) {
+TEST_F(TextCaseAndWidth, UpperAndHalfWidth) {
     EXPECT_EQ(CallText(ToUpperCommand, {Text("abz09AZ{")}), "ABZ09AZ{");
     std::string chars = Gbk("丄") + "a";  // trail byte 'A' stays, the letter changes
     std::string expected = Gbk("丄") + "A";
@@ -152,7 +160,7 @@ TEST(TextCaseAndWidth, UpperAndHalfWidth) {
     EXPECT_EQ(CallText(ToHalfWidthCommand, {Text("a\xA3")}), "a\xA3");
 }
 
-TEST(NumberConversion, ToNumberByType) {
+TEST_F(NumberConversion, ToNumberByType) {
     auto number = [](ArgRecord v) { return Call(ToNumber, {v}).AsDouble(); };
     EXPECT_EQ(number(Text(Gbk("１２３"))), 123);
     EXPECT_EQ(number(Text("12abc")), 12);
@@ -189,7 +197,7 @@ TEST(NumberConversion, ToNumberByType) {
 // A text read as a number gives what the C library's strtod reads from it, bit for bit, over
 // texts built to reach every corner: long runs of leading zeros, long mantissas, exponents that
 // push a value out of range in either direction or pull it back in, and trailing junk.
-TEST(NumberConversion, DecimalPrefixReadsAsStrtod) {
+TEST_F(NumberConversion, DecimalPrefixReadsAsStrtod) {
     std::mt19937 random(7);
     auto digits = [&](size_t n, bool zeros = false) {
         std::string d;
@@ -237,7 +245,7 @@ TEST(NumberConversion, DecimalPrefixReadsAsStrtod) {
     }
 }
 
-TEST(NumberConversion, ToByteTakesTheLowEightBits) {
+TEST_F(NumberConversion, ToByteTakesTheLowEightBits) {
     auto byte = [](ArgRecord v) { return static_cast<int>(Call(ToByte, {v}).AsByte()); };
     EXPECT_EQ(byte(Text("300")), 44);
     EXPECT_EQ(byte(Text(Gbk("２５５"))), 255);
@@ -253,7 +261,7 @@ TEST(NumberConversion, ToByteTakesTheLowEightBits) {
     EXPECT_EQ(byte(Omitted()), 0);
 }
 
-TEST(TextConversion, ToTextForEveryType) {
+TEST_F(TextConversion, ToTextForEveryType) {
     auto text = [](ArgRecord v) { return CallText(ToText, {v}); };
     EXPECT_EQ(text(Int(-5)), "-5");
     EXPECT_EQ(text(Double(0.1)), "0.1");
@@ -312,14 +320,14 @@ TEST(TextConversion, ToTextForEveryType) {
     EXPECT_EQ(Call(ToText, {Omitted()}).AsText(), nullptr);
 }
 
-TEST(TextConversion, ToHexText) {
+TEST_F(TextConversion, ToHexText) {
     EXPECT_EQ(CallText(ToHexText, {Int(255)}), "FF");
     EXPECT_EQ(CallText(ToHexText, {Int(-1)}), "FFFFFFFF");
     EXPECT_EQ(CallText(ToHexText, {Int(0)}), "0");
     EXPECT_EQ(CallText(ToHexText, {Int(0x1A2b3C)}), "1A2B3C");
 }
 
-TEST(TextConversion, FormatNumber) {
+TEST_F(TextConversion, FormatNumber) {
     struct Case {
         double value;
         ArgRecord places, separators;
@@ -351,7 +359,7 @@ TEST(TextConversion, FormatNumber) {
     EXPECT_EQ(wide.substr(0, 4), "1.00");
 }
 
-TEST(TextConversion, AmountTextInBothTables) {
+TEST_F(TextConversion, AmountTextInBothTables) {
     struct Case {
         double value;
         const char* expected;  // UTF-8, compared as GBK
@@ -384,7 +392,7 @@ TEST(TextConversion, AmountTextInBothTables) {
               Gbk("溢出"));
 }
 
-TEST(ByteSets, ToBytesOfEveryKind) {
+TEST_F(ByteSets, ToBytesOfEveryKind) {
     auto bytes = [](ArgRecord v) { return TakeBytes(Call(ToBytes, {v})); };
     EXPECT_EQ(bytes(Text("AB")), "AB");
     EXPECT_EQ(Call(ToBytes, {Text("")}).AsByteSet(), nullptr);
@@ -426,7 +434,7 @@ TEST(ByteSets, ToBytesOfEveryKind) {
     EXPECT_EQ(Call(ToBytes, {library_type}).AsByteSet(), nullptr);
 }
 
-TEST(ByteSets, LengthAndRightBytes) {
+TEST_F(ByteSets, LengthAndRightBytes) {
     uint8_t raw[] = {1, 2, 3, 4};
     uint8_t* set = MakeByteSet(raw, 4);
     ArgRecord arg = ArgRecord::ByteSet(set);

@@ -18,7 +18,7 @@ namespace {
 
 using namespace test;
 
-class FileCommands : public ::testing::Test {
+class FileCommands : public CommandTest {
   protected:
     void SetUp() override {
         char pattern[] = "/tmp/kesu-files-XXXXXX";

@@ -15,11 +15,14 @@ namespace {
 
 using namespace test;
 using platform::Answer;
+using SystemCommands = CommandTest;
+using CommandTable = CommandTest;
 
 class InfoBoxTest : public ::testing::Test {
   protected:
     platform::headless::HeadlessPlatform backend_;
     platform::ScopedInstall install_{backend_};
+    RuntimeState runtime_;
 
     platform::MessageBoxRequest LastBox() {
         auto boxes = backend_.dialogs().Boxes();
@@ -79,7 +82,7 @@ TEST_F(InfoBoxTest, BeepReachesTheSoundDevice) {
     EXPECT_EQ(backend_.sound().Beeps(), 2);
 }
 
-TEST(SystemCommands, DelayBlocksOnlyForPositiveTimes) {
+TEST_F(SystemCommands, DelayBlocksOnlyForPositiveTimes) {
     using Clock = std::chrono::steady_clock;
     auto start = Clock::now();
     Call(Delay, {Int(-100)});
@@ -90,7 +93,7 @@ TEST(SystemCommands, DelayBlocksOnlyForPositiveTimes) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
 }
 
-TEST(SystemCommands, NowIsLocalTimeToTheSecond) {
+TEST_F(SystemCommands, NowIsLocalTimeToTheSecond) {
     std::time_t before = std::time(nullptr);
     ResultRecord r = Call(Now, {});
     std::time_t after = std::time(nullptr);
@@ -108,11 +111,11 @@ TEST(SystemCommands, NowIsLocalTimeToTheSecond) {
     EXPECT_LE(days, expect_near(after) + 1e-9);
 }
 
-TEST(SystemCommands, RunDirectoryIsEmptyBeforeStartUp) {
+TEST_F(SystemCommands, RunDirectoryIsEmptyBeforeStartUp) {
     EXPECT_EQ(Call(GetRunDirectory, {}).AsText(), nullptr);
 }
 
-TEST(CommandTable, ListOrderAndUnitMethodSlots) {
+TEST_F(CommandTable, ListOrderAndUnitMethodSlots) {
     auto list = CoreCommandList();
     ASSERT_EQ(list.size(), 34u);
     for (CommandBody body : list) EXPECT_NE(body, nullptr);

@@ -54,6 +54,7 @@ AssistantHarness::~AssistantHarness() = default;
 
 void AssistantHarness::SetUp() {
     install_ = std::make_unique<platform::ScopedInstall>(platform_);
+    states_ = std::make_unique<app::AssistantStates>();
     for (int n : ports_) {
         ASSERT_TRUE(hub_.AddPair("COM" + std::to_string(n), "DEV" + std::to_string(n)));
     }
@@ -73,6 +74,7 @@ void AssistantHarness::TearDown() {
         WaitForWorkers();
         app::StopAssistant();
     }
+    states_.reset();
     platform::InstallSerialPorts(nullptr);
     install_.reset();
 }
@@ -90,7 +92,7 @@ void AssistantHarness::RunUntil(const std::function<bool()>& done, const char* w
 }
 
 void AssistantHarness::WaitForWorkers() {
-    RunUntil([] { return app::workersRunning.load() == 0; }, "the workers to end");
+    EXPECT_TRUE(app::JoinWorkers()) << "timed out waiting for the workers to end";
     loop().ProcessPending();
 }
 
@@ -226,10 +228,13 @@ FarEnd AssistantHarness::StartOpen() {
 }
 
 void AssistantHarness::Receive(FarEnd& far, std::string_view bytes) {
-    const int64_t before = app::receivedCount;
+    const int64_t before = app::Assistant().receivedCount;
     far.Write(bytes);
-    RunUntil([&] { return app::receivedCount == before + static_cast<int64_t>(bytes.size()); },
-             "the bytes to arrive");
+    RunUntil(
+        [&] {
+            return app::Assistant().receivedCount == before + static_cast<int64_t>(bytes.size());
+        },
+        "the bytes to arrive");
 }
 
 }  // namespace kesu::e2e

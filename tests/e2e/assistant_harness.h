@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/form/main_window_form.h"
+#include "app/program.h"
 #include "platform/headless/headless.h"
 #include "platform/serial.h"
 #include "platform/virtual/virtual_serial.h"
@@ -54,7 +55,8 @@ class AssistantHarness : public ::testing::Test {
     void AdvanceSinceStart(uint64_t ms) { loop().AdvanceTo(startMs_ + ms); }
     // Runs the loop until `done` holds (real-time deadline); fails the test otherwise.
     void RunUntil(const std::function<bool()>& done, const char* what);
-    // Waits until no worker of the assistant is running any more, serving their requests.
+    // Waits until no worker of the assistant is running any more, serving their requests, and
+    // joins them.
     void WaitForWorkers();
 
     // ---- What the user sees ----
@@ -99,6 +101,8 @@ class AssistantHarness : public ::testing::Test {
     std::vector<int> ports_;
     platform::headless::HeadlessPlatform platform_;
     std::unique_ptr<platform::ScopedInstall> install_;
+    // The run's state objects, made fresh for each run and gone before the backend.
+    std::unique_ptr<app::AssistantStates> states_;
     platform::VirtualSerialHub hub_;
     bool started_ = false;
     uint64_t startMs_ = 0;

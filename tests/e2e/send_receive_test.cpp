@@ -82,7 +82,7 @@ TEST_F(SendReceive, PeriodicSendEveryHalfSecondStopsAfterAFailure) {
     ASSERT_TRUE(hub().FailWrites("COM1", false));
     Advance(2000);
     WaitForWorkers();
-    EXPECT_EQ(app::sentCount.load(), 12);
+    EXPECT_EQ(app::Assistant().sentCount.load(), 12);
 }
 
 TEST_F(SendReceive, TextAndHexDisplayKeepADoubleByteCharacterWhole) {

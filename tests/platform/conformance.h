@@ -717,9 +717,10 @@ TEST_P(Conformance, EveryEnabledControlOfTheMainWindowTakesAClickAtItsCentre) {
     ScopedInstall install(d->P());
     VirtualSerialHub no_ports;
     InstallSerialPorts(&no_ports);
+    app::AssistantStates states;
     app::InstallAssistant();
     app::StartAssistant();
-    auto settle = [&] { loop().RunUntil([] { return app::workersRunning.load() == 0; }); };
+    auto settle = [&] { app::JoinWorkers(); };
     settle();
     auto* window = dynamic_cast<Window*>(FindUnit(app::kMainWindowId, kWindowRecordId)->control());
     ASSERT_NE(window, nullptr);

@@ -120,6 +120,7 @@ TEST_F(RuntimeErrorTest, AHookAnsweringZeroLeavesTheBoxAndIsNeverReentered) {
 
 TEST(RuntimeErrorDeath, TheProcessExitsWithMinusOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    RuntimeState runtime;
     EXPECT_EXIT(RaiseRuntimeError(5), ::testing::ExitedWithCode(255), "");
     // The notification for a message-only error ends the same way, and the
     // box text reaches standard error when no presenter is installed.

@@ -265,8 +265,6 @@ class FrameTest : public ::testing::Test {
         image.constants.assign(16, 0);
     }
 
-    ~FrameTest() override { ResetFrame(); }
-
     static UnitTypeDescriptor ProbeDescriptor(uint32_t flags) {
         UnitTypeDescriptor t;
         t.present = true;

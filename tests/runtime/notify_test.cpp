@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/errors.h"
+#include "tests/runtime/allocation_limit.h"
 #include "tests/runtime/runtime_test_support.h"
 
 namespace kesu {
@@ -131,9 +132,11 @@ TEST_F(NotifyTest, FixedAnswersAndProgramEnds) {
     EXPECT_EQ(NotifyRuntime(1003, 1, 1), 0);  // reserved codes answer 0
     EXPECT_EQ(NotifyRuntime(notify::kTemplateCount, 0, 0), 0);
     EXPECT_EQ(ExitCodeOf([] { NotifyRuntime(notify::kEndProgram, 7, 0); }), 7);
-    ResetRuntimeState();
-    EXPECT_EQ(ExitCodeOf([] { NotifyRuntime(notify::kEndProgramNormally, 0, 0); }), 0);
-    ResetRuntimeState();
+    {
+        test::RuntimeSandbox freshRun;
+        EXPECT_EQ(ExitCodeOf([] { NotifyRuntime(notify::kEndProgramNormally, 0, 0); }), 0);
+    }
+    test::RuntimeSandbox freshRun;
     EXPECT_EQ(ExitCodeOf(
                   [] { NotifyRuntime(notify::kRuntimeError, reinterpret_cast<intptr_t>("m"), 0); }),
               -1);

@@ -8,6 +8,7 @@
 #include "runtime/errors.h"
 #include "runtime/library.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "runtime/sysfunc.h"
 #include "runtime/value.h"
 
@@ -35,30 +36,23 @@ inline void RecordBox(const std::string& text, const std::string& title) {
     throw ProgramEnded{exitCode};
 }
 
-// Installs the recording presenter and the throwing process end; undoes all
-// runtime state on destruction so tests stay independent.
+// A fresh runtime state for one test, with the recording presenter and the
+// throwing process end installed in it; the state goes with the sandbox, so
+// tests stay independent. A sandbox made while another exists is a fresh run
+// of its own until it goes.
 class RuntimeSandbox {
   public:
     RuntimeSandbox() {
-        ResetRuntimeState();
         RecordedBoxes().clear();
         SetErrorBoxPresenter(RecordBox);
         SetProcessExit(ThrowOnExit);
-        SetErrorHook(nullptr);
     }
-    ~RuntimeSandbox() {
-        ResetRuntimeState();
-        UnregisterAllLibraries();
-        SetWindowServices(nullptr);
-        SetFrameEntries(FrameEntries{});
-        SetAllocationLimitForTesting(0);
-        SetErrorHook(nullptr);
-        SetErrorBoxPresenter(nullptr);
-        SetProcessExit(nullptr);
-        RecordedBoxes().clear();
-    }
+    ~RuntimeSandbox() { RecordedBoxes().clear(); }
     RuntimeSandbox(const RuntimeSandbox&) = delete;
     RuntimeSandbox& operator=(const RuntimeSandbox&) = delete;
+
+  private:
+    RuntimeState state_;
 };
 
 // The message part of the last recorded box ("" when there was none).

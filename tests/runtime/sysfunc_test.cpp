@@ -212,7 +212,7 @@ TEST_F(SysfuncTest, ImageFaultsAndMissingLibrariesEndInTheTemplateError) {
     EXPECT_EQ(LastBoxText(), expected);
     EXPECT_TRUE(g_notices.empty());  // nobody was told about a start that failed
 
-    ResetRuntimeState();
+    test::RuntimeSandbox freshRun;
     SetProgramImage({});
     EXPECT_EQ(ExitCodeOf([] { InitialiseRuntime(); }), -1);
     EXPECT_EQ(LastBoxText(), expected);
@@ -235,13 +235,16 @@ TEST_F(SysfuncTest, DllCommandsResolveOnceAndReportWhatIsMissing) {
                                  "\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0#5\xA1\xB1"),
               std::string::npos);
     // Without a file: 无法找到指定DLL库文件中的输出命令“no_such_export_kesu”
-    ResetRuntimeState();
-    Start(image);
-    EXPECT_EQ(ExitCodeOf([] { CallDllCommand(3, {}); }), -1);
-    EXPECT_NE(LastBoxText().find("\xCE\xC4\xBC\xFE\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE"
-                                 "\xA1\xB0no_such_export_kesu\xA1\xB1"),
-              std::string::npos);
-    ResetRuntimeState();
+    {
+        test::RuntimeSandbox freshRun;
+        Start(image);
+        EXPECT_EQ(ExitCodeOf([] { CallDllCommand(3, {}); }), -1);
+        EXPECT_NE(
+            LastBoxText().find("\xCE\xC4\xBC\xFE\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE"
+                               "\xA1\xB0no_such_export_kesu\xA1\xB1"),
+            std::string::npos);
+    }
+    test::RuntimeSandbox freshRun;
     Start(image);
     EXPECT_EQ(ExitCodeOf([] { CallDllCommand(4, {}); }), -1);
     EXPECT_EQ(ExitCodeOf([] { CallDllCommand(99, {}); }), -1);
@@ -277,6 +280,7 @@ class FindFileTest : public ::testing::Test {
         return names;
     }
 
+    RuntimeState runtime_;
     std::string dir_;
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/errors.h"
+#include "tests/runtime/allocation_limit.h"
 #include "tests/runtime/runtime_test_support.h"
 
 namespace kesu {

@@ -62,6 +62,7 @@ TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
     platform::PosixSerialPorts ports(portDir.string());
     platform::InstallSerialPorts(&ports);
 
+    AssistantStates states;
     InstallAssistant();
     StartAssistant();
     auto* list = qobject_cast<QComboBox*>(platform::qt::WidgetOf(ControlOf(unit_id::kPortList)));

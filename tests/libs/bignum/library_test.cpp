@@ -7,9 +7,11 @@
 
 #include "libs/bignum/bignum_library.h"
 #include "libs/bignum/number.h"
-#include "libs/bignum/testing.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "runtime/value.h"
+#include "tests/libs/bignum/allocation_failure.h"
+#include "tests/runtime/allocation_limit.h"
 
 namespace kesu::bignum {
 namespace {
@@ -84,6 +86,7 @@ class UnlNumLibrary : public ::testing::Test {
         return s;
     }
 
+    RuntimeState runtime_;  // a fresh run for each test, made before SetUp
     std::vector<void*> cells_;
 };
 
@@ -117,7 +120,6 @@ TEST_F(UnlNumLibrary, CommandListIsInLibraryOrder) {
     ASSERT_NE(native, nullptr);
     EXPECT_EQ(native->commands.size(), 11u);
     EXPECT_EQ(native->notify, &Notify);
-    UnregisterAllLibraries();
 }
 
 TEST_F(UnlNumLibrary, SetValueByType) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libs/bignum/testing.h"
+#include "tests/libs/bignum/allocation_failure.h"
 
 namespace kesu::bignum {
 namespace {

@@ -7,6 +7,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
+
+#include "runtime/runtime_state.h"
 
 namespace kesu::thread {
 namespace {
@@ -53,6 +56,9 @@ class StartThreadTest : public ::testing::Test {
         StartThread(&result, static_cast<int>(args.size()), args.data());
         return result.AsBool();
     }
+
+    // A fresh run for each test; the threads it started are joined when it goes.
+    RuntimeState runtime_;
 };
 
 TEST_F(StartThreadTest, WithoutParameterOrHandleTheThreadRunsOnItsOwn) {
@@ -102,7 +108,30 @@ TEST_F(StartThreadTest, MissingRoutineFailsAndClearsTheVariable) {
     EXPECT_FALSE(Start({}));
 }
 
+// Routines that run until the test lets them go.
+std::atomic<bool> let_go{false};
+int32_t RunUntilLetGo(int32_t parameter) {
+    while (!let_go.load()) std::this_thread::yield();
+    return parameter;
+}
+
+TEST_F(StartThreadTest, TheLibraryKeepsAndJoinsThreadsWithoutAHandleOwner) {
+    let_go = false;
+    EXPECT_FALSE(KeptThreadsRunning());
+    // Started without a handle, and started with one that is released while the thread runs:
+    // both are the library's to join.
+    EXPECT_TRUE(Start({Routine(RunUntilLetGo), ArgRecord(), ArgRecord()}));
+    ThreadHandle* variable = nullptr;
+    EXPECT_TRUE(Start({Routine(RunUntilLetGo), ArgRecord::Int(3), Variable(&variable)}));
+    CloseThreadHandle(variable);
+    EXPECT_TRUE(KeptThreadsRunning());
+    let_go = true;
+    JoinKeptThreads();
+    EXPECT_FALSE(KeptThreadsRunning());
+}
+
 TEST(ThreadLibrary, NotifyCodesAndTheLockList) {
+    RuntimeState runtime;
     size_t before = LockCount();
     ASSERT_NE(AddLock(), nullptr);
     ASSERT_NE(AddLock(), nullptr);
@@ -117,6 +146,7 @@ TEST(ThreadLibrary, NotifyCodesAndTheLockList) {
 }
 
 TEST(ThreadLibrary, RegistersItsCodeUnderItsIdentifier) {
+    RuntimeState runtime;
     RegisterThreadLibrary();
     std::string lower = kIdentifier;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -130,7 +160,6 @@ TEST(ThreadLibrary, RegistersItsCodeUnderItsIdentifier) {
     EXPECT_EQ(info.flags, 0xC0000000u);
     EXPECT_EQ(info.name, "\xB6\xE0\xCF\xDF\xB3\xCC\xD6\xA7\xB3\xD6\xBF\xE2");
     EXPECT_TRUE(info.types.empty());
-    UnregisterAllLibraries();
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "runtime/errors.h"
 #include "runtime/image.h"
 #include "runtime/library.h"
+#include "runtime/runtime_state.h"
 #include "runtime/startup.h"
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
@@ -96,10 +97,16 @@ struct ProgramEnded {
 
 class UnitHarness {
   public:
-    UnitHarness() { Reset(); }
+    // Each harness is a fresh run: its own runtime state, with an error box that shows nothing
+    // and a process end that throws.
+    UnitHarness() {
+        SetErrorBoxPresenter([](const std::string&, const std::string&) {});
+        SetProcessExit(ThrowOnExit);
+        ClearRecording();
+    }
     ~UnitHarness() {
         DestroyAllWindows();
-        Reset();
+        ClearRecording();
     }
     UnitHarness(const UnitHarness&) = delete;
     UnitHarness& operator=(const UnitHarness&) = delete;
@@ -219,17 +226,12 @@ class UnitHarness {
         return lib;
     }
     static void ThrowOnExit(int code) { throw ProgramEnded{code}; }
-    static void Reset() {
-        ResetFrame();
-        ResetDispatch();
-        ResetRuntimeState();
-        UnregisterAllLibraries();
-        SetErrorBoxPresenter([](const std::string&, const std::string&) {});
-        SetProcessExit(ThrowOnExit);
+    static void ClearRecording() {
         EventLog().clear();
         EventHook() = nullptr;
     }
 
+    RuntimeState state_;
     std::vector<UnitRecord> records_;
     std::vector<std::uint8_t> bytes_;
 };

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "platform/virtual/virtual_serial.h"
 #include "runtime/notify.h"
+#include "runtime/runtime_state.h"
 #include "tests/units/serial_port/gated_device.h"
 #include "tests/units/serial_port/window_queue.h"
 
@@ -238,6 +239,7 @@ class SerialPortUnitTest : public ::testing::Test {
         return got;
     }
 
+    RuntimeState runtime;  // a fresh run: the window services a test installs live in it
     platform::VirtualSerialHub hub;
     platform::SerialPorts* previous = nullptr;
     testing::WindowQueue window;

@@ -18,7 +18,6 @@ namespace {
 class WindowOnQt : public ::testing::Test {
   protected:
     WindowOnQt() { Calls().clear(); }
-    ~WindowOnQt() override { ResetFrame(); }
 
     // Starts the runtime over one window and loads it, its own events bound as given. The library
     // also has menu items and labels.
