@@ -16,6 +16,7 @@
 #include "commands/text_ops.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
+#include "platform/platform.h"
 #include "runtime/notify.h"
 
 namespace kesu::commands {
@@ -55,9 +56,12 @@ void OpenFile(ResultRecord* result, int argCount, ArgRecord* args) {
         result->SetInt(0);
         return;
     }
-    auto file =
-        platform::File::Open(platform::GbkToFsName(name), static_cast<platform::FileMode>(mode),
-                             static_cast<platform::FileSharing>(sharing));
+    std::unique_ptr<platform::File> file;
+    if (platform::HasCurrent()) {
+        file = platform::Current().FileSystem().Open(platform::GbkToFsName(name),
+                                                     static_cast<platform::FileMode>(mode),
+                                                     static_cast<platform::FileSharing>(sharing));
+    }
     if (!file) {
         result->SetInt(0);
         return;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The Qt 6 Widgets backend. Construct one QtPlatform on the thread that will
-// run the user interface (it creates the QApplication when there is none yet)
-// and install it.
+// run the user interface (it creates the QApplication when there is none yet),
+// give it the serial ports and files the program uses, and install it.
 
 #include <memory>
 #include <string>
@@ -20,7 +20,7 @@ class QtSound;
 
 class QtPlatform final : public Platform {
   public:
-    QtPlatform();
+    explicit QtPlatform(const Devices& devices = {});
     ~QtPlatform() override;
 
     EventLoop& Loop() override;

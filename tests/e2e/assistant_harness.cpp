@@ -57,7 +57,6 @@ void AssistantHarness::SetUp() {
     for (int n : ports_) {
         ASSERT_TRUE(hub_.AddPair("COM" + std::to_string(n), "DEV" + std::to_string(n)));
     }
-    platform::InstallSerialPorts(&hub_);
     loop().SetStallTimeout(std::chrono::duration_cast<std::chrono::milliseconds>(kDeadline));
 }
 
@@ -73,7 +72,6 @@ void AssistantHarness::TearDown() {
         WaitForWorkers();
         app::StopAssistant();
     }
-    platform::InstallSerialPorts(nullptr);
     install_.reset();
 }
 

@@ -51,8 +51,6 @@ void ClickButton(uint32_t unitId) {
 }
 
 TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
-    platform::qt::QtPlatform desktop;
-    platform::ScopedInstall install(desktop);
     testing::Pty pty;
     ASSERT_TRUE(pty.ok());
     const auto portDir =
@@ -60,7 +58,8 @@ TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
     std::filesystem::create_directories(portDir);
     std::filesystem::create_symlink(pty.slave_path(), portDir / "COM5");
     platform::PosixSerialPorts ports(portDir.string());
-    platform::InstallSerialPorts(&ports);
+    platform::qt::QtPlatform desktop({.serial_ports = &ports});
+    platform::ScopedInstall install(desktop);
 
     InstallAssistant();
     StartAssistant();
@@ -94,7 +93,6 @@ TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
     EXPECT_TRUE(WaitFor([] { return ControlOf(unit_id::kSentCount).Text() == "27"; }));
 
     StopAssistant();
-    platform::InstallSerialPorts(nullptr);
     std::filesystem::remove_all(portDir);
 }
 
