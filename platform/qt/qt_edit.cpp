@@ -1,10 +1,5 @@
 #include <QClipboard>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -16,13 +11,6 @@
 namespace kesu::platform::qt {
 
 namespace {
-
-// A multi-line box breaks paragraphs longer than this into blocks of their
-// own (see EditText): enough that the short row ending a block shows up only
-// every fifty rows or so, little enough that laying out the block being
-// appended to stays cheap (a 5 KB append of letters takes about 2.6 ms, of
-// which about half goes on laying out the block again).
-constexpr std::size_t kBlockColumns = 4096;
 
 // A change between two views of a text: `removed` characters at `pos`
 // replaced by `added` others.
@@ -50,11 +38,8 @@ ViewChange ChangeBetween(const std::u16string& before, const std::u16string& aft
 template <class W>
 class QtEditBase : public QtLeaf<Edit, W> {
   public:
-    QtEditBase(QtUi& ui, W* w, Control* parent, const EditStyle& style,
-               std::size_t block_columns = kBlockColumns)
-        : QtLeaf<Edit, W>(ui, w, parent),
-          style_(style),
-          model_(style.multi_line, style.multi_line ? block_columns : 0) {
+    QtEditBase(QtUi& ui, W* w, Control* parent, const EditStyle& style)
+        : QtLeaf<Edit, W>(ui, w, parent), style_(style), model_(style.multi_line) {
         this->back_colour_ = kWhite;
         this->ApplyPalette();
     }
@@ -170,142 +155,12 @@ class QtEditBase : public QtLeaf<Edit, W> {
     bool programmatic_ = false;
 };
 
-// A plain text edit whose copied or dragged text comes from the bytes, so
-// the soft breaks of the view never reach the clipboard, and whose Backspace
-// and Delete step over a soft break to the character beyond it, as they would
-// over the edge of a wrapped row.
-class PlainTextEdit final : public QPlainTextEdit {
-  public:
-    std::function<QString()> selected_text;
-    // Whether the view character at a position is a soft break.
-    std::function<bool(int)> soft_break_at;
-
-  protected:
-    void keyPressEvent(QKeyEvent* e) override {
-        QTextCursor c = textCursor();
-        if (soft_break_at && !c.hasSelection() && e->modifiers() == Qt::NoModifier) {
-            if (e->key() == Qt::Key_Backspace && c.atBlockStart() && c.position() > 0 &&
-                soft_break_at(c.position() - 1)) {
-                c.movePosition(QTextCursor::PreviousCharacter);
-                setTextCursor(c);
-            } else if (e->key() == Qt::Key_Delete && c.atBlockEnd() && !c.atEnd() &&
-                       soft_break_at(c.position())) {
-                c.movePosition(QTextCursor::NextCharacter);
-                setTextCursor(c);
-            }
-        }
-        QPlainTextEdit::keyPressEvent(e);
-    }
-    QMimeData* createMimeDataFromSelection() const override {
-        if (!selected_text) return QPlainTextEdit::createMimeDataFromSelection();
-        auto* data = new QMimeData;
-        data->setText(selected_text());
-        return data;
-    }
-};
-
-class QtMultiEdit final : public QtEditBase<QPlainTextEdit> {
-  public:
-    QtMultiEdit(QtUi& ui, Control* parent, const EditStyle& style)
-        : QtEditBase(ui, new PlainTextEdit, parent, style) {
-        QPlainTextEdit* e = w_;
-        auto* plain = static_cast<PlainTextEdit*>(e);
-        plain->selected_text = [this] { return SelectedText(); };
-        plain->soft_break_at = [this](int pos) {
-            // The one view character that stands for no byte.
-            auto v = static_cast<std::size_t>(pos);
-            return v < model_.ViewLength() && model_.ViewToByte(v) == model_.ViewToByte(v + 1);
-        };
-        e->document()->setUndoRedoEnabled(false);
-        e->setLineWrapMode(style.hscroll ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-        e->setHorizontalScrollBarPolicy(style.hscroll ? Qt::ScrollBarAlwaysOn
-                                                      : Qt::ScrollBarAlwaysOff);
-        e->setVerticalScrollBarPolicy(style.vscroll ? Qt::ScrollBarAlwaysOn
-                                                    : Qt::ScrollBarAlwaysOff);
-        e->setReadOnly(style.read_only);
-        QObject::connect(
-            e->document(), &QTextDocument::contentsChange, ctx_.get(),
-            [this](int pos, int removed, int added) {
-                if (programmatic_ || !w_) return;
-                const ViewChange c =
-                    UserChange(static_cast<std::size_t>(pos), static_cast<std::size_t>(removed),
-                               static_cast<std::size_t>(added));
-                ui_.loop().Work([&] { UserEdit(c.pos, c.removed, ShownText(c.pos, c.added)); });
-            });
-        SetBorder(Border::Sunken);
-    }
-    ~QtMultiEdit() override {
-        if (w_) {
-            auto* plain = static_cast<PlainTextEdit*>(w_.data());
-            plain->selected_text = nullptr;
-            plain->soft_break_at = nullptr;
-        }
-    }
-    void ScrollToCaret() override {
-        if (w_) w_->ensureCursorVisible();
-    }
-
-  private:
-    // The user's change as the view before it (the model's) and the
-    // document now tell it. A change that reaches the end of the document
-    // (a paste over everything, for one) is reported as running one
-    // character further, through the document's closing paragraph mark, on
-    // both sides; whatever else disagrees with the two lengths is found by
-    // comparing the texts.
-    ViewChange UserChange(std::size_t pos, std::size_t removed, std::size_t added) const {
-        const std::size_t before = model_.ViewLength();
-        const std::size_t now = CurrentViewLength();
-        pos = std::min(pos, before);
-        if (pos + removed > before) {
-            const std::size_t over = pos + removed - before;
-            removed -= over;
-            added -= std::min(over, added);
-        }
-        if (before - removed + added == now) return {pos, removed, added};
-        return ChangeBetween(model_.View(), ShownText(0, now));
-    }
-
-  protected:
-    void ApplyView(const EditText::ViewEdit& ed) override {
-        if (!w_) return;
-        QTextCursor c(w_->document());
-        c.setPosition(static_cast<int>(ed.start));
-        c.setPosition(static_cast<int>(ed.start + ed.removed), QTextCursor::KeepAnchor);
-        c.insertText(ViewQ(ed.inserted));
-    }
-    void SetViewSelection(std::size_t a, std::size_t b) override {
-        if (!w_) return;
-        QTextCursor c(w_->document());
-        c.setPosition(static_cast<int>(a));
-        c.setPosition(static_cast<int>(b), QTextCursor::KeepAnchor);
-        w_->setTextCursor(c);
-    }
-    std::pair<std::size_t, std::size_t> ViewSelection() const override {
-        if (!w_) return {0, 0};
-        QTextCursor c = w_->textCursor();
-        return {static_cast<std::size_t>(c.selectionStart()),
-                static_cast<std::size_t>(c.selectionEnd())};
-    }
-    std::size_t CurrentViewLength() const override {
-        return w_ ? static_cast<std::size_t>(w_->document()->characterCount() - 1) : 0;
-    }
-    std::u16string ShownText(std::size_t start, std::size_t len) const override {
-        if (!w_ || len == 0) return {};
-        QTextCursor c(w_->document());
-        c.setPosition(static_cast<int>(start));
-        c.setPosition(static_cast<int>(start + len), QTextCursor::KeepAnchor);
-        QString s = c.selectedText();
-        s.replace(QChar::ParagraphSeparator, QChar(u'\n'));
-        return ViewOf(s);
-    }
-};
-
 // A multi-line box whose view paints the model itself (see TextView): the text is held once, and
 // the rows need no blocks of their own, so the model makes no soft breaks.
 class QtViewEdit final : public QtEditBase<TextView> {
   public:
     QtViewEdit(QtUi& ui, Control* parent, const EditStyle& style)
-        : QtEditBase(ui, new TextView, parent, style, 0) {
+        : QtEditBase(ui, new TextView, parent, style) {
         TextView* v = w_;
         v->SetModel(&model_);
         v->SetWrap(!style.hscroll);
