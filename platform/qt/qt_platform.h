@@ -9,8 +9,6 @@
 
 #include "platform/platform.h"
 
-class QWidget;
-
 namespace kesu::platform::qt {
 
 class QtLoop;
@@ -32,13 +30,6 @@ class QtPlatform final : public Platform {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The widget behind a control of this backend, for tests that act on it like
-// a user; null for a control of another backend or one already destroyed.
-QWidget* WidgetOf(Control& control);
-
-// The pointer a widget shows over itself, Default when it has none of its own.
-Cursor CursorShownBy(QWidget* widget);
 
 // Renders a window with its children into a PNG file.
 bool SaveWindowPng(Window& window, const std::string& path);

@@ -131,21 +131,9 @@ int QtUi::TextHeight(const Font& font, std::string_view gbk) const {
     return m.boundingRect(ToQ(gbk)).height();
 }
 
-Cursor CursorShownBy(QWidget* w) {
-    if (!w || !w->testAttribute(Qt::WA_SetCursor)) return Cursor::Default;
-    for (std::size_t i = 1; i < std::size(kCursorShapes); ++i) {
-        if (kCursorShapes[i] == w->cursor().shape()) return static_cast<Cursor>(i);
-    }
-    return Cursor::Default;
-}
-
-QWidget* WidgetOf(Control& control) {
-    auto* node = dynamic_cast<QtNode*>(&control);
-    return node ? node->Widget() : nullptr;
-}
-
 bool SaveWindowPng(Window& window, const std::string& path) {
-    QWidget* w = WidgetOf(window);
+    auto* node = dynamic_cast<QtNode*>(&window);
+    QWidget* w = node ? node->Widget() : nullptr;
     if (!w) return false;
     return w->grab().save(QString::fromUtf8(path.c_str()), "PNG");
 }

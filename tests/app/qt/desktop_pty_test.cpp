@@ -21,6 +21,7 @@
 #include "runtime/unit.h"
 #include "runtime/windows.h"
 #include "tests/platform/qt_user_input.h"
+#include "tests/platform/qt_widgets.h"
 #include "tests/platform/serial/pty.h"
 
 namespace kesu::app {
