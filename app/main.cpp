@@ -1,5 +1,5 @@
 // kesu: the serial assistant on the desktop. The same runtime and assistant that the tests run
-// over the headless backends run here over the Qt backend and the POSIX serial ports.
+// over the headless backends run here over the Qt backend, the POSIX serial ports and files.
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -7,6 +7,7 @@
 
 #include "app/program.h"
 #include "platform/platform.h"
+#include "platform/posix/file_posix.h"
 #include "platform/posix/serial_posix.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/serial.h"
@@ -74,17 +75,15 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--list-ports") == 0) {
         return ListPorts();
     }
-    kesu::platform::qt::QtPlatform desktop;
-    kesu::platform::ScopedInstall install(desktop);
     // COM ports resolve through the port directory ($KESU_PORT_DIR or the user's default), then
     // the built-in table of tty devices.
     kesu::platform::PosixSerialPorts ports;
-    kesu::platform::InstallSerialPorts(&ports);
+    kesu::platform::PosixFiles files;
+    kesu::platform::qt::QtPlatform desktop({.serial_ports = &ports, .files = &files});
+    kesu::platform::ScopedInstall install(desktop);
     // The run's state, made after the backend and so gone before it: units still alive at the
     // end are torn down while the backend that shows them exists.
     kesu::app::AssistantStates states;
     kesu::app::InstallAssistant();
-    const int code = kesu::app::RunAssistant();
-    kesu::platform::InstallSerialPorts(nullptr);
-    return code;
+    return kesu::app::RunAssistant();
 }

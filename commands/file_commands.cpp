@@ -17,6 +17,7 @@
 #include "commands/text_ops.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
+#include "platform/platform.h"
 #include "runtime/notify.h"
 #include "runtime/runtime_state.h"
 
@@ -67,9 +68,12 @@ void OpenFile(ResultRecord* result, int argCount, ArgRecord* args) {
         result->SetInt(0);
         return;
     }
-    auto file =
-        platform::File::Open(platform::GbkToFsName(name), static_cast<platform::FileMode>(mode),
-                             static_cast<platform::FileSharing>(sharing));
+    std::unique_ptr<platform::File> file;
+    if (platform::HasCurrent()) {
+        file = platform::Current().FileSystem().Open(platform::GbkToFsName(name),
+                                                     static_cast<platform::FileMode>(mode),
+                                                     static_cast<platform::FileSharing>(sharing));
+    }
     if (!file) {
         result->SetInt(0);
         return;

@@ -1,14 +1,12 @@
 #pragma once
 
-// Plain binary file access with open modes and sharing modes.
+// Plain binary file access with open modes and sharing modes, through whichever
+// file system the installed platform was given (see platform.h).
 //
 // Sharing says what other openers of the same file may do while this one has
-// it open. The file system has no such notion, so it is emulated with
-// open-file-description locks on marker bytes far beyond any real file
-// content: every opener announces the access it holds and the access it
-// denies, and an open that conflicts with an announcement of another opener
-// fails. Openers in one process and in different processes exclude each other
-// alike. Programs that do not take part (an editor) are not held off.
+// it open: an open that conflicts with the access or the sharing of another
+// opener fails, whether that opener is in this process or in another one.
+// Programs that do not take part (an editor) are not held off.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,56 +33,52 @@ enum class FileSharing : int {
 
 enum class SeekOrigin { kBegin, kEnd };
 
+// An open file. Destroying it closes it.
 class File {
   public:
-    // Opens `utf8_path`. Null when the file cannot be opened as asked: it is
-    // missing where it must exist, it is a directory, permissions refuse it,
-    // or another opener's sharing excludes this open (or this open's sharing
-    // excludes another opener's access). A refused open changes nothing on
-    // disk: a file that mode kCreate would empty is emptied only after the
-    // sharing check passed.
-    //
-    // A file opened with kCreate is written beside its target, under a
-    // hidden temporary name, and replaces the target when it is closed, with
-    // the target's permissions. When a write failed, closing discards what
-    // was written and leaves the target as it was (or absent): a failed save
-    // never leaves a partial file. A target that is not a plain file with
-    // one name (a device, a file with several hard links) is emptied and
-    // written in place instead. `path` is the file system's bytes.
-    static std::unique_ptr<File> Open(const std::string& path, FileMode mode, FileSharing sharing);
+    virtual ~File() = default;
 
-    ~File();
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-
-    bool CanRead() const { return can_read_; }
-    bool CanWrite() const { return can_write_; }
+    virtual bool CanRead() const = 0;
+    virtual bool CanWrite() const = 0;
 
     // -1 on failure.
-    int64_t Position() const;
-    int64_t Length() const;
+    virtual int64_t Position() const = 0;
+    virtual int64_t Length() const = 0;
     // The new position, or -1 (position unchanged) on failure.
-    int64_t Seek(int64_t offset, SeekOrigin origin);
+    virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
     // Bytes read (0 at the end), or -1 on failure, also for a file opened
     // without read access.
-    int64_t Read(void* buffer, size_t count);
+    virtual int64_t Read(void* buffer, size_t count) = 0;
     // True when every byte was written; false for a file opened without write
     // access.
-    bool Write(const void* data, size_t count);
+    virtual bool Write(const void* data, size_t count) = 0;
+};
 
-  private:
-    File(int fd, bool can_read, bool can_write);
-    int fd_;
-    bool can_read_;
-    bool can_write_;
-    // For a file that replaces its target when closed: the target's own
-    // description, which holds the sharing announcements while the new
-    // content is written (-1 when the target did not exist), the two names,
-    // and whether a write failed.
-    int target_fd_ = -1;
-    std::string temp_path_;
-    std::string target_path_;
-    bool write_failed_ = false;
+// A file system.
+class Files {
+  public:
+    virtual ~Files() = default;
+
+    // Opens `path`, the file system's bytes. Null when the file cannot be
+    // opened as asked: it is missing where it must exist, it is a directory,
+    // permissions refuse it, or another opener's sharing excludes this open
+    // (or this open's sharing excludes another opener's access). A refused
+    // open changes nothing on disk: a file that mode kCreate would empty is
+    // emptied only after the sharing check passed.
+    //
+    // A file opened with kCreate replaces its target only when it is closed
+    // after every write succeeded: a failed save never leaves a partial file
+    // (see the backend for how, and for the targets it writes in place).
+    virtual std::unique_ptr<File> Open(const std::string& path, FileMode mode,
+                                       FileSharing sharing) = 0;
+};
+
+// The file system of a platform that was given none: every open fails.
+class NoFiles final : public Files {
+  public:
+    std::unique_ptr<File> Open(const std::string&, FileMode, FileSharing) override {
+        return nullptr;
+    }
 };
 
 }  // namespace kesu::platform

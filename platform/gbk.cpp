@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 namespace kesu::platform {
 
@@ -60,9 +59,8 @@ std::unique_ptr<Tables> BuildTables() {
 }
 
 const Tables& GetTables() {
-    static std::once_flag once;
-    static std::unique_ptr<Tables> tables;
-    std::call_once(once, [] { tables = BuildTables(); });
+    // Built on first use, then never changed.
+    static const std::unique_ptr<const Tables> tables = BuildTables();
     return *tables;
 }
 

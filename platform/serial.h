@@ -160,11 +160,11 @@ class SerialPorts {
     virtual PortInfo Describe(int port_number);
 };
 
-// The ports the serial port units open. `main` installs the termios ports, tests a virtual hub.
-// With none installed every open fails. Installing is not synchronised with opens in progress:
-// install before any port is used and uninstall after the last one closed.
-SerialPorts* InstallSerialPorts(SerialPorts* ports);  // returns the previous one; not owned
-SerialPorts* CurrentSerialPorts();
+// The ports of a platform that was given none (see platform.h): every open fails.
+class NoSerialPorts final : public SerialPorts {
+  public:
+    std::unique_ptr<SerialDevice> Open(int) override { return nullptr; }
+};
 
 // The device path of COMn: the entry COMn of the port directory when it exists there, otherwise
 // the built-in table (COM1-32 ttyS0-31, COM33-64 ttyUSB0-31, COM65-96 ttyACM0-31). Empty for a

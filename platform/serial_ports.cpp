@@ -1,24 +1,11 @@
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <string>
 
 #include "platform/serial.h"
 
 namespace kesu::platform {
-
-namespace {
-std::atomic<SerialPorts*> g_ports{nullptr};
-}  // namespace
-
-SerialPorts* InstallSerialPorts(SerialPorts* ports) {
-    return g_ports.exchange(ports);
-}
-
-SerialPorts* CurrentSerialPorts() {
-    return g_ports.load();
-}
 
 PortInfo SerialPorts::Describe(int) {
     return {};

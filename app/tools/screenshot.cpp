@@ -43,14 +43,13 @@ int main(int argc, char** argv) {
     // Start-up makes the program's directory the current one; a relative name means the
     // directory the tool was started in.
     const std::string path = std::filesystem::absolute(argv[1]).string();
-    kesu::platform::qt::QtPlatform desktop;
-    kesu::platform::ScopedInstall install(desktop);
     kesu::platform::VirtualSerialHub hub;
     hub.AddPair("COM1", "DEVICE");
     auto device = std::make_shared<kesu::platform::DeviceSimulator>();
     device->SetEcho(true);
     hub.Attach("DEVICE", device);
-    kesu::platform::InstallSerialPorts(&hub);
+    kesu::platform::qt::QtPlatform desktop({.serial_ports = &hub});
+    kesu::platform::ScopedInstall install(desktop);
 
     auto states = std::make_unique<kesu::app::AssistantStates>();
     kesu::app::InstallAssistant();
@@ -66,7 +65,6 @@ int main(int argc, char** argv) {
     const bool saved = window && kesu::platform::qt::SaveWindowPng(*window, path);
     kesu::app::StopAssistant();
     states.reset();
-    kesu::platform::InstallSerialPorts(nullptr);
     if (!saved) {
         std::fprintf(stderr, "kesu-screenshot: could not save %s\n", path.c_str());
         return 1;

@@ -54,12 +54,11 @@ void StreamInto(benchmark::State& state, bool hexDisplay) {
     int64_t refreshes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        platform::headless::HeadlessPlatform headless;
-        platform::ScopedInstall install(headless);
         platform::VirtualSerialHub hub;
         hub.AddPair("COM1", "DEV1");
         hub.SetPaced(false);  // full speed: the bytes arrive as fast as the loop takes them
-        platform::InstallSerialPorts(&hub);
+        platform::headless::HeadlessPlatform headless({.serial_ports = &hub});
+        platform::ScopedInstall install(headless);
         auto& loop = headless.loop();
         auto states = std::make_unique<app::AssistantStates>();
         app::InstallAssistant();
@@ -99,7 +98,6 @@ void StreamInto(benchmark::State& state, bool hexDisplay) {
         if (!ok) state.SkipWithError("the receive box does not hold every byte");
         app::StopAssistant();
         states.reset();
-        platform::InstallSerialPorts(nullptr);
         state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kStreamBytes));

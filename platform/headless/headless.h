@@ -1,7 +1,9 @@
 #pragma once
 
-// The headless backend as a whole: install it with ScopedInstall in a test
-// fixture, then drive the loop's clock, the controls and the dialogs.
+// The headless backend as a whole: give it the serial ports and files a test
+// needs (virtual ports, files in a temporary directory), install it with
+// ScopedInstall in the fixture, then drive the loop's clock, the controls and
+// the dialogs.
 
 #include "platform/headless/headless_dialogs.h"
 #include "platform/headless/headless_loop.h"
@@ -13,6 +15,8 @@ namespace kesu::platform::headless {
 
 class HeadlessPlatform final : public Platform {
   public:
+    explicit HeadlessPlatform(const Devices& devices = {}) : Platform(devices) {}
+
     EventLoop& Loop() override { return loop_; }
     Ui& UserInterface() override { return ui_; }
     Dialogs& Dialog() override { return dialogs_; }

@@ -1,3 +1,5 @@
+#include "platform/posix/file_posix.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,9 +7,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <random>
-
-#include "platform/files.h"
+#include <string>
+#include <utility>
 
 namespace kesu::platform {
 
@@ -137,9 +140,45 @@ bool OpenReplacing(const std::string& target, const struct stat* existing, const
     return true;
 }
 
+class PosixFile final : public File {
+  public:
+    PosixFile(int fd, bool can_read, bool can_write);
+    ~PosixFile() override;
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    bool CanRead() const override { return can_read_; }
+    bool CanWrite() const override { return can_write_; }
+    int64_t Position() const override;
+    int64_t Length() const override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t Read(void* buffer, size_t count) override;
+    bool Write(const void* data, size_t count) override;
+
+    // For a file that replaces its target when closed: the target's own
+    // description, which holds the sharing announcements while the new
+    // content is written (-1 when the target did not exist), and the two
+    // names.
+    void ReplaceOnClose(int target_fd, std::string temp_path, std::string target_path) {
+        target_fd_ = target_fd;
+        temp_path_ = std::move(temp_path);
+        target_path_ = std::move(target_path);
+    }
+
+  private:
+    int fd_;
+    bool can_read_;
+    bool can_write_;
+    int target_fd_ = -1;
+    std::string temp_path_;
+    std::string target_path_;
+    bool write_failed_ = false;
+};
+
 }  // namespace
 
-std::unique_ptr<File> File::Open(const std::string& path, FileMode mode, FileSharing sharing) {
+std::unique_ptr<File> PosixFiles::Open(const std::string& path, FileMode mode,
+                                       FileSharing sharing) {
     if (path.empty()) return nullptr;
     Access a;
     a.read =
@@ -169,10 +208,8 @@ std::unique_ptr<File> File::Open(const std::string& path, FileMode mode, FileSha
         if (replace) {
             Replacement r;
             if (!OpenReplacing(target, exists ? &st : nullptr, a, &r)) return nullptr;
-            std::unique_ptr<File> file(new File(r.fd, false, true));
-            file->target_fd_ = r.target_fd;
-            file->temp_path_ = std::move(r.temp);
-            file->target_path_ = std::move(target);
+            auto file = std::make_unique<PosixFile>(r.fd, false, true);
+            file->ReplaceOnClose(r.target_fd, std::move(r.temp), std::move(target));
             return file;
         }
     }
@@ -183,13 +220,13 @@ std::unique_ptr<File> File::Open(const std::string& path, FileMode mode, FileSha
         close(fd);
         return nullptr;
     }
-    return std::unique_ptr<File>(new File(fd, a.read, a.write));
+    return std::make_unique<PosixFile>(fd, a.read, a.write);
 }
 
-File::File(int fd, bool can_read, bool can_write)
+PosixFile::PosixFile(int fd, bool can_read, bool can_write)
     : fd_(fd), can_read_(can_read), can_write_(can_write) {}
 
-File::~File() {
+PosixFile::~PosixFile() {
     if (!temp_path_.empty()) {
         // The new content takes the target's place only when all of it was
         // written and has reached the disk.
@@ -201,20 +238,20 @@ File::~File() {
     if (target_fd_ >= 0) close(target_fd_);
 }
 
-int64_t File::Position() const {
+int64_t PosixFile::Position() const {
     return lseek(fd_, 0, SEEK_CUR);
 }
 
-int64_t File::Length() const {
+int64_t PosixFile::Length() const {
     struct stat st;
     return fstat(fd_, &st) == 0 ? st.st_size : -1;
 }
 
-int64_t File::Seek(int64_t offset, SeekOrigin origin) {
+int64_t PosixFile::Seek(int64_t offset, SeekOrigin origin) {
     return lseek(fd_, offset, origin == SeekOrigin::kBegin ? SEEK_SET : SEEK_END);
 }
 
-int64_t File::Read(void* buffer, size_t count) {
+int64_t PosixFile::Read(void* buffer, size_t count) {
     if (!can_read_) return -1;
     size_t done = 0;
     while (done < count) {
@@ -227,7 +264,7 @@ int64_t File::Read(void* buffer, size_t count) {
     return static_cast<int64_t>(done);
 }
 
-bool File::Write(const void* data, size_t count) {
+bool PosixFile::Write(const void* data, size_t count) {
     if (!can_write_) return false;
     size_t done = 0;
     while (done < count) {

@@ -16,10 +16,10 @@
 
 namespace kesu::platform::qt {
 
-// Posts and sends are queued invocations on an object living on the UI
-// thread. A loop of the program processes events until its condition holds or
-// Quit is asked for; it is not a QEventLoop, which the toolkit could end on its
-// own (after QCoreApplication::exit every QEventLoop returns at once).
+// Posts and sends are events posted to an object living on the UI thread. A
+// loop of the program processes events until its condition holds or Quit is
+// asked for; it is not a QEventLoop, which the toolkit could end on its own
+// (after QCoreApplication::exit every QEventLoop returns at once).
 class QtLoop final : public EventLoop {
   public:
     QtLoop();
@@ -49,11 +49,21 @@ class QtLoop final : public EventLoop {
     bool Closed() const;
 
   private:
+    // The object on the UI thread that posted tasks are delivered to.
+    class Receiver final : public QObject {
+      public:
+        explicit Receiver(QtLoop& loop) : loop_(loop) {}
+        bool event(QEvent* e) override;
+
+      private:
+        QtLoop& loop_;
+    };
+
     void AfterWork();
     void OnAboutToBlock();
     void IdlePass();
 
-    QObject receiver_;
+    Receiver receiver_{*this};
     QElapsedTimer clock_;
     SendGate gate_;
     std::atomic<bool> quit_{false};

@@ -10,13 +10,13 @@
 
 namespace kesu::platform::qt {
 
-namespace {
-int g_argc = 1;
-char g_arg0[] = "kesu";
-char* g_argv[] = {g_arg0, nullptr};
-}  // namespace
-
 struct QtPlatform::Impl {
+    // The command line the application is made with. The toolkit keeps
+    // references to both for the application's lifetime, so they live here,
+    // before it.
+    int argc = 1;
+    char arg0[5] = "kesu";
+    char* argv[2] = {arg0, nullptr};
     std::unique_ptr<QApplication> app;
     std::unique_ptr<QtLoop> loop;
     std::unique_ptr<QtUi> ui;
@@ -24,8 +24,11 @@ struct QtPlatform::Impl {
     std::unique_ptr<QtSound> sound;
 };
 
-QtPlatform::QtPlatform() : impl_(std::make_unique<Impl>()) {
-    if (!QApplication::instance()) impl_->app = std::make_unique<QApplication>(g_argc, g_argv);
+QtPlatform::QtPlatform(const Devices& devices)
+    : Platform(devices), impl_(std::make_unique<Impl>()) {
+    if (!QApplication::instance()) {
+        impl_->app = std::make_unique<QApplication>(impl_->argc, impl_->argv);
+    }
     // The program decides when it ends (when its last window is destroyed),
     // not the toolkit.
     QApplication::setQuitOnLastWindowClosed(false);

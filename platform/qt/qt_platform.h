@@ -1,15 +1,13 @@
 #pragma once
 
 // The Qt 6 Widgets backend. Construct one QtPlatform on the thread that will
-// run the user interface (it creates the QApplication when there is none yet)
-// and install it.
+// run the user interface (it creates the QApplication when there is none yet),
+// give it the serial ports and files the program uses, and install it.
 
 #include <memory>
 #include <string>
 
 #include "platform/platform.h"
-
-class QWidget;
 
 namespace kesu::platform::qt {
 
@@ -20,7 +18,7 @@ class QtSound;
 
 class QtPlatform final : public Platform {
   public:
-    QtPlatform();
+    explicit QtPlatform(const Devices& devices = {});
     ~QtPlatform() override;
 
     EventLoop& Loop() override;
@@ -32,13 +30,6 @@ class QtPlatform final : public Platform {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The widget behind a control of this backend, for tests that act on it like
-// a user; null for a control of another backend or one already destroyed.
-QWidget* WidgetOf(Control& control);
-
-// The pointer a widget shows over itself, Default when it has none of its own.
-Cursor CursorShownBy(QWidget* widget);
 
 // Renders a window with its children into a PNG file.
 bool SaveWindowPng(Window& window, const std::string& path);

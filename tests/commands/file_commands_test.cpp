@@ -8,8 +8,9 @@
 #include <iterator>
 
 #include "commands/core_commands.h"
-#include "platform/files.h"
 #include "platform/gbk.h"
+#include "platform/headless/headless.h"
+#include "platform/posix/file_posix.h"
 #include "runtime/notify.h"
 #include "tests/commands/command_call.h"
 
@@ -64,6 +65,9 @@ class FileCommands : public CommandTest {
 
     std::string dir_;
     std::vector<int32_t> open_;
+    platform::PosixFiles files_;
+    platform::headless::HeadlessPlatform platform_{{.files = &files_}};
+    platform::ScopedInstall install_{platform_};
 };
 
 TEST_F(FileCommands, RefusesBadArgumentsWithoutTouchingTheDisk) {
@@ -177,8 +181,8 @@ TEST_F(FileCommands, SharingHoldsAcrossProcesses) {
     auto child_can_open = [&](platform::FileMode mode) {
         pid_t pid = fork();
         if (pid == 0) {
-            bool opened = platform::File::Open(Disk("p.txt"), mode,
-                                               platform::FileSharing::kDenyNone) != nullptr;
+            bool opened = platform::PosixFiles().Open(Disk("p.txt"), mode,
+                                                      platform::FileSharing::kDenyNone) != nullptr;
             _exit(opened ? 0 : 1);
         }
         int status = 0;

@@ -58,7 +58,6 @@ void AssistantHarness::SetUp() {
     for (int n : ports_) {
         ASSERT_TRUE(hub_.AddPair("COM" + std::to_string(n), "DEV" + std::to_string(n)));
     }
-    platform::InstallSerialPorts(&hub_);
     loop().SetStallTimeout(std::chrono::duration_cast<std::chrono::milliseconds>(kDeadline));
 }
 
@@ -75,7 +74,6 @@ void AssistantHarness::TearDown() {
         app::StopAssistant();
     }
     states_.reset();
-    platform::InstallSerialPorts(nullptr);
     install_.reset();
 }
 

@@ -16,6 +16,7 @@
 #include "app/form/main_window_form.h"
 #include "app/program.h"
 #include "platform/headless/headless.h"
+#include "platform/posix/file_posix.h"
 #include "platform/serial.h"
 #include "platform/virtual/virtual_serial.h"
 
@@ -80,6 +81,10 @@ class AssistantHarness : public ::testing::Test {
 
     // ---- The line ----
     platform::VirtualSerialHub& hub() { return hub_; }
+    // Makes the program open `ports` instead of the cables, before it starts.
+    void UsePorts(platform::SerialPorts& ports) {
+        platform_.SetDevices({.serial_ports = &ports, .files = &files_});
+    }
     FarEnd OpenFarEnd(int port);
 
     // Opens COM<port> from the window with the current line settings.
@@ -99,11 +104,12 @@ class AssistantHarness : public ::testing::Test {
     T* As(uint32_t unitId);
 
     std::vector<int> ports_;
-    platform::headless::HeadlessPlatform platform_;
+    platform::VirtualSerialHub hub_;
+    platform::PosixFiles files_;
+    platform::headless::HeadlessPlatform platform_{{.serial_ports = &hub_, .files = &files_}};
     std::unique_ptr<platform::ScopedInstall> install_;
     // The run's state objects, made fresh for each run and gone before the backend.
     std::unique_ptr<app::AssistantStates> states_;
-    platform::VirtualSerialHub hub_;
     bool started_ = false;
     uint64_t startMs_ = 0;
 };

@@ -237,7 +237,7 @@ class DescribedPorts : public platform::SerialPorts {
 
 TEST_F(PortScenarios, PortItemsNameTheirDevicesAndTheScanNamesPortsTheUserMayNotOpen) {
     DescribedPorts ports(hub());
-    platform::InstallSerialPorts(&ports);
+    UsePorts(ports);
     Start();
     EXPECT_EQ(Items(id::kPortList), (std::vector<std::string>{"COM1", "COM3", "COM12"}));
     EXPECT_EQ(ItemToolTip(id::kPortList, 0),

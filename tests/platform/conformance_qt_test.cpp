@@ -26,6 +26,7 @@
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/conformance.h"
 #include "tests/platform/qt_user_input.h"
+#include "tests/platform/qt_widgets.h"
 
 namespace kesu::platform::testing {
 namespace {

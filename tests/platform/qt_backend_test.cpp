@@ -27,6 +27,7 @@
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text_view.h"
+#include "tests/platform/qt_widgets.h"
 
 namespace kesu::platform::qt {
 namespace {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/event_loop.h"
+#include "platform/platform.h"
 #include "platform/serial.h"
 #include "runtime/notify.h"
 
@@ -280,11 +281,11 @@ bool CSerialPortUnit::OpenLocked() {
     if (p.port_number < 1) {
         return false;
     }
-    platform::SerialPorts* ports = platform::CurrentSerialPorts();
-    if (ports == nullptr) {
+    if (!platform::HasCurrent()) {
         return false;
     }
-    std::unique_ptr<platform::SerialDevice> device = ports->Open(p.port_number);
+    std::unique_ptr<platform::SerialDevice> device =
+        platform::Current().Ports().Open(p.port_number);
     if (!device) {
         return false;
     }
@@ -381,8 +382,8 @@ void CSerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
 }
 
 platform::PortInfo DescribeSerialPort(int port_number) {
-    platform::SerialPorts* ports = platform::CurrentSerialPorts();
-    return ports != nullptr ? ports->Describe(port_number) : platform::PortInfo{};
+    return platform::HasCurrent() ? platform::Current().Ports().Describe(port_number)
+                                  : platform::PortInfo{};
 }
 
 UnitOperation SerialPortInterface(int code) {

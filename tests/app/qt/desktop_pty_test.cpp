@@ -21,6 +21,7 @@
 #include "runtime/unit.h"
 #include "runtime/windows.h"
 #include "tests/platform/qt_user_input.h"
+#include "tests/platform/qt_widgets.h"
 #include "tests/platform/serial/pty.h"
 
 namespace kesu::app {
@@ -51,8 +52,6 @@ void ClickButton(uint32_t unitId) {
 }
 
 TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
-    platform::qt::QtPlatform desktop;
-    platform::ScopedInstall install(desktop);
     testing::Pty pty;
     ASSERT_TRUE(pty.ok());
     const auto portDir =
@@ -60,7 +59,8 @@ TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
     std::filesystem::create_directories(portDir);
     std::filesystem::create_symlink(pty.slave_path(), portDir / "COM5");
     platform::PosixSerialPorts ports(portDir.string());
-    platform::InstallSerialPorts(&ports);
+    platform::qt::QtPlatform desktop({.serial_ports = &ports});
+    platform::ScopedInstall install(desktop);
 
     AssistantStates states;
     InstallAssistant();
@@ -95,7 +95,6 @@ TEST(DesktopProgram, OpensAPseudoTerminalFromTheWindowSendsAndReceives) {
     EXPECT_TRUE(WaitFor([] { return ControlOf(unit_id::kSentCount).Text() == "27"; }));
 
     StopAssistant();
-    platform::InstallSerialPorts(nullptr);
     std::filesystem::remove_all(portDir);
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/qt/qt_platform.h"
+#include "tests/platform/qt_widgets.h"
 #include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {

@@ -17,6 +17,7 @@
 #include "platform/headless/headless.h"
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/qt_user_input.h"
+#include "tests/platform/qt_widgets.h"
 #include "tests/units/edit_box/unit_harness.h"
 
 namespace kesu::units {

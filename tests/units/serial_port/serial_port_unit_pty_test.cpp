@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/headless/headless.h"
 #include "platform/posix/port_claim.h"
 #include "platform/posix/serial_posix.h"
 #include "tests/platform/serial/pty.h"
@@ -33,14 +34,15 @@ class SerialPortUnitPtyTest : public ::testing::Test {
         std::filesystem::create_directory(dir + "/locks");
         ::setenv("KESU_LOCK_DIR", (dir + "/locks").c_str(), 1);
         ports = std::make_unique<platform::PosixSerialPorts>(dir);
-        previous = platform::InstallSerialPorts(ports.get());
+        backend.SetDevices({.serial_ports = ports.get()});
+        install = std::make_unique<platform::ScopedInstall>(backend);
         info.window_id = 0x52010001;
         info.unit_id = 0x16010033;
         unit = std::make_unique<CSerialPortUnit>(info, window.Poster());
     }
     void TearDown() override {
         unit.reset();
-        platform::InstallSerialPorts(previous);
+        install.reset();
         ::unsetenv("KESU_LOCK_DIR");
         std::filesystem::remove_all(dir);
     }
@@ -55,7 +57,8 @@ class SerialPortUnitPtyTest : public ::testing::Test {
     testing::Pty pty;
     std::string dir;
     std::unique_ptr<platform::PosixSerialPorts> ports;
-    platform::SerialPorts* previous = nullptr;
+    platform::headless::HeadlessPlatform backend;
+    std::unique_ptr<platform::ScopedInstall> install;
     testing::WindowQueue window;
     UnitCreateInfo info;
     std::unique_ptr<CSerialPortUnit> unit;

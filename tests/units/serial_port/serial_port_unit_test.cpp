@@ -214,14 +214,14 @@ class SerialPortUnitTest : public ::testing::Test {
         hub.SetPaced(false);
         ASSERT_TRUE(hub.AddPair("COM1", "FAR1"));
         ASSERT_TRUE(hub.AddPair("COM12", "FAR12"));
-        previous = platform::InstallSerialPorts(&hub);
+        install = std::make_unique<platform::ScopedInstall>(backend);
         info.window_id = 0x52010001;
         info.unit_id = 0x16010010;
         unit = std::make_unique<RecordingUnit>(info, window);
     }
     void TearDown() override {
         unit.reset();
-        platform::InstallSerialPorts(previous);
+        install.reset();
     }
 
     Props& props() { return unit->properties(); }
@@ -241,7 +241,8 @@ class SerialPortUnitTest : public ::testing::Test {
 
     RuntimeState runtime;  // a fresh run: the window services a test installs live in it
     platform::VirtualSerialHub hub;
-    platform::SerialPorts* previous = nullptr;
+    platform::headless::HeadlessPlatform backend{{.serial_ports = &hub}};
+    std::unique_ptr<platform::ScopedInstall> install;
     testing::WindowQueue window;
     UnitCreateInfo info;
     std::unique_ptr<RecordingUnit> unit;
@@ -584,10 +585,9 @@ intptr_t CountedLookUp(intptr_t, intptr_t) {
 }
 
 TEST_F(SerialPortUnitTest, TheUnitGoesAtOnceDuringSendsAndOutlivesTheWorkersInside) {
-    platform::headless::HeadlessPlatform platform;
-    platform::ScopedInstall install(platform);
     BarrierPorts ports(hub);
-    platform::InstallSerialPorts(&ports);
+    platform::headless::HeadlessPlatform platform({.serial_ports = &ports});
+    platform::ScopedInstall install(platform);
     WindowServices services;
     services.findUnit = CountedLookUp;
     SetWindowServices(&services);
@@ -624,7 +624,6 @@ TEST_F(SerialPortUnitTest, TheUnitGoesAtOnceDuringSendsAndOutlivesTheWorkersInsi
         EXPECT_EQ(succeeded, 0) << "round " << round;
     }
     SetWindowServices(nullptr);
-    platform::InstallSerialPorts(&hub);
 }
 
 }  // namespace

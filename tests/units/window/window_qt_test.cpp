@@ -10,6 +10,7 @@
 
 #include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_platform.h"
+#include "tests/platform/qt_widgets.h"
 #include "tests/units/window/window_pieces.h"
 
 namespace kesu::test {
