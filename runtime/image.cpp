@@ -1,5 +1,6 @@
 #include "runtime/image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -91,10 +92,28 @@ bool UnitRecord::SameStoredFields(const UnitRecord& o) const {
 const UnitRecord* WindowTemplate::FindRecord(uint32_t id) const {
     if (id == 0) return records.empty() ? nullptr : &records[0];
     if (!IsSearchableId(id)) return nullptr;
+    if (recordIndex.size() == records.size()) {
+        const auto at = std::lower_bound(recordIndex.begin(), recordIndex.end(),
+                                         std::pair<uint32_t, uint32_t>{id, 0});
+        // The records have the last word: a hit is taken only when the record still has the id,
+        // and anything else is looked for one by one, as a template without an index is.
+        if (at != recordIndex.end() && at->first == id && records[at->second].id == id) {
+            return &records[at->second];
+        }
+    }
     for (const UnitRecord& r : records) {
         if (r.id == id) return &r;
     }
     return nullptr;
+}
+
+void WindowTemplate::IndexRecords() {
+    recordIndex.clear();
+    recordIndex.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        recordIndex.emplace_back(records[i].id, static_cast<uint32_t>(i));
+    }
+    std::sort(recordIndex.begin(), recordIndex.end());
 }
 
 UnitRecord* WindowTemplate::FindRecord(uint32_t id) {
@@ -281,6 +300,7 @@ ReadResult ReadWindowTemplates(std::span<const uint8_t> block, std::vector<Windo
         if (!r.ok()) return Failed(r);
         ReadResult rr = ReadIdBlobList(r, w.records);
         if (!rr) return rr;
+        w.IndexRecords();
     }
     out = std::move(windows);
     return {};

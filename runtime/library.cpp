@@ -83,11 +83,19 @@ const UnitTypeDescriptor* FindTypeDescriptor(uint32_t typeCode) {
 }
 
 UnitInterfaceFn FindUnitInterface(uint32_t typeCode) {
-    if (!FindTypeDescriptor(typeCode)) return nullptr;
+    return FindUnitType(typeCode).interface;
+}
+
+UnitTypeOperations FindUnitType(uint32_t typeCode) {
+    UnitTypeOperations found;
     const LoadedLibrary* lib = LibraryOfType(typeCode);
-    uint32_t n = TypeNumberOf(typeCode);
+    if (!lib) return found;
+    const uint32_t n = TypeNumberOf(typeCode);
+    found.descriptor = TypeOfLibrary(*lib->info, n);
+    if (!found.descriptor) return found;
     const auto& interfaces = lib->native->unitInterfaces;
-    return n <= interfaces.size() ? interfaces[n - 1] : nullptr;
+    if (n <= interfaces.size()) found.interface = interfaces[n - 1];
+    return found;
 }
 
 CommandBody FindLibraryCommand(uint32_t libraryNumber, size_t index) {

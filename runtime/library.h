@@ -62,6 +62,12 @@ std::vector<LoadedLibrary>& LoadedLibraries();
 // number): null when the code names no type of a loaded library.
 const UnitTypeDescriptor* FindTypeDescriptor(uint32_t typeCode);
 UnitInterfaceFn FindUnitInterface(uint32_t typeCode);
+// Both of a type at once, for paths that need both for every property access.
+struct UnitTypeOperations {
+    const UnitTypeDescriptor* descriptor = nullptr;
+    UnitInterfaceFn interface = nullptr;
+};
+UnitTypeOperations FindUnitType(uint32_t typeCode);
 // The command body `index` of library `libraryNumber` (1-based), or null.
 CommandBody FindLibraryCommand(uint32_t libraryNumber, size_t index);
 

@@ -69,8 +69,7 @@ std::string TranslatePointer(std::string bytes, uint32_t (*translate)(uint32_t))
     return bytes;
 }
 
-uint16_t KindOf(uint32_t type_code, int property) {
-    const UnitTypeDescriptor* type = FindTypeDescriptor(type_code);
+uint16_t KindIn(const UnitTypeDescriptor* type, int property) {
     if (!type || property < 0 || static_cast<size_t>(property) >= type->properties.size()) return 0;
     return type->properties[static_cast<size_t>(property)].kind;
 }
@@ -187,10 +186,11 @@ uint64_t FreshFontValue(const FontRecord& font) {
 
 uint64_t ReadTyped(const Target& t, int property, int component) {
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
-    GetPropertyFn get = GetPropertyOperation(FindUnitInterface(t.type_code));
+    const UnitTypeOperations type = FindUnitType(t.type_code);
+    GetPropertyFn get = GetPropertyOperation(type.interface);
     PropertyValue value;
     if (!get || get(*t.unit, property - kFirstTypeProperty, value) == 0) return 0;
-    switch (FormOfKind(KindOf(t.type_code, property))) {
+    switch (FormOfKind(KindIn(type.descriptor, property))) {
         case KindForm::kOneWord:
             return static_cast<uint32_t>(value.number);
         case KindForm::kTwoWords:
@@ -218,12 +218,13 @@ uint64_t ReadTyped(const Target& t, int property, int component) {
 
 void WriteTyped(const Target& t, int property, int component, uint32_t low, uint32_t high) {
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
-    UnitInterfaceFn interface = FindUnitInterface(t.type_code);
+    const UnitTypeOperations type = FindUnitType(t.type_code);
+    UnitInterfaceFn interface = type.interface;
     SetPropertyFn set = SetPropertyOperation(interface);
     if (!set) return;
     // A property the type does not list has no kind to read its value by; its words may be
     // anything, so nothing is taken from them and the write changes nothing.
-    const uint16_t kind = KindOf(t.type_code, property);
+    const uint16_t kind = KindIn(type.descriptor, property);
     if (kind == 0) return;
     const int index = property - kFirstTypeProperty;
     const void* pointer = BitsPointer(low, high);

@@ -37,9 +37,12 @@ RuntimeState::Windows& State() {
 void SyncRecords() {
     auto& templates = WindowTemplates();
     auto& windows = State().windows;
-    bool same = windows.size() == templates.size();
-    for (size_t i = 0; same && i < windows.size(); ++i) same = windows[i]->tmpl == &templates[i];
-    if (same) return;
+    // Records are made in template order, so the first record's template and the count tell
+    // whether the list is the one the records were made for: every lookup asks.
+    if (windows.size() == templates.size() &&
+        (windows.empty() || windows.front()->tmpl == templates.data())) {
+        return;
+    }
     windows.clear();
     for (WindowTemplate& t : templates) {
         auto w = std::make_unique<LoadedWindow>();

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QThread>
 #include <utility>
 
 #if defined(__SANITIZE_THREAD__)
@@ -87,7 +86,7 @@ bool QtLoop::Send(Task task) {
 }
 
 bool QtLoop::IsUiThread() const {
-    return QThread::currentThread() == receiver_.thread();
+    return std::this_thread::get_id() == ui_thread_;
 }
 
 void QtLoop::SetTimer(const void* owner, std::uint32_t period_ms, Task on_tick) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/event_loop.h"
@@ -64,6 +65,9 @@ class QtLoop final : public EventLoop {
     void IdlePass();
 
     Receiver receiver_{*this};
+    // The thread the receiver lives on, kept as a plain id: every property access asks whether
+    // it runs there, and comparing ids is much cheaper than asking the toolkit.
+    std::thread::id ui_thread_ = std::this_thread::get_id();
     QElapsedTimer clock_;
     SendGate gate_;
     std::atomic<bool> quit_{false};
