@@ -1,8 +1,8 @@
 #include "units/check_box/check_box.h"
 
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 

@@ -9,7 +9,7 @@
 #include "runtime/image.h"
 #include "runtime/unit.h"
 #include "units/check_box/check_box_settings.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 

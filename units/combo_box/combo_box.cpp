@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/edit_rules.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/selection.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 

@@ -13,7 +13,7 @@
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
 #include "units/combo_box/combo_box_settings.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 

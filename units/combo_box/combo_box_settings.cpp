@@ -1,8 +1,8 @@
 #include "units/combo_box/combo_box_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 

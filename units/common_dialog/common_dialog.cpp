@@ -5,10 +5,10 @@
 #include "platform/gbk.h"
 #include "platform/platform.h"
 #include "runtime/notify.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 

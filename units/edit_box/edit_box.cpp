@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 #include "units/edit_box/edit_rules.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
 
 namespace kesu::units {
 

@@ -10,9 +10,10 @@
 #include "runtime/image.h"
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
+#include "units/common/selection.h"
+#include "units/common/visual_unit.h"
 #include "units/edit_box/edit_box_settings.h"
 #include "units/edit_box/edit_rules.h"
-#include "units/edit_box/visual_unit.h"
 
 namespace kesu::units {
 

@@ -2,8 +2,8 @@
 
 // The text rules of an edit box that do not depend on a control: which typed
 // characters an input mode admits, how a numeric or date-time box rewrites its
-// text when it loses the focus, letter-case folding, the text limit and the
-// selection conventions. All positions and lengths count GBK bytes.
+// text when it loses the focus, letter-case folding and the text limit. All
+// positions and lengths count GBK bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,19 +36,5 @@ inline constexpr std::size_t kDefaultTextLimit = 0x7FFFFFFE;
 inline std::size_t effectiveTextLimit(std::int32_t maxLength) {
     return maxLength > 0 ? static_cast<std::size_t>(maxLength) : kDefaultTextLimit;
 }
-
-// A selection as start and length in bytes.
-struct Selection {
-    std::int32_t start = 0;
-    std::int32_t length = 0;
-};
-
-// Resolves a written SelStart: -1 puts the caret after the last character,
-// other negatives count as 0; the result keeps no selection length.
-Selection selectionForStart(std::int32_t start, std::size_t textLength);
-// Resolves a written SelLength at the current start: -1 selects the whole text,
-// other negatives count as 0.
-Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
-                             std::size_t textLength);
 
 }  // namespace kesu::units

@@ -8,7 +8,7 @@
 
 #include "runtime/image.h"
 #include "runtime/unit.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 #include "units/group_box/group_box_settings.h"
 
 namespace kesu::units {

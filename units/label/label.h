@@ -9,7 +9,7 @@
 
 #include "runtime/image.h"
 #include "runtime/unit.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 #include "units/label/label_settings.h"
 
 namespace kesu::units {

@@ -1,7 +1,7 @@
 #include "units/timer/timer.h"
 
 #include "platform/event_loop.h"
-#include "units/edit_box/type_descriptor.h"
+#include "units/common/type_descriptor.h"
 
 namespace kesu {
 

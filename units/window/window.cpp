@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "runtime/menus.h"
 #include "runtime/windows.h"
-#include "units/edit_box/type_descriptor.h"
+#include "units/common/type_descriptor.h"
 
 namespace kesu {
 

@@ -1,10 +1,10 @@
 #include "units/button/button.h"
-#include "units/check_box/check_box.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
+#include "units/check_box/check_box.h"
 
 namespace kesu::units {
 namespace {

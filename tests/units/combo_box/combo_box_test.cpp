@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
-#include "units/edit_box/block_fields.h"
+#include "tests/units/common/unit_harness.h"
+#include "units/common/block_fields.h"
 
 namespace kesu::units {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/raw_block.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/raw_block.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {

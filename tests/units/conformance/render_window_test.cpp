@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "platform/qt/qt_platform.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {

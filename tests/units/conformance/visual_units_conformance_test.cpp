@@ -17,7 +17,7 @@
 #include "platform/headless/headless.h"
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/qt_user_input.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/units/edit_box/raw_block.h"
+#include "tests/units/common/raw_block.h"
 
 namespace kesu::units {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "platform/headless/headless.h"
 #include "runtime/value.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {

@@ -1,4 +1,4 @@
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 #include "platform/platform.h"
 #include "runtime/notify.h"

@@ -1,4 +1,4 @@
-#include "units/edit_box/block_fields.h"
+#include "units/common/block_fields.h"
 
 namespace kesu::units {
 
