@@ -201,7 +201,7 @@ std::string FileDialogBlock() {
 }
 
 FormUnit WindowRecord() {
-    WindowSettings s;
+    units::WindowSettings s;
     s.frame_style = 2;
     s.picture_layout = 1;
     s.back_colour = kButtonFace;
@@ -217,7 +217,7 @@ FormUnit WindowRecord() {
     s.always_on_top = 0;
     s.setting_27 = 1;
     s.title = "Kesu串口调试助手 V3.0";
-    const std::string block = SaveWindowSettings(s);
+    const std::string block = units::SaveWindowSettings(s);
 
     FormUnit window;
     window.id = kWindowRecordId;

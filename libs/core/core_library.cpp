@@ -43,7 +43,7 @@ struct TypeEntry {
 
 const std::vector<TypeEntry>& Types() {
     static const std::vector<TypeEntry> types = {
-        {type_number::kWindow, WindowTypeDescriptor, WindowInterface},
+        {type_number::kWindow, units::WindowTypeDescriptor, units::WindowInterface},
         {type_number::kEditBox, units::EditBoxTypeDescriptor, units::EditBoxInterface},
         {type_number::kGroupBox, units::GroupBoxTypeDescriptor, units::GroupBoxInterface},
         {type_number::kLabel, units::LabelTypeDescriptor, units::LabelInterface},
@@ -51,7 +51,7 @@ const std::vector<TypeEntry>& Types() {
         {type_number::kCheckBox, units::CheckBoxTypeDescriptor, units::CheckBoxInterface},
         {type_number::kComboBox, units::ComboBoxTypeDescriptor, units::ComboBoxInterface},
         {type_number::kCommonDlg, units::CommonDialogTypeDescriptor, units::CommonDialogInterface},
-        {type_number::kTimer, TimerTypeDescriptor, TimerInterface},
+        {type_number::kTimer, units::TimerTypeDescriptor, units::TimerInterface},
         {type_number::kSerialPort, SerialPortTypeDescriptor, units::SerialPortInterface},
     };
     return types;

@@ -66,8 +66,8 @@ TEST(MainWindowForm, RecordsAreFindableAndBindingsResolvable) {
 TEST(MainWindowForm, StoredBlocksReadBackWithTheWindowsStartSettings) {
     const Form form = MainWindowForm();
 
-    WindowSettings window;
-    ASSERT_TRUE(ParseWindowSettings(DataOf(form.window), window));
+    units::WindowSettings window;
+    ASSERT_TRUE(units::ParseWindowSettings(DataOf(form.window), window));
     EXPECT_EQ(window.title, "Kesu串口调试助手 V3.0");
     EXPECT_EQ(window.frame_style, 2);
     EXPECT_EQ(window.min_button, 1);

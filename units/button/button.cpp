@@ -43,7 +43,7 @@ int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
             return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
-            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(IntOf(value), 0, 2);
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(IntOf(value), 0, 2);
             button_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
         case kFont:

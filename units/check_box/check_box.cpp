@@ -57,7 +57,7 @@ int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
-            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(v, 0, 2);
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(v, 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
         case kTextColour:

@@ -38,7 +38,7 @@ class CheckBoxUnit : public VisualUnit {
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
-    platform::CheckBox& checkBox() { return *box_; }
+    platform::CheckBox& check_box() { return *box_; }
 
   private:
     explicit CheckBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}

@@ -67,8 +67,8 @@ void ComboBoxUnit::SetListIndex(std::int32_t index) {
 
 void ComboBoxUnit::SetEditSelection(std::int32_t start, std::int32_t length) {
     std::size_t textLength = combo_->Text().size();
-    Selection sel = selectionForStart(start, textLength);
-    if (start != -1) sel = selectionForLength(sel.start, length, textLength);
+    Selection sel = SelectionForStart(start, textLength);
+    if (start != -1) sel = SelectionForLength(sel.start, length, textLength);
     auto begin = static_cast<std::size_t>(sel.start);
     combo_->SetEditSelection(begin, begin + static_cast<std::size_t>(sel.length));
 }
@@ -116,7 +116,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     switch (index) {
         case kListType: {
-            std::int32_t type = clampChoice(v, 0, 2);
+            std::int32_t type = ClampChoice(v, 0, 2);
             if (type == s_.listType) return 0;
             // A simple box shows its list on the button face, the drop-down
             // kinds on white; a background of the other default swaps along.
@@ -130,7 +130,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             if (HasEditField()) combo_->SetText(s_.content);
             return 0;
         case kMaxLength:
-            s_.maxLength = clampChoice(v, 0, 32767);
+            s_.maxLength = ClampChoice(v, 0, 32767);
             if (HasEditField()) combo_->SetLimit(static_cast<std::size_t>(s_.maxLength));
             return 0;
         case kSelStart: {
@@ -155,7 +155,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return changed ? 1 : 0;
         }
         case kItemHeight:
-            s_.itemHeight = clampChoice(v, 0, 32767);
+            s_.itemHeight = ClampChoice(v, 0, 32767);
             combo_->SetItemHeight(s_.itemHeight);
             return 0;
         case kTextColour:
@@ -174,7 +174,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             // A damaged list is refused whole: the stored list stays as it was.
             std::vector<std::string> items;
             BlockReader in(value.bytes);
-            readTextList(in, items);
+            ReadTextList(in, items);
             if (in.failed()) return 0;
             s_.items = std::move(items);
             return 1;
@@ -220,7 +220,7 @@ int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {
             return 1;
         case kItems: {
             BlockWriter w;
-            writeTextList(w, s_.items);
+            WriteTextList(w, s_.items);
             out = TextValue(w.Take());
             return 1;
         }

@@ -2,7 +2,7 @@
 
 namespace kesu::units {
 
-void readTextList(BlockReader& in, std::vector<std::string>& out) {
+void ReadTextList(BlockReader& in, std::vector<std::string>& out) {
     std::int32_t count = in.Word();
     if (in.failed()) return;
     if (count < 0 || static_cast<std::size_t>(count) > in.remaining() / 4) {
@@ -18,7 +18,7 @@ void readTextList(BlockReader& in, std::vector<std::string>& out) {
     out = std::move(items);
 }
 
-void writeTextList(BlockWriter& out, const std::vector<std::string>& items) {
+void WriteTextList(BlockWriter& out, const std::vector<std::string>& items) {
     out.Word(static_cast<std::int32_t>(items.size()));
     for (const auto& item : items) out.Counted(item);
 }

@@ -14,58 +14,58 @@ namespace kesu::units {
 
 // Reads the format version and accepts it when it is not above newest. The
 // version is compared unsigned, so a damaged negative version fails as well.
-inline bool readVersion(BlockReader& in, std::uint32_t newest, std::uint32_t& version) {
+inline bool ReadVersion(BlockReader& in, std::uint32_t newest, std::uint32_t& version) {
     version = static_cast<std::uint32_t>(in.Word());
     return !in.failed() && version <= newest;
 }
-inline bool readVersion(BlockReader& in, std::uint32_t newest) {
+inline bool ReadVersion(BlockReader& in, std::uint32_t newest) {
     std::uint32_t version = 0;
-    return readVersion(in, newest, version);
+    return ReadVersion(in, newest, version);
 }
 
-inline void readWord(BlockReader& in, std::int32_t& out) {
+inline void ReadWord(BlockReader& in, std::int32_t& out) {
     std::int32_t v = in.Word();
     if (!in.failed()) out = v;
 }
-inline void readWord(BlockReader& in, std::uint32_t& out) {
+inline void ReadWord(BlockReader& in, std::uint32_t& out) {
     std::int32_t v = in.Word();
     if (!in.failed()) out = static_cast<std::uint32_t>(v);
 }
-inline void readFlag(BlockReader& in, bool& out) {
+inline void ReadFlag(BlockReader& in, bool& out) {
     std::int32_t v = in.Word();
     if (!in.failed()) out = v != 0;
 }
-inline void readHalf(BlockReader& in, std::uint16_t& out) {
+inline void ReadHalf(BlockReader& in, std::uint16_t& out) {
     std::string b = in.Bytes(2);
     if (!in.failed() && b.size() == 2) {
         out = static_cast<std::uint16_t>(static_cast<unsigned char>(b[0]) |
                                          static_cast<unsigned char>(b[1]) << 8);
     }
 }
-inline void readCounted(BlockReader& in, std::string& out) {
+inline void ReadCounted(BlockReader& in, std::string& out) {
     std::string v = in.Counted();
     if (!in.failed()) out = std::move(v);
 }
 // A text list: a count word, then each text counted. A count that the rest of
 // the block cannot hold (every entry needs its length word) is damaged data.
-void readTextList(BlockReader& in, std::vector<std::string>& out);
+void ReadTextList(BlockReader& in, std::vector<std::string>& out);
 
-inline void writeWord(BlockWriter& out, std::int32_t v) {
+inline void WriteWord(BlockWriter& out, std::int32_t v) {
     out.Word(v);
 }
-inline void writeWord(BlockWriter& out, std::uint32_t v) {
+inline void WriteWord(BlockWriter& out, std::uint32_t v) {
     out.Word(static_cast<std::int32_t>(v));
 }
-inline void writeFlag(BlockWriter& out, bool v) {
+inline void WriteFlag(BlockWriter& out, bool v) {
     out.Word(v ? 1 : 0);
 }
-inline void writeHalf(BlockWriter& out, std::uint16_t v) {
+inline void WriteHalf(BlockWriter& out, std::uint16_t v) {
     const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
     out.Bytes(std::string_view(b, 2));
 }
-inline void writeCounted(BlockWriter& out, std::string_view v) {
+inline void WriteCounted(BlockWriter& out, std::string_view v) {
     out.Counted(v);
 }
-void writeTextList(BlockWriter& out, const std::vector<std::string>& items);
+void WriteTextList(BlockWriter& out, const std::vector<std::string>& items);
 
 }  // namespace kesu::units

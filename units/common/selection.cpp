@@ -4,12 +4,12 @@
 
 namespace kesu::units {
 
-Selection selectionForStart(std::int32_t start, std::size_t textLength) {
+Selection SelectionForStart(std::int32_t start, std::size_t textLength) {
     if (start == -1) return {static_cast<std::int32_t>(textLength), 0};
     return {std::max(start, 0), 0};
 }
 
-Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
+Selection SelectionForLength(std::int32_t currentStart, std::int32_t length,
                              std::size_t textLength) {
     if (length == -1) return {0, static_cast<std::int32_t>(textLength)};
     return {currentStart, std::max(length, 0)};

@@ -16,10 +16,10 @@ struct Selection {
 
 // Resolves a written SelStart: -1 puts the caret after the last character,
 // other negatives count as 0; the result keeps no selection length.
-Selection selectionForStart(std::int32_t start, std::size_t textLength);
+Selection SelectionForStart(std::int32_t start, std::size_t textLength);
 // Resolves a written SelLength at the current start: -1 selects the whole text,
 // other negatives count as 0.
-Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
+Selection SelectionForLength(std::int32_t currentStart, std::int32_t length,
                              std::size_t textLength);
 
 }  // namespace kesu::units

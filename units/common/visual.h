@@ -13,7 +13,7 @@ namespace kesu::units {
 inline constexpr std::uint32_t kButtonFaceColour = 0xFF000000;
 inline constexpr std::uint32_t kWhite = 0x00FFFFFF;
 
-inline std::int32_t clampChoice(std::int32_t v, std::int32_t lo, std::int32_t hi) {
+inline std::int32_t ClampChoice(std::int32_t v, std::int32_t lo, std::int32_t hi) {
     return std::clamp(v, lo, hi);
 }
 

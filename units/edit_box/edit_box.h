@@ -58,8 +58,8 @@ class EditBoxUnit : public VisualUnit {
     const EditBoxSettings& settings() const { return s_; }
     platform::Edit& edit() { return *edit_; }
     // The up-down companion's two arrows (null when the box has none).
-    platform::Button* upArrow() { return up_.get(); }
-    platform::Button* downArrow() { return down_.get(); }
+    platform::Button* up_arrow() { return up_.get(); }
+    platform::Button* down_arrow() { return down_.get(); }
 
     // The companion follows the box wherever it goes.
     void SetGeometry(const UnitRect& rect) override;
@@ -91,7 +91,7 @@ class EditBoxUnit : public VisualUnit {
     platform::Edit* edit_ = nullptr;
     // Set while the unit itself changes the text, to hold back the control's
     // own change notification.
-    bool settingText_ = false;
+    bool setting_text_ = false;
     std::string shadow_;
     // The up-down companion: two small arrow buttons beside a single-line box.
     std::unique_ptr<platform::Button> up_;

@@ -27,7 +27,7 @@ int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
         case kCaption:
             return WriteCaption(s_.caption, value);
         case kHAlign:
-            s_.hAlign = clampChoice(IntOf(value), 0, 2);
+            s_.hAlign = ClampChoice(IntOf(value), 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign));
             return 0;
         case kTextColour:

@@ -23,7 +23,7 @@ class GroupBoxUnit : public VisualUnit {
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
-    platform::GroupBox& groupBox() { return *box_; }
+    platform::GroupBox& group_box() { return *box_; }
 
   private:
     explicit GroupBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}

@@ -9,25 +9,25 @@ namespace kesu::units {
 bool GroupBoxSettings::decode(std::string_view data) {
     *this = GroupBoxSettings{};
     BlockReader in(data);
-    if (!readVersion(in, kVersion)) return false;
-    readWord(in, hAlign);
-    readWord(in, textColour);
-    readWord(in, backColour);
-    readCounted(in, font);
-    readCounted(in, caption);
+    if (!ReadVersion(in, kVersion)) return false;
+    ReadWord(in, hAlign);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
+    ReadCounted(in, font);
+    ReadCounted(in, caption);
     if (in.failed()) return false;
-    hAlign = clampChoice(hAlign, 0, 2);
+    hAlign = ClampChoice(hAlign, 0, 2);
     return true;
 }
 
 std::string GroupBoxSettings::encode() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, hAlign);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeCounted(out, font);
-    writeCounted(out, caption);
+    WriteWord(out, kVersion);
+    WriteWord(out, hAlign);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteCounted(out, font);
+    WriteCounted(out, caption);
     return out.Take();
 }
 

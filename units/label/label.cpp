@@ -44,10 +44,10 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.caption = TextOf(value);
             break;
         case kTextEffect:
-            s_.textEffect = clampChoice(v, 0, 3);
+            s_.textEffect = ClampChoice(v, 0, 3);
             break;
         case kBorderStyle:
-            s_.borderStyle = clampChoice(v, 0, LabelSettings::kGradedFrame);
+            s_.borderStyle = ClampChoice(v, 0, LabelSettings::kGradedFrame);
             break;
         case kFrameWidth:
             s_.frameWidth = std::max(v, 5);
@@ -70,10 +70,10 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.picture = value.bytes;
             break;
         case kPictureLayout:
-            s_.pictureLayout = clampChoice(v, 0, 2);
+            s_.pictureLayout = ClampChoice(v, 0, 2);
             break;
         case kGradientMode:
-            s_.gradientMode = clampChoice(v, 0, 8);
+            s_.gradientMode = ClampChoice(v, 0, 8);
             break;
         case kGradientColour1:
         case kGradientColour2:
@@ -81,13 +81,13 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.gradientColours[index - kGradientColour1] = colour;
             break;
         case kHAlign:
-            s_.hAlign = clampChoice(v, 0, 2);
+            s_.hAlign = ClampChoice(v, 0, 2);
             break;
         case kWordWrap:
             s_.wordWrap = v != 0;
             break;
         case kVAlign:
-            s_.vAlign = clampChoice(v, 0, 2);
+            s_.vAlign = ClampChoice(v, 0, 2);
             break;
         case kDataSource:
             s_.dataSource = TextOf(value);

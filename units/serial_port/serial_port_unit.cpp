@@ -184,14 +184,14 @@ bool SerialPortProperties::Get(int index, PropertyValue& out) const {
 
 // ---- The unit -----------------------------------------------------------------------------------
 
-CSerialPortUnit::CSerialPortUnit(const UnitCreateInfo& info, Poster post)
-    : Unit(info), CCommPort(std::move(post)) {}
+SerialPortUnit::SerialPortUnit(const UnitCreateInfo& info, Poster post)
+    : Unit(info), CommPort(std::move(post)) {}
 
-CSerialPortUnit::~CSerialPortUnit() {
+SerialPortUnit::~SerialPortUnit() {
     End();
 }
 
-void CSerialPortUnit::End() {
+void SerialPortUnit::End() {
     {
         std::lock_guard lock(calls_mutex_);
         ending_ = true;
@@ -207,7 +207,7 @@ void CSerialPortUnit::End() {
     Shutdown();
 }
 
-bool CSerialPortUnit::EnterCall() {
+bool SerialPortUnit::EnterCall() {
     std::lock_guard lock(calls_mutex_);
     if (ending_) {
         return false;
@@ -216,15 +216,15 @@ bool CSerialPortUnit::EnterCall() {
     return true;
 }
 
-void CSerialPortUnit::LeaveCall() {
+void SerialPortUnit::LeaveCall() {
     std::lock_guard lock(calls_mutex_);
     if (--calls_ == 0) {
         calls_left_.notify_all();
     }
 }
 
-std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& info) {
-    auto unit = std::make_unique<CSerialPortUnit>(
+std::unique_ptr<SerialPortUnit> SerialPortUnit::Create(const UnitCreateInfo& info) {
+    auto unit = std::make_unique<SerialPortUnit>(
         info, [](std::function<void()> task) { UiLoop().Post(std::move(task)); });
     if (!unit->props_.Load(info.data)) {
         return nullptr;
@@ -235,36 +235,36 @@ std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& i
     return unit;
 }
 
-void CSerialPortUnit::OnDestroy() {
+void SerialPortUnit::OnDestroy() {
     End();
 }
 
-int CSerialPortUnit::SetProperty(int index, const PropertyValue& value) {
+int SerialPortUnit::SetProperty(int index, const PropertyValue& value) {
     std::lock_guard lock(props_mutex_);
     props_.Set(index, value);
     return 0;
 }
 
-int CSerialPortUnit::GetProperty(int index, PropertyValue& out) {
+int SerialPortUnit::GetProperty(int index, PropertyValue& out) {
     std::lock_guard lock(props_mutex_);
     return props_.Get(index, out) ? 1 : 0;
 }
 
-int CSerialPortUnit::Save(std::string& block) {
+int SerialPortUnit::Save(std::string& block) {
     std::lock_guard lock(props_mutex_);
     block = props_.Save();
     return 1;
 }
 
-bool CSerialPortUnit::Open() {
+bool SerialPortUnit::Open() {
     CancelWrite();
     std::lock_guard lock(port_mutex_);
     return OpenLocked();
 }
 
-bool CSerialPortUnit::OpenLocked() {
+bool SerialPortUnit::OpenLocked() {
     // A failed open always leaves the port closed, so the close comes first.
-    CCommPort::Close();
+    CommPort::Close();
     {
         // A call that waited for the lock while the unit began to end opens nothing.
         std::lock_guard calls(calls_mutex_);
@@ -339,13 +339,13 @@ bool CSerialPortUnit::OpenLocked() {
     return StartThread();
 }
 
-void CSerialPortUnit::Close() {
+void SerialPortUnit::Close() {
     CancelWrite();
     std::lock_guard lock(port_mutex_);
-    CCommPort::Close();
+    CommPort::Close();
 }
 
-bool CSerialPortUnit::SendData(std::string_view bytes) {
+bool SerialPortUnit::SendData(std::string_view bytes) {
     if (bytes.empty()) {
         // Sends nothing, so it need not wait for another thread's send: the window thread asks
         // this way whether the port is still open (see the assistant's line-event handler).
@@ -356,7 +356,7 @@ bool CSerialPortUnit::SendData(std::string_view bytes) {
                  static_cast<int64_t>(bytes.size())) != 0;
 }
 
-bool CSerialPortUnit::SetLineSignal(int action, int line) {
+bool SerialPortUnit::SetLineSignal(int action, int line) {
     std::lock_guard lock(port_mutex_);
     if (!IsRunning() || (action != 1 && action != 2) || line < 1 || line > 3) {
         return false;
@@ -366,17 +366,17 @@ bool CSerialPortUnit::SetLineSignal(int action, int line) {
     return device()->SetLine(kLines[line - 1], action == 2);
 }
 
-void CSerialPortUnit::FireLineEvent(int code) {
+void SerialPortUnit::FireLineEvent(int code) {
     if (int what = LineEventOf(code); what != 0) {
         RaiseUnitEvent(kSerialLineEvent, what);
     }
 }
 
-void CSerialPortUnit::FireDataEvent(uint8_t byte) {
+void SerialPortUnit::FireDataEvent(uint8_t byte) {
     RaiseUnitEvent(kSerialDataArrived, byte);
 }
 
-void CSerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
+void SerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
     RaiseEvent(event, {argument});
 }
 
@@ -386,7 +386,7 @@ platform::PortInfo DescribeSerialPort(int port_number) {
 }
 
 UnitOperation SerialPortInterface(int code) {
-    return StandardUnitInterface<CSerialPortUnit>(code);
+    return StandardUnitInterface<SerialPortUnit>(code);
 }
 
 // ---- Values as line bytes -----------------------------------------------------------------------
@@ -455,13 +455,13 @@ bool WithUnit(int argCount, const ArgRecord* args, Body body) {
     // A worker's failed lookup is judged outside the window thread: the runtime lets it go when
     // the unit went with its closing window, and only a worker's question can say so.
     const bool worker = !OnUiThread();
-    CSerialPortUnit* unit = nullptr;
+    SerialPortUnit* unit = nullptr;
     bool missing = false;
     RunOnUiThread([&] {
         Unit* found = reinterpret_cast<Unit*>(NotifyRuntime(
             worker ? notify::kFindUnit : notify::kFindUnitOrFail, args[0].low, args[0].high));
         missing = found == nullptr;
-        auto* port = dynamic_cast<CSerialPortUnit*>(found);
+        auto* port = dynamic_cast<SerialPortUnit*>(found);
         if (port != nullptr && port->EnterCall()) {
             unit = port;
         }
@@ -484,25 +484,25 @@ int32_t IntArg(int argCount, const ArgRecord* args, int k) {
 }  // namespace
 
 void SerialPortOpenCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [](CSerialPortUnit& unit) { return unit.Open(); }));
+    result->SetBool(WithUnit(argCount, args, [](SerialPortUnit& unit) { return unit.Open(); }));
 }
 
 void SerialPortCloseCommand(ResultRecord*, int argCount, ArgRecord* args) {
-    WithUnit(argCount, args, [](CSerialPortUnit& unit) {
+    WithUnit(argCount, args, [](SerialPortUnit& unit) {
         unit.Close();
         return true;
     });
 }
 
 void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
+    result->SetBool(WithUnit(argCount, args, [&](SerialPortUnit& unit) {
         std::string bytes;
         return argCount >= 2 && ValueToLineBytes(args[1], bytes) && unit.SendData(bytes);
     }));
 }
 
 void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
+    result->SetBool(WithUnit(argCount, args, [&](SerialPortUnit& unit) {
         return unit.SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2));
     }));
 }

@@ -77,13 +77,13 @@ struct SerialPortProperties {
     bool Get(int index, PropertyValue& out) const;
 };
 
-class CSerialPortUnit : public Unit, public CCommPort {
+class SerialPortUnit : public Unit, public CommPort {
   public:
     // `post` runs a task on the window thread; Create uses the installed platform's event loop.
-    CSerialPortUnit(const UnitCreateInfo& info, Poster post);
-    ~CSerialPortUnit() override;
+    SerialPortUnit(const UnitCreateInfo& info, Poster post);
+    ~SerialPortUnit() override;
 
-    static std::unique_ptr<CSerialPortUnit> Create(const UnitCreateInfo& info);
+    static std::unique_ptr<SerialPortUnit> Create(const UnitCreateInfo& info);
 
     int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;

@@ -3,7 +3,7 @@
 #include "platform/event_loop.h"
 #include "units/common/type_descriptor.h"
 
-namespace kesu {
+namespace kesu::units {
 
 std::unique_ptr<TimerUnit> TimerUnit::Create(const UnitCreateInfo& info) {
     auto timer = std::make_unique<TimerUnit>(info);
@@ -68,7 +68,7 @@ UnitOperation TimerInterface(int code) {
 
 UnitTypeDescriptor TimerTypeDescriptor() {
     // 时钟 in GBK.
-    return units::DescribeUnitType("\xCA\xB1\xD6\xD3", "Timer", 0x80008040, {units::kind::kWord});
+    return DescribeUnitType("\xCA\xB1\xD6\xD3", "Timer", 0x80008040, {kind::kWord});
 }
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -6,7 +6,7 @@
 #include "runtime/image.h"
 #include "runtime/unit.h"
 
-namespace kesu {
+namespace kesu::units {
 
 // The non-visual unit that raises Tick (event 0) at a fixed period on the UI thread. Its one
 // property, Interval (unit-relative index 0), is also how the application starts and stops it.
@@ -45,4 +45,4 @@ UnitOperation TimerInterface(int code);
 // The timer type as the core library lists it: names, flags and its one property kind.
 UnitTypeDescriptor TimerTypeDescriptor();
 
-}  // namespace kesu
+}  // namespace kesu::units

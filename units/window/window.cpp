@@ -9,7 +9,7 @@
 #include "runtime/windows.h"
 #include "units/common/type_descriptor.h"
 
-namespace kesu {
+namespace kesu::units {
 
 namespace {
 
@@ -425,12 +425,11 @@ UnitOperation WindowInterface(int code) {
 }
 
 UnitTypeDescriptor WindowTypeDescriptor() {
-    using namespace units::kind;
-    return units::DescribeUnitType(
-        kChineseName, "window", kWindowTypeFlags,
-        {kText,    kWord,    kWord, kBytes,   kWord,  kBytes,   kWord, kLogical,
-         kLogical, kLogical, kWord, kLogical, kBytes, kWord,    kWord, kWord,
-         kWord,    kWord,    kWord, kWord,    kWord,  kLogical, kText, kText});
+    using namespace kind;
+    return DescribeUnitType(kChineseName, "window", kWindowTypeFlags,
+                            {kText,    kWord,    kWord, kBytes,   kWord,  kBytes,   kWord, kLogical,
+                             kLogical, kLogical, kWord, kLogical, kBytes, kWord,    kWord, kWord,
+                             kWord,    kWord,    kWord, kWord,    kWord,  kLogical, kText, kText});
 }
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -7,7 +7,7 @@
 #include "runtime/unit.h"
 #include "units/window/window_settings.h"
 
-namespace kesu {
+namespace kesu::units {
 
 // The unit of a window itself: record 0 of every window template, the top-level frame that holds
 // the other units. Its own properties are the frame, the title and the window settings; it turns
@@ -69,4 +69,4 @@ UnitOperation WindowInterface(int code);
 // The window type as the core library lists it: names, flags and property kinds.
 UnitTypeDescriptor WindowTypeDescriptor();
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -5,7 +5,7 @@
 
 #include "runtime/image.h"
 
-namespace kesu {
+namespace kesu::units {
 
 namespace {
 
@@ -112,4 +112,4 @@ FrameDecoration ComputeFrameDecoration(const WindowSettings& s) {
     return d;
 }
 
-}  // namespace kesu
+}  // namespace kesu::units

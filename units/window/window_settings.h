@@ -6,7 +6,7 @@
 
 #include "runtime/unit.h"
 
-namespace kesu {
+namespace kesu::units {
 
 // Indices of the window's own properties, relative to the first type-specific one.
 enum WindowProperty : int {
@@ -86,4 +86,4 @@ struct FrameDecoration {
 // not empty or the control box is on, and the border follows the frame style table.
 FrameDecoration ComputeFrameDecoration(const WindowSettings& settings);
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -74,7 +74,7 @@ TEST_F(ButtonTest, StoredPicturesReachTheirControls) {
     auto plain = h_.Add(kUnitButton, ButtonSettings{}.encode(), {0, 60, 60, 20});
     ASSERT_TRUE(h_.Load());
     EXPECT_EQ(h_.Get<ButtonUnit>(button).button().Picture(), b.picture);
-    EXPECT_EQ(h_.Get<CheckBoxUnit>(box).checkBox().Picture(), c.picture);
+    EXPECT_EQ(h_.Get<CheckBoxUnit>(box).check_box().Picture(), c.picture);
     EXPECT_EQ(h_.Get<ButtonUnit>(plain).button().Picture(), "");
 }
 

@@ -22,7 +22,7 @@ class CheckBoxTest : public ::testing::Test {
     }
     CheckBoxUnit& Unit(std::uint32_t id) { return h_.Get<CheckBoxUnit>(id); }
     HeadlessCheckBox& Control(std::uint32_t id) {
-        return dynamic_cast<HeadlessCheckBox&>(Unit(id).checkBox());
+        return dynamic_cast<HeadlessCheckBox&>(Unit(id).check_box());
     }
     std::int64_t Checked(std::uint32_t id) {
         PropertyValue v;

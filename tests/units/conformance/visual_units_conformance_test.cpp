@@ -213,8 +213,8 @@ TEST_P(VisualUnitsConformance, CheckBoxMarksAndClicks) {
     ASSERT_TRUE(h_->Load());
     h_->ClearEvents();
     auto& box = Get<CheckBoxUnit>(id);
-    EXPECT_EQ(box.checkBox().Text(), s.caption);
-    EXPECT_EQ(side_->ShownText(box.checkBox()), 0x800080u);
+    EXPECT_EQ(box.check_box().Text(), s.caption);
+    EXPECT_EQ(side_->ShownText(box.check_box()), 0x800080u);
     box.SetProperty(CheckBoxUnit::kChecked, NumberValue(1));
     EXPECT_EQ(Read(box, CheckBoxUnit::kChecked).number, 1);
     box.SetProperty(CheckBoxUnit::kChecked, NumberValue(5));
@@ -226,7 +226,7 @@ TEST_P(VisualUnitsConformance, CheckBoxMarksAndClicks) {
     testing::EventHook() = [&](const testing::RecordedEvent& e) {
         if (e.event == CheckBoxUnit::kEventClicked) seen = Read(box, CheckBoxUnit::kChecked).number;
     };
-    side_->Click(box.checkBox());
+    side_->Click(box.check_box());
     side_->Pump();
     EXPECT_EQ(h_->Count(id, CheckBoxUnit::kEventClicked), 1);
     EXPECT_EQ(seen, 1);

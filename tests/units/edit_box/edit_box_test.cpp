@@ -302,8 +302,8 @@ TEST_F(EditBoxTest, UpDownCompanionStepsWithinItsRangeAndFollowsTheBox) {
     s.upDownMax = 100;
     s.content = "99";
     auto id = Load(s, {10, 10, 60, 24});
-    auto* up = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).upArrow());
-    auto* down = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).downArrow());
+    auto* up = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).up_arrow());
+    auto* down = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).down_arrow());
     ASSERT_TRUE(up && down);
     EXPECT_EQ(up->Geometry().left, 70);
     for (int i = 0; i < 3; ++i) up->UserClick();

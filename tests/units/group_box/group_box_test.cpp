@@ -30,7 +30,7 @@ TEST_F(GroupBoxTest, HoldsItsChildrenAndShowsItsCaption) {
     ASSERT_TRUE(h_.Load());
 
     auto& unit = h_.Get<GroupBoxUnit>(group);
-    auto& box = dynamic_cast<HeadlessGroupBox&>(unit.groupBox());
+    auto& box = dynamic_cast<HeadlessGroupBox&>(unit.group_box());
     EXPECT_EQ(box.Text(), g.caption);
     EXPECT_EQ(box.Alignment(), platform::HAlign::Centre);
     auto* checkNode =

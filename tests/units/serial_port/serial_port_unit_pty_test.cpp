@@ -36,7 +36,7 @@ class SerialPortUnitPtyTest : public ::testing::Test {
         previous = platform::InstallSerialPorts(ports.get());
         info.window_id = 0x52010001;
         info.unit_id = 0x16010033;
-        unit = std::make_unique<CSerialPortUnit>(info, window.Poster());
+        unit = std::make_unique<SerialPortUnit>(info, window.Poster());
     }
     void TearDown() override {
         unit.reset();
@@ -58,7 +58,7 @@ class SerialPortUnitPtyTest : public ::testing::Test {
     platform::SerialPorts* previous = nullptr;
     testing::WindowQueue window;
     UnitCreateInfo info;
-    std::unique_ptr<CSerialPortUnit> unit;
+    std::unique_ptr<SerialPortUnit> unit;
 };
 
 TEST_F(SerialPortUnitPtyTest, ClosingDuringASendToAPeerThatNeverReadsReturnsAtOnce) {

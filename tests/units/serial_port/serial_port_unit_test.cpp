@@ -195,10 +195,10 @@ TEST(SerialPortValuesTest, NotificationCodesMapToLineEvents) {
 
 // ---- The unit over virtual ports ----------------------------------------------------------------
 
-class RecordingUnit : public CSerialPortUnit {
+class RecordingUnit : public SerialPortUnit {
   public:
     RecordingUnit(const UnitCreateInfo& info, testing::WindowQueue& window)
-        : CSerialPortUnit(info, window.Poster()) {}
+        : SerialPortUnit(info, window.Poster()) {}
     std::vector<std::pair<int, int>> events;
 
   protected:
@@ -420,7 +420,7 @@ TEST_F(SerialPortUnitTest, EventsCarryBytesAndLineChangesInOrder) {
 TEST_F(SerialPortUnitTest, CreateLoadsTheBlockAndOpensAtStart) {
     const std::string block = Words({4, 12, 9600, 8, 3, 0, 1000, 1, 0, 0, 0, 0, 0});
     info.data = block;
-    auto created = CSerialPortUnit::Create(info);
+    auto created = SerialPortUnit::Create(info);
     ASSERT_NE(created, nullptr);
     EXPECT_TRUE(hub.IsOpen("COM12"));
     EXPECT_EQ(hub.Settings("COM12")->stop_bits, StopBits::Two);
@@ -439,7 +439,7 @@ TEST_F(SerialPortUnitTest, CreateLoadsTheBlockAndOpensAtStart) {
 
     const std::string newer = Words({5, 12, 9600, 8, 3, 0, 1000, 1, 0, 0, 0, 0, 0});
     info.data = newer;
-    EXPECT_EQ(CSerialPortUnit::Create(info), nullptr);
+    EXPECT_EQ(SerialPortUnit::Create(info), nullptr);
     EXPECT_FALSE(hub.IsOpen("COM12"));
 }
 

@@ -37,15 +37,15 @@ std::string ReadTitle() {
 
 class WindowUnitTest : public FrameTest {
   protected:
-    void Open(const WindowSettings& s) {
+    void Open(const units::WindowSettings& s) {
         WindowTemplate w = Window(kMain);
-        w.records[0].typeData = Bytes(SaveWindowSettings(s));
+        w.records[0].typeData = Bytes(units::SaveWindowSettings(s));
         image.windows.push_back(w);
         Start();
         Load();
     }
     void Open() {
-        WindowSettings s;
+        units::WindowSettings s;
         s.title = "Kesu";
         s.min_button = 1;
         s.window_state = 0;
@@ -109,7 +109,7 @@ TEST_F(WindowUnitTest, ChoicesAreClamped) {
 }
 
 TEST_F(WindowUnitTest, BackPictureLayoutAndIconReachTheWindow) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.back_picture = "BMstored";
     s.picture_layout = 3;
     s.icon = "icon bytes";
@@ -145,7 +145,7 @@ TEST_F(WindowUnitTest, WindowStateReadsTheLiveState) {
 }
 
 TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.window_state = 2;
     Open(s);
     EXPECT_EQ(Native()->State(), platform::WindowShow::Minimised);
@@ -155,7 +155,7 @@ TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
 // Only a window with a sizable frame starts maximised; a fixed frame shows normally, though a
 // later write of the state maximises it.
 TEST_F(WindowUnitTest, StartPositionThreeMaximisesOnlyASizableFrame) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.window_state = 3;
     s.frame_style = 2;
     Open(s);
@@ -167,7 +167,7 @@ TEST_F(WindowUnitTest, StartPositionThreeMaximisesOnlyASizableFrame) {
 
 TEST_F(WindowUnitTest, StartPositionOneCentresTheNewWindow) {
     platform_.ui().SetScreen({0, 0, 1200, 900});
-    WindowSettings s;
+    units::WindowSettings s;
     s.window_state = 1;
     Open(s);
     EXPECT_EQ(Native()->Geometry(), (platform::Rect{400, 300, 400, 300}));
@@ -286,49 +286,49 @@ TEST_F(WindowEventsTest, WindowShowsItsMousePointer) {
 }
 
 TEST(WindowSettingsBlock, RoundTripDefaultsAndFailures) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = "title";
     s.text_30 = "t30";
     s.back_picture = std::string("\0\1\2", 3);
     s.always_on_top = 1;
     s.further[2] = 9;
-    WindowSettings back;
-    ASSERT_TRUE(ParseWindowSettings(SaveWindowSettings(s), back));
-    EXPECT_EQ(SaveWindowSettings(back), SaveWindowSettings(s));
+    units::WindowSettings back;
+    ASSERT_TRUE(units::ParseWindowSettings(units::SaveWindowSettings(s), back));
+    EXPECT_EQ(units::SaveWindowSettings(back), units::SaveWindowSettings(s));
     EXPECT_EQ(back.title, "title");
     EXPECT_EQ(back.back_picture, s.back_picture);
 
     // An empty block keeps the defaults.
-    WindowSettings defaults;
-    ASSERT_TRUE(ParseWindowSettings("", defaults));
+    units::WindowSettings defaults;
+    ASSERT_TRUE(units::ParseWindowSettings("", defaults));
     EXPECT_EQ(defaults.frame_style, 2);
     EXPECT_EQ(defaults.control_box, 1);
     EXPECT_EQ(defaults.window_state, 1);
 
-    std::string newer = SaveWindowSettings(s);
+    std::string newer = units::SaveWindowSettings(s);
     newer[0] = 7;
-    EXPECT_FALSE(ParseWindowSettings(newer, back));
-    std::string cut = SaveWindowSettings(s);
+    EXPECT_FALSE(units::ParseWindowSettings(newer, back));
+    std::string cut = units::SaveWindowSettings(s);
     cut.pop_back();
-    EXPECT_FALSE(ParseWindowSettings(cut, back));
+    EXPECT_FALSE(units::ParseWindowSettings(cut, back));
 }
 
 TEST(WindowFrame, DecorationTable) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = "";
     s.control_box = 0;
-    EXPECT_FALSE(ComputeFrameDecoration(s).title_bar);
-    EXPECT_TRUE(ComputeFrameDecoration(s).frame);
+    EXPECT_FALSE(units::ComputeFrameDecoration(s).title_bar);
+    EXPECT_TRUE(units::ComputeFrameDecoration(s).frame);
     s.frame_style = 5;
-    FrameDecoration d = ComputeFrameDecoration(s);
+    units::FrameDecoration d = units::ComputeFrameDecoration(s);
     EXPECT_TRUE(d.resizable && d.sunken_edge && !d.tool_window);
     s.frame_style = 4;
-    d = ComputeFrameDecoration(s);
+    d = units::ComputeFrameDecoration(s);
     EXPECT_TRUE(!d.resizable && d.tool_window);
     s.frame_style = 0;
     s.control_box = 1;
     s.min_button = 1;
-    d = ComputeFrameDecoration(s);
+    d = units::ComputeFrameDecoration(s);
     EXPECT_FALSE(d.title_bar || d.system_menu || d.frame);
     EXPECT_TRUE(d.min_button);
 }
