@@ -85,7 +85,7 @@ class FormBuilder {
         s.backColour = kButtonFace;
         s.hAlign = 1;
         s.vAlign = 1;
-        return Add(name, unitId, kUnitLabel, left, top, width, 25, s.encode());
+        return Add(name, unitId, kUnitLabel, left, top, width, 25, s.Save());
     }
 
     FormUnit& Group(std::string_view name, uint32_t unitId, int32_t left, int32_t top,
@@ -93,7 +93,7 @@ class FormBuilder {
         units::GroupBoxSettings s;
         s.caption = std::string(caption);
         s.font = Font(fontHeight);
-        return Add(name, unitId, kUnitGroupBox, left, top, width, height, s.encode());
+        return Add(name, unitId, kUnitGroupBox, left, top, width, height, s.Save());
     }
 
     FormUnit& Button(std::string_view name, uint32_t unitId, int32_t left, int32_t top,
@@ -101,7 +101,7 @@ class FormBuilder {
         units::ButtonSettings s;
         s.caption = std::string(caption);
         s.font = Font(14);
-        return Add(name, unitId, kUnitButton, left, top, width, 25, s.encode());
+        return Add(name, unitId, kUnitButton, left, top, width, 25, s.Save());
     }
 
     // Every check box of the window starts unchecked and disabled.
@@ -111,7 +111,7 @@ class FormBuilder {
         s.caption = std::string(caption);
         s.font = Font(14);
         s.textColour = colour;
-        FormUnit& unit = Add(name, unitId, kUnitCheckBox, left, top, width, 25, s.encode());
+        FormUnit& unit = Add(name, unitId, kUnitCheckBox, left, top, width, 25, s.Save());
         unit.disabled = true;
         return unit;
     }
@@ -119,12 +119,12 @@ class FormBuilder {
     FormUnit& Combo(std::string_view name, uint32_t unitId, int32_t top,
                     units::ComboBoxSettings s) {
         s.font = Font(14);
-        return Add(name, unitId, kUnitComboBox, 69, top, 75, 25, s.encode());
+        return Add(name, unitId, kUnitComboBox, 69, top, 75, 25, s.Save());
     }
 
     FormUnit& Edit(std::string_view name, uint32_t unitId, int32_t left, int32_t top, int32_t width,
                    int32_t height, const units::EditBoxSettings& s) {
-        return Add(name, unitId, kUnitEditBox, left, top, width, height, s.encode());
+        return Add(name, unitId, kUnitEditBox, left, top, width, height, s.Save());
     }
 
     std::vector<FormUnit> Take() { return std::move(units_); }
@@ -183,8 +183,8 @@ std::string TimerBlock(int32_t interval) {
 
 // The port's stored block: the default settings with the parity check on.
 std::string SerialPortBlock() {
-    units::SerialPortProperties port;
-    port.parity_check = true;
+    units::SerialPortSettings port;
+    port.parityCheck = true;
     return port.Save();
 }
 
@@ -197,7 +197,7 @@ std::string FileDialogBlock() {
     s.overwritePrompt = true;
     s.pathMustExist = true;
     s.noChangeDir = true;
-    return s.encode();
+    return s.Save();
 }
 
 FormUnit WindowRecord() {

@@ -8,7 +8,7 @@ namespace kesu::units {
 
 std::unique_ptr<ButtonUnit> ButtonUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ButtonUnit> unit(new ButtonUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const ButtonSettings& s = unit->s_;
     auto button = CurrentUi().CreateButton(CreationParent(info));
     unit->button_ = button.get();
@@ -62,7 +62,7 @@ int ButtonUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int ButtonUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

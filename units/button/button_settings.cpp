@@ -6,23 +6,23 @@
 
 namespace kesu::units {
 
-bool ButtonSettings::decode(std::string_view data) {
+bool ButtonSettings::Load(std::string_view block) {
     *this = ButtonSettings{};
-    BlockReader in(data);
-    if (!ReadVersion(in, kVersion)) return false;
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
     ReadFlag(in, defaultButton);
     ReadWord(in, hAlign);
     ReadWord(in, vAlign);
     ReadCounted(in, picture);
     ReadCounted(in, font);
     ReadCounted(in, caption);
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     hAlign = ClampChoice(hAlign, 0, 2);
     vAlign = ClampChoice(vAlign, 0, 2);
     return true;
 }
 
-std::string ButtonSettings::encode() const {
+std::string ButtonSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteFlag(out, defaultButton);

@@ -8,7 +8,7 @@ namespace kesu::units {
 
 std::unique_ptr<CheckBoxUnit> CheckBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<CheckBoxUnit> unit(new CheckBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const CheckBoxSettings& s = unit->s_;
     auto box = CurrentUi().CreateCheckBox(CreationParent(info));
     unit->box_ = box.get();
@@ -96,7 +96,7 @@ int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
 
 int CheckBoxUnit::Save(std::string& block) {
     s_.checked = box_->IsChecked();
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

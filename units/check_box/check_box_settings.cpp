@@ -6,11 +6,11 @@
 
 namespace kesu::units {
 
-bool CheckBoxSettings::decode(std::string_view data) {
+bool CheckBoxSettings::Load(std::string_view block) {
     *this = CheckBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!ReadVersion(in, kVersion, version)) return false;
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
     ReadFlag(in, pushLike);
     ReadFlag(in, flat);
     ReadFlag(in, textLeft);
@@ -29,13 +29,13 @@ bool CheckBoxSettings::decode(std::string_view data) {
         ReadCounted(in, dataSource);
         ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     hAlign = ClampChoice(hAlign, 0, 2);
     vAlign = ClampChoice(vAlign, 0, 2);
     return true;
 }
 
-std::string CheckBoxSettings::encode() const {
+std::string CheckBoxSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteFlag(out, pushLike);

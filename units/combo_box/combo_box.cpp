@@ -24,7 +24,7 @@ platform::ComboStyle StyleOf(const ComboBoxSettings& s) {
 
 std::unique_ptr<ComboBoxUnit> ComboBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ComboBoxUnit> unit(new ComboBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const ComboBoxSettings& s = unit->s_;
     auto combo = CurrentUi().CreateComboBox(CreationParent(info), StyleOf(s));
     unit->combo_ = combo.get();
@@ -248,7 +248,7 @@ int ComboBoxUnit::Save(std::string& block) {
         now.selLength = static_cast<std::int32_t>(end - start);
     }
     now.listIndex = combo_->Current();
-    block = now.encode();
+    block = now.Save();
     return 1;
 }
 

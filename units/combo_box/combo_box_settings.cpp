@@ -19,11 +19,11 @@ std::vector<std::int32_t> ComboBoxSettings::unpackItemData(const std::string& by
     return values;
 }
 
-bool ComboBoxSettings::decode(std::string_view data) {
+bool ComboBoxSettings::Load(std::string_view block) {
     *this = ComboBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!ReadVersion(in, kVersion, version)) return false;
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
     ReadWord(in, listType);
     ReadWord(in, maxLength);
     ReadWord(in, selStart);
@@ -44,14 +44,14 @@ bool ComboBoxSettings::decode(std::string_view data) {
         ReadCounted(in, dataColumn);
     }
     if (version >= 3) ReadWord(in, bindingFlag);
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     listType = ClampChoice(listType, 0, 2);
     maxLength = ClampChoice(maxLength, 0, 32767);
     itemHeight = ClampChoice(itemHeight, 0, 32767);
     return true;
 }
 
-std::string ComboBoxSettings::encode() const {
+std::string ComboBoxSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteWord(out, listType);

@@ -30,8 +30,11 @@ struct ComboBoxSettings {
     std::string dataColumn;
     std::int32_t bindingFlag = 0;
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 
     // The item data as stored bytes (consecutive 32-bit values) and back; a
     // trailing part shorter than a word is dropped.

@@ -3,6 +3,11 @@
 // Typed field helpers over the runtime's stored-block reader and writer, so
 // that each unit's settings read and write their fields in one visible order.
 // A failed read leaves the field at its default; callers check failed() once.
+//
+// Every unit type keeps its stored block in a settings struct of the same
+// shape: its fields with the block's defaults, a kVersion, a Load that reads a
+// block over the defaults (false for a version above kVersion or a damaged
+// block, and then the defaults again) and a Save that writes version kVersion.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +16,14 @@
 #include "runtime/unit.h"
 
 namespace kesu::units {
+
+// Ends a failed Load: the settings go back to their defaults, so that nothing
+// of a damaged block is half taken. Always false.
+template <class Settings>
+bool RejectBlock(Settings& settings) {
+    settings = Settings{};
+    return false;
+}
 
 // Reads the format version and accepts it when it is not above newest. The
 // version is compared unsigned, so a damaged negative version fails as well.

@@ -59,7 +59,7 @@ std::string PreparedFilter(const std::string& filter) {
 
 std::unique_ptr<CommonDialogUnit> CommonDialogUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<CommonDialogUnit> unit(new CommonDialogUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     return unit;
 }
 
@@ -154,7 +154,7 @@ int CommonDialogUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int CommonDialogUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

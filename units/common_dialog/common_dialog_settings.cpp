@@ -6,10 +6,10 @@
 
 namespace kesu::units {
 
-bool CommonDialogSettings::decode(std::string_view data) {
+bool CommonDialogSettings::Load(std::string_view block) {
     *this = CommonDialogSettings{};
-    BlockReader in(data);
-    if (!ReadVersion(in, kVersion)) return false;
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
     ReadWord(in, dialogType);
     ReadWord(in, filterIndex);
     ReadFlag(in, createPrompt);
@@ -32,7 +32,7 @@ bool CommonDialogSettings::decode(std::string_view data) {
     ReadCounted(in, defaultExt);
     ReadCounted(in, fontName);
     ReadCounted(in, helpFile);
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     dialogType = ClampChoice(dialogType, 0, 3);
     filterIndex = std::max(filterIndex, 0);
     fontSize = std::max(fontSize, 0);
@@ -40,7 +40,7 @@ bool CommonDialogSettings::decode(std::string_view data) {
     return true;
 }
 
-std::string CommonDialogSettings::encode() const {
+std::string CommonDialogSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteWord(out, dialogType);

@@ -44,7 +44,7 @@ platform::EditStyle StyleOf(const EditBoxSettings& s) {
 
 std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<EditBoxUnit> unit(new EditBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     EditBoxSettings& s = unit->s_;
     auto edit = CurrentUi().CreateEdit(CreationParent(info), StyleOf(s));
     unit->edit_ = edit.get();
@@ -398,7 +398,7 @@ int EditBoxUnit::Save(std::string& block) {
     Selection sel = CurrentSelection();
     now.selStart = sel.start;
     now.selLength = sel.length;
-    block = now.encode();
+    block = now.Save();
     return 1;
 }
 

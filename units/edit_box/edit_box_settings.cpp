@@ -6,11 +6,11 @@
 
 namespace kesu::units {
 
-bool EditBoxSettings::decode(std::string_view data) {
+bool EditBoxSettings::Load(std::string_view block) {
     *this = EditBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!ReadVersion(in, kVersion, version)) return false;
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
     ReadWord(in, borderStyle);
     ReadWord(in, textColour);
     ReadWord(in, backColour);
@@ -33,7 +33,7 @@ bool EditBoxSettings::decode(std::string_view data) {
         ReadCounted(in, dataSource);
         ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     borderStyle = ClampChoice(borderStyle, 0, kMaxBorderStyle);
     maxLength = std::max(maxLength, 0);
     scrollBars = ClampChoice(scrollBars, 0, 3);
@@ -44,7 +44,7 @@ bool EditBoxSettings::decode(std::string_view data) {
     return true;
 }
 
-std::string EditBoxSettings::encode() const {
+std::string EditBoxSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteWord(out, borderStyle);

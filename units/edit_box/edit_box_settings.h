@@ -49,10 +49,11 @@ struct EditBoxSettings {
     std::string dataSource;
     std::string dataColumn;
 
-    // Reads a stored block over the defaults. Fails for a version above the
-    // newest and for a block that ends early. Choices are clamped to their ranges.
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

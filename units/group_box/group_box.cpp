@@ -8,7 +8,7 @@ namespace kesu::units {
 
 std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<GroupBoxUnit> unit(new GroupBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const GroupBoxSettings& s = unit->s_;
     auto box = CurrentUi().CreateGroupBox(CreationParent(info));
     unit->box_ = box.get();
@@ -50,7 +50,7 @@ int GroupBoxUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int GroupBoxUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

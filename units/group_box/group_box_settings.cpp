@@ -6,21 +6,21 @@
 
 namespace kesu::units {
 
-bool GroupBoxSettings::decode(std::string_view data) {
+bool GroupBoxSettings::Load(std::string_view block) {
     *this = GroupBoxSettings{};
-    BlockReader in(data);
-    if (!ReadVersion(in, kVersion)) return false;
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
     ReadWord(in, hAlign);
     ReadWord(in, textColour);
     ReadWord(in, backColour);
     ReadCounted(in, font);
     ReadCounted(in, caption);
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     hAlign = ClampChoice(hAlign, 0, 2);
     return true;
 }
 
-std::string GroupBoxSettings::encode() const {
+std::string GroupBoxSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteWord(out, hAlign);

@@ -8,7 +8,7 @@ namespace kesu::units {
 
 std::unique_ptr<LabelUnit> LabelUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<LabelUnit> unit(new LabelUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     auto label = CurrentUi().CreateLabel(CreationParent(info));
     unit->label_ = label.get();
     unit->Attach(std::move(label), info);
@@ -139,7 +139,7 @@ int LabelUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int LabelUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

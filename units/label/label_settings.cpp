@@ -6,11 +6,11 @@
 
 namespace kesu::units {
 
-bool LabelSettings::decode(std::string_view data) {
+bool LabelSettings::Load(std::string_view block) {
     *this = LabelSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!ReadVersion(in, kVersion, version)) return false;
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
     ReadWord(in, textEffect);
     ReadWord(in, frameWidth);
     ReadWord(in, borderStyle);
@@ -30,7 +30,7 @@ bool LabelSettings::decode(std::string_view data) {
         ReadCounted(in, dataSource);
         ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
+    if (in.failed()) return RejectBlock(*this);
     textEffect = ClampChoice(textEffect, 0, 3);
     frameWidth = std::max(frameWidth, 5);
     borderStyle = ClampChoice(borderStyle, 0, kGradedFrame);
@@ -41,7 +41,7 @@ bool LabelSettings::decode(std::string_view data) {
     return true;
 }
 
-std::string LabelSettings::encode() const {
+std::string LabelSettings::Save() const {
     BlockWriter out;
     WriteWord(out, kVersion);
     WriteWord(out, textEffect);

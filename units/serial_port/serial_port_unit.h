@@ -25,18 +25,17 @@
 #include "runtime/unit.h"
 #include "runtime/value.h"
 #include "units/serial_port/comm_port.h"
+#include "units/serial_port/serial_port_settings.h"
 
 namespace kesu::units {
-
-inline constexpr int kSerialLineEvent = 0;
-inline constexpr int kSerialDataArrived = 1;
 
 // The LineEvent argument for a notification code (1..10), or 0 for a code that has none.
 int LineEventOf(int note_code);
 
-// The unit's own properties, indices 8 to 19 (unit-relative 0 to 11).
-struct SerialPortProperties {
-    enum Index {
+class SerialPortUnit : public Unit, public CommPort {
+  public:
+    // The unit's own properties, indices 8 to 19 (unit-relative 0 to 11).
+    enum Property {
         kPortNumber = 0,
         kBaudRate,
         kDataBits,
@@ -49,36 +48,10 @@ struct SerialPortProperties {
         kFlowControl,
         kRtsMode,
         kDtrMode,
-        kCount
     };
-    static constexpr int32_t kNewestVersion = 4;
+    static constexpr int kEventLineEvent = 0;
+    static constexpr int kEventDataArrived = 1;
 
-    int32_t port_number = 1;
-    int32_t baud_rate = 19200;
-    int32_t data_bits = 8;
-    int32_t stop_bits = 1;  // 1 one, 2 one and a half, 3 two
-    bool parity_check = false;
-    std::string event_char;  // only the first byte is used
-    int32_t timeout = 1000;  // milliseconds
-    bool open_at_start = false;
-    int32_t parity = 0;        // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int32_t flow_control = 0;  // 0 none, 1 RTS/CTS, 2 DTR/CTS, 3 RTS/DSR, 4 DTR/DSR, 5 XON/XOFF
-    int32_t rts_mode = 0;      // 1 holds RTS off, otherwise on
-    int32_t dtr_mode = 0;      // 0 as the driver had it, 1 off, 2 on
-
-    void Reset() { *this = SerialPortProperties{}; }
-    // Resets, then reads a stored block of versions 1 to 4. An empty block keeps the defaults.
-    // A newer version or a block cut short fails; the defaults are restored then.
-    bool Load(std::string_view block);
-    // The current values as a block of the newest version.
-    std::string Save() const;
-    // A property write with its clamps; 0 for an index outside the table (nothing changes).
-    bool Set(int index, const PropertyValue& value);
-    bool Get(int index, PropertyValue& out) const;
-};
-
-class SerialPortUnit : public Unit, public CommPort {
-  public:
     // `post` runs a task on the window thread; Create uses the installed platform's event loop.
     SerialPortUnit(const UnitCreateInfo& info, Poster post);
     ~SerialPortUnit() override;
@@ -92,7 +65,7 @@ class SerialPortUnit : public Unit, public CommPort {
     void OnDestroy() override;
 
     // Direct access for a thread that knows no other thread uses the unit (tests, creation).
-    SerialPortProperties& properties() { return props_; }
+    SerialPortSettings& settings() { return s_; }
 
     // The unit's methods.
     bool Open();
@@ -126,8 +99,8 @@ class SerialPortUnit : public Unit, public CommPort {
 
     // Property writes (from the window thread) and an open on a worker thread meet here; the lock
     // is separate from the port lock so that a write never waits for a send in progress.
-    std::mutex props_mutex_;
-    SerialPortProperties props_;
+    std::mutex settings_mutex_;
+    SerialPortSettings s_;
     std::mutex port_mutex_;
 };
 

@@ -22,7 +22,7 @@ const std::vector<std::string> kParityItems = {
 class ComboBoxTest : public ::testing::Test {
   protected:
     std::uint32_t Load(const ComboBoxSettings& s) {
-        std::uint32_t id = h_.Add(kUnitComboBox, s.encode(), {69, 25, 75, 25});
+        std::uint32_t id = h_.Add(kUnitComboBox, s.Save(), {69, 25, 75, 25});
         EXPECT_TRUE(h_.Load());
         h_.ClearEvents();
         return id;

@@ -102,7 +102,7 @@ TEST_F(SerialPortUnitPtyTest, FlowControlHoldsOutputOnlyOnCts) {
     // cannot watch, so output is held by nothing; 5 is XON/XOFF.
     const bool crtscts[] = {false, true, true, false, false, false};
     for (int flow = 0; flow <= 5; ++flow) {
-        unit->properties().flow_control = flow;
+        unit->settings().flowControl = flow;
         ASSERT_TRUE(unit->Open()) << flow;
         termios2 tio{};
         ASSERT_EQ(::ioctl(fd, TCGETS2, &tio), 0);

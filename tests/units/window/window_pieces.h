@@ -108,7 +108,7 @@ inline WindowTemplate PiecesWindow() {
     t.records.push_back(MenuItem(kRecentItem, "a.txt", 2, menu_state::kChecked, 0, 2));
     t.records.push_back(MenuItem(kHelpMenu, Gbk("帮助"), 0, menu_state::kDisabled));
     UnitRecord label = Record(kPointed, kLabelType, 20, 30, 120, 40);
-    label.typeData = Bytes(units::LabelSettings{}.encode());
+    label.typeData = Bytes(units::LabelSettings{}.Save());
     label.mousePointer = CursorFile();
     t.records.push_back(label);
     return t;
