@@ -14,7 +14,7 @@
 #include "units/edit_box/edit_box_settings.h"
 #include "units/group_box/group_box_settings.h"
 #include "units/label/label_settings.h"
-#include "units/serial_port/serial_port_unit.h"
+#include "units/serial_port/serial_port_settings.h"
 #include "units/window/window_settings.h"
 
 namespace kesu::app {
@@ -24,7 +24,6 @@ namespace {
 namespace id = unit_id;
 
 constexpr uint8_t kGb2312CharSet = 134;
-constexpr uint32_t kButtonFace = 0xFF000000;
 
 // Event numbers of the unit types, as the types raise them.
 constexpr int32_t kEventCreated = 0;
@@ -82,7 +81,7 @@ class FormBuilder {
         s.caption = std::string(caption);
         s.font = Font(14);
         s.textColour = colour;
-        s.backColour = kButtonFace;
+        s.backColour = platform::kButtonFace;
         s.hAlign = 1;
         s.vAlign = 1;
         return Add(name, unitId, kUnitLabel, left, top, width, 25, s.Save());
@@ -202,22 +201,22 @@ std::string FileDialogBlock() {
 
 FormUnit WindowRecord() {
     units::WindowSettings s;
-    s.frame_style = 2;
-    s.picture_layout = 1;
-    s.back_colour = kButtonFace;
-    s.max_button = 0;
-    s.min_button = 1;
-    s.control_box = 1;
-    s.window_state = 0;
+    s.frameStyle = 2;
+    s.pictureLayout = 1;
+    s.backColour = platform::kButtonFace;
+    s.maxButton = 0;
+    s.minButton = 1;
+    s.controlBox = 1;
+    s.windowState = 0;
     s.movable = 1;
-    s.further[0] = s.further[1] = s.further[2] = s.further[3] = 0;
-    s.setting_25 = 1;
-    s.setting_26 = 1;
-    s.setting_28 = 0;
-    s.always_on_top = 0;
-    s.setting_27 = 1;
+    s.further21To24[0] = s.further21To24[1] = s.further21To24[2] = s.further21To24[3] = 0;
+    s.further25 = 1;
+    s.further26 = 1;
+    s.further28 = 0;
+    s.alwaysOnTop = 0;
+    s.further27 = 1;
     s.title = "Kesu串口调试助手 V3.0";
-    const std::string block = units::SaveWindowSettings(s);
+    const std::string block = s.Save();
 
     FormUnit window;
     window.id = kWindowRecordId;

@@ -67,12 +67,12 @@ TEST(MainWindowForm, StoredBlocksReadBackWithTheWindowsStartSettings) {
     const Form form = MainWindowForm();
 
     units::WindowSettings window;
-    ASSERT_TRUE(units::ParseWindowSettings(DataOf(form.window), window));
+    ASSERT_TRUE(window.Load(DataOf(form.window)));
     EXPECT_EQ(window.title, "Kesu串口调试助手 V3.0");
-    EXPECT_EQ(window.frame_style, 2);
-    EXPECT_EQ(window.min_button, 1);
-    EXPECT_EQ(window.max_button, 0);
-    EXPECT_EQ(window.window_state, 0);
+    EXPECT_EQ(window.frameStyle, 2);
+    EXPECT_EQ(window.minButton, 1);
+    EXPECT_EQ(window.maxButton, 0);
+    EXPECT_EQ(window.windowState, 0);
     EXPECT_EQ(form.window.width, 744);
     EXPECT_EQ(form.window.height, 547);
 

@@ -224,8 +224,8 @@ inline std::vector<uint8_t> Bytes(const std::string& s) {
 inline std::vector<uint8_t> WindowBlock(const std::string& title, int32_t state = 0) {
     units::WindowSettings s;
     s.title = title;
-    s.window_state = state;
-    return Bytes(units::SaveWindowSettings(s));
+    s.windowState = state;
+    return Bytes(s.Save());
 }
 
 inline std::vector<uint8_t> TimerBlock(int32_t period) {

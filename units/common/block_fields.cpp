@@ -2,6 +2,18 @@
 
 namespace kesu::units {
 
+void ReadCountedBlock(BlockReader& in, std::string& out) {
+    std::int32_t count = in.Word();
+    if (in.failed()) return;
+    if (count < 0) {
+        // Reading past the end marks the reader failed, as any short block does.
+        in.Bytes(in.remaining() + 1);
+        return;
+    }
+    std::string v = in.Bytes(static_cast<std::size_t>(count));
+    if (!in.failed()) out = std::move(v);
+}
+
 void ReadTextList(BlockReader& in, std::vector<std::string>& out) {
     std::int32_t count = in.Word();
     if (in.failed()) return;

@@ -59,6 +59,9 @@ inline void ReadCounted(BlockReader& in, std::string& out) {
     std::string v = in.Counted();
     if (!in.failed()) out = std::move(v);
 }
+// A counted block of bytes (picture data): unlike a counted text, a negative
+// count is damaged data.
+void ReadCountedBlock(BlockReader& in, std::string& out);
 // A text list: a count word, then each text counted. A count that the rest of
 // the block cannot hold (every entry needs its length word) is damaged data.
 void ReadTextList(BlockReader& in, std::vector<std::string>& out);

@@ -15,6 +15,33 @@ namespace kesu::units {
 // window's events.
 class WindowUnit : public Unit {
   public:
+    // The window's own properties, indices 8 to 31 (unit-relative 0 to 23).
+    enum Property {
+        kTitle = 0,
+        kFrameStyle,
+        kBackColour,
+        kBackPicture,
+        kPictureLayout,
+        kIcon,
+        kIconOption,
+        kControlBox,
+        kMaxButton,
+        kMinButton,
+        kWindowState,
+        kMovable,
+        kTrayIcon,  // property 20: no bytes, no icon
+        kFurther21,
+        kFurther22,
+        kFurther23,
+        kFurther24,
+        kFurther25,
+        kFurther26,
+        kFurther27,
+        kFurther28,
+        kAlwaysOnTop,
+        kTrayTip,  // property 30, of which 62 bytes are shown
+        kFurtherText31,
+    };
     static constexpr int kEventCloseQuery = 1;
     static constexpr int kEventMoved = 3;
     static constexpr int kEventResized = 4;

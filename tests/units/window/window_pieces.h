@@ -96,10 +96,10 @@ inline WindowTemplate PiecesWindow() {
     WindowTemplate t = Window(kMain);
     units::WindowSettings s;
     s.title = "pieces";
-    s.window_state = 0;
-    s.picture_setting = "tray picture";
-    s.text_30 = std::string(61, 't') + Gbk("串口") + "xyz";
-    t.records[0].typeData = Bytes(units::SaveWindowSettings(s));
+    s.windowState = 0;
+    s.trayIcon = "tray picture";
+    s.trayTip = std::string(61, 't') + Gbk("串口") + "xyz";
+    t.records[0].typeData = Bytes(s.Save());
     t.records[0].events = {Bind(9, 3)};
     t.records.push_back(MenuItem(kFileMenu, Gbk("文件(&F)"), 0));
     t.records.push_back(MenuItem(kOpenItem, Gbk("打开(&O)"), 1, 0, kCtrl | 'O', 1));
