@@ -6,6 +6,12 @@
 
 namespace kesu::units {
 
+ButtonUnit::ButtonUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    SharedProperties shared;
+    shared.font = {kFont, &s_.font};
+    DeclareSharedProperties(shared);
+}
+
 std::unique_ptr<ButtonUnit> ButtonUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ButtonUnit> unit(new ButtonUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -30,7 +36,7 @@ void ButtonUnit::OnNotify(platform::Notify n) {
     VisualUnit::OnNotify(n);
 }
 
-int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
+int ButtonUnit::SetOwnProperty(int index, const PropertyValue& value) {
     switch (index) {
         case kPicture:
             s_.picture = value.bytes;
@@ -46,8 +52,6 @@ int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
             (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(IntOf(value), 0, 2);
             button_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
-        case kFont:
-            return WriteFont(s_.font, value);
         default:
             return 0;
     }

@@ -6,6 +6,10 @@
 
 namespace kesu::units {
 
+CheckBoxUnit::CheckBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<CheckBoxUnit>(s_));
+}
+
 std::unique_ptr<CheckBoxUnit> CheckBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<CheckBoxUnit> unit(new CheckBoxUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -39,7 +43,7 @@ void CheckBoxUnit::OnNotify(platform::Notify n) {
     VisualUnit::OnNotify(n);
 }
 
-int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int CheckBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     switch (index) {
         case kPicture:
@@ -60,22 +64,10 @@ int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
             (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(v, 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            return WriteFont(s_.font, value);
         case kChecked:
             // Only 1 marks the box; any other value clears it. No Clicked follows.
             s_.checked = v == 1;
             box_->SetChecked(s_.checked);
-            return 0;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
             return 0;
         default:
             return 0;

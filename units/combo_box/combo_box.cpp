@@ -22,6 +22,10 @@ platform::ComboStyle StyleOf(const ComboBoxSettings& s) {
 
 }  // namespace
 
+ComboBoxUnit::ComboBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<ComboBoxUnit>(s_));
+}
+
 std::unique_ptr<ComboBoxUnit> ComboBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ComboBoxUnit> unit(new ComboBoxUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -112,7 +116,7 @@ void ComboBoxUnit::OnNotify(platform::Notify n) {
     }
 }
 
-int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int ComboBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     switch (index) {
         case kListType: {
@@ -158,15 +162,6 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             s_.itemHeight = ClampChoice(v, 0, 32767);
             combo_->SetItemHeight(s_.itemHeight);
             return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            s_.font = value.bytes;
-            combo_->SetFont(PlatformFont(s_.font));
-            combo_->SetItemHeight(s_.itemHeight);
-            return 0;
         case kListIndex:
             SetListIndex(v);
             return 0;
@@ -182,18 +177,18 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
         case kItemData:
             s_.itemData = ComboBoxSettings::unpackItemData(value.bytes);
             return 1;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
-            return 0;
         case kBindingFlag:
             s_.bindingFlag = v != 0;
             return 0;
         default:
             return 0;
     }
+}
+
+void ComboBoxUnit::ShowSharedProperty(Shared which) {
+    VisualUnit::ShowSharedProperty(which);
+    // The stored item height holds over a new font, by which the control would size its items.
+    if (which == Shared::kFont) combo_->SetItemHeight(s_.itemHeight);
 }
 
 int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {

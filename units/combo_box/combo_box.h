@@ -49,7 +49,6 @@ class ComboBoxUnit : public VisualUnit {
     static std::unique_ptr<ComboBoxUnit> Create(const UnitCreateInfo& info);
     ~ComboBoxUnit() override;
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
@@ -61,7 +60,9 @@ class ComboBoxUnit : public VisualUnit {
     platform::ComboBox& combo() { return *combo_; }
 
   private:
-    explicit ComboBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit ComboBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
+    void ShowSharedProperty(Shared which) override;
     void OnNotify(platform::Notify n) override;
     void SetListIndex(std::int32_t index);
     bool HasEditField() const { return s_.listType != 2; }

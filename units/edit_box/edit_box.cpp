@@ -42,6 +42,10 @@ platform::EditStyle StyleOf(const EditBoxSettings& s) {
 
 }  // namespace
 
+EditBoxUnit::EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<EditBoxUnit>(s_));
+}
+
 std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<EditBoxUnit> unit(new EditBoxUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -250,7 +254,7 @@ void EditBoxUnit::OnNotify(platform::Notify n) {
     }
 }
 
-int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int EditBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     // Properties whose change rebuilds the control answer 1 when the stored
     // value really changes.
     auto recreateIfChanged = [](auto& field, auto v) {
@@ -266,14 +270,6 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
         case kBorderStyle:
             s_.borderStyle = ClampChoice(v, 0, kMaxBorderStyle);
             edit_->SetBorder(PlatformBorder(s_.borderStyle));
-            return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            s_.font = value.bytes;
-            ApplyFont();
             return 0;
         case kHideSelection:
             return recreateIfChanged(s_.hideSelection, v != 0);
@@ -330,15 +326,17 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             if (edit_->Text() != before) RaiseEvent(kEventChanged);
             return 0;
         }
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
-            return 0;
         default:
             return 0;
     }
+}
+
+void EditBoxUnit::ShowSharedProperty(Shared which) {
+    if (which == Shared::kFont) {
+        ApplyFont();
+        return;
+    }
+    VisualUnit::ShowSharedProperty(which);
 }
 
 int EditBoxUnit::GetProperty(int index, PropertyValue& out) {

@@ -47,7 +47,6 @@ class EditBoxUnit : public VisualUnit {
 
     static std::unique_ptr<EditBoxUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
@@ -68,7 +67,10 @@ class EditBoxUnit : public VisualUnit {
     void SetParentUnit(Unit& parent) override;
 
   private:
-    explicit EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit EditBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
+    // A new font may make a single-line box taller.
+    void ShowSharedProperty(Shared which) override;
 
     void OnNotify(platform::Notify n) override;
     void WriteContent(const std::string& text);

@@ -6,6 +6,14 @@
 
 namespace kesu::units {
 
+GroupBoxUnit::GroupBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    SharedProperties shared;
+    shared.font = {kFont, &s_.font};
+    shared.textColour = {kTextColour, &s_.textColour};
+    shared.backColour = {kBackColour, &s_.backColour};
+    DeclareSharedProperties(shared);
+}
+
 std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<GroupBoxUnit> unit(new GroupBoxUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -22,7 +30,7 @@ std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
     return unit;
 }
 
-int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int GroupBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     switch (index) {
         case kCaption:
             return WriteCaption(s_.caption, value);
@@ -30,12 +38,6 @@ int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
             s_.hAlign = ClampChoice(IntOf(value), 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign));
             return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            return WriteFont(s_.font, value);
         default:
             return 0;
     }

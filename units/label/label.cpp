@@ -6,6 +6,10 @@
 
 namespace kesu::units {
 
+LabelUnit::LabelUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<LabelUnit>(s_));
+}
+
 std::unique_ptr<LabelUnit> LabelUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<LabelUnit> unit(new LabelUnit(info));
     if (!unit->s_.Load(info.data)) return nullptr;
@@ -36,7 +40,7 @@ void LabelUnit::Apply() {
     label_->SetText(s_.caption);
 }
 
-int LabelUnit::SetProperty(int index, const PropertyValue& value) {
+int LabelUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     std::uint32_t colour = ColourOf(value);
     switch (index) {
@@ -56,15 +60,6 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
         case kFrameColour2:
         case kFrameColour3:
             s_.frameColours[index - kFrameColour1] = colour;
-            break;
-        case kFont:
-            s_.font = value.bytes;
-            break;
-        case kTextColour:
-            s_.textColour = colour;
-            break;
-        case kBackColour:
-            s_.backColour = colour;
             break;
         case kPicture:
             s_.picture = value.bytes;
@@ -89,17 +84,15 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
         case kVAlign:
             s_.vAlign = ClampChoice(v, 0, 2);
             break;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            break;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
-            break;
         default:
             return 0;
     }
     Apply();
     return 0;
+}
+
+void LabelUnit::ShowSharedProperty(Shared /*which*/) {
+    Apply();
 }
 
 int LabelUnit::GetProperty(int index, PropertyValue& out) {
