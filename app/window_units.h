@@ -11,6 +11,7 @@
 
 #include "app/form/main_window_form.h"
 #include "app/owned_value.h"
+#include "units/serial_port/line_signals.h"
 
 namespace kesu::app {
 
@@ -121,8 +122,7 @@ class SerialPortHandle : public UnitHandle {
     void Close() const;
     // Hands the bytes of a byte set (null: none) to the port; blocks until written.
     bool SendData(const uint8_t* byteSet) const;
-    // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break.
-    bool SetLineSignal(int32_t action, int32_t line) const;
+    bool SetLineSignal(units::SignalAction action, units::SignalLine line) const;
     // Whether the port is open and running: an empty send, which never waits for a device.
     bool IsOpen() const { return SendData(nullptr); }
 };

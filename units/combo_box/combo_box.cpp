@@ -124,8 +124,10 @@ int ComboBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
             if (type == s_.listType) return 0;
             // A simple box shows its list on the button face, the drop-down
             // kinds on white; a background of the other default swaps along.
-            if (type != 0 && s_.backColour == kButtonFaceColour) s_.backColour = kWhite;
-            if (type == 0 && s_.backColour == kWhite) s_.backColour = kButtonFaceColour;
+            if (type != 0 && s_.backColour == platform::kButtonFace)
+                s_.backColour = platform::kWhite;
+            if (type == 0 && s_.backColour == platform::kWhite)
+                s_.backColour = platform::kButtonFace;
             s_.listType = type;
             return 1;
         }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 enum class ComboListType : std::int32_t { kSimple = 0, kDropDown = 1, kDropDownList = 2 };
@@ -20,7 +22,7 @@ struct ComboBoxSettings {
     bool sorted = false;
     std::int32_t itemHeight = 1;
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFFFFFF;
+    std::uint32_t backColour = platform::kWhite;
     std::int32_t listIndex = -1;
     std::string font;
     std::vector<std::int32_t> itemData;

@@ -7,8 +7,8 @@
 #include "runtime/notify.h"
 #include "units/common/stored_fields.h"
 #include "units/common/type_descriptor.h"
+#include "units/common/values.h"
 #include "units/common/visual.h"
-#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 

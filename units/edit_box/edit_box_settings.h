@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 enum class EditInputMode : std::int32_t {
@@ -30,7 +32,7 @@ struct EditBoxSettings {
 
     std::int32_t borderStyle = 1;
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFFFFFF;
+    std::uint32_t backColour = platform::kWhite;
     bool hideSelection = true;
     std::int32_t maxLength = 0;
     bool multiLine = false;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 // The stored settings of a group box: version 1, caption alignment, text and
@@ -15,7 +17,7 @@ struct GroupBoxSettings {
 
     std::int32_t hAlign = 0;  // caption: 0 left, 1 centre, 2 right
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFF000000;
+    std::uint32_t backColour = platform::kButtonFace;
     std::string font;
     std::string caption = "\xB7\xD6\xD7\xE9\xBF\xF2";  // "分组框"
 

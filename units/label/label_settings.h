@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 // The stored settings of a label.
@@ -19,7 +21,7 @@ struct LabelSettings {
     std::int32_t borderStyle = 0;  // 0..5 as for edit boxes, or kGradedFrame
     std::array<std::uint32_t, 3> frameColours{0x808080, 0xFFFFFF, 0x808080};
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFF000000;
+    std::uint32_t backColour = platform::kButtonFace;
     std::int32_t pictureLayout = 1;  // 0 top-left, 1 stretched, 2 tiled
     std::int32_t gradientMode = 0;   // 0 solid, 1..8 as platform::Gradient
     std::array<std::uint32_t, 3> gradientColours{0x808080, 0xFFFFFF, 0x808080};

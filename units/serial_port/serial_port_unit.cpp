@@ -7,36 +7,37 @@
 #include "platform/serial.h"
 #include "runtime/notify.h"
 #include "units/common/stored_fields.h"
+#include "units/common/values.h"
 
 namespace kesu::units {
 
 using platform::LineControl;
 using platform::LineSettings;
 
-int LineEventOf(int note_code) {
+LineEvent LineEventOf(int note_code) {
     switch (note_code) {
         case kNoteBreak:
-            return 1;
+            return LineEvent::kBreak;
         case kNoteCtsOn:
-            return 2;
+            return LineEvent::kCtsOn;
         case kNoteDsrOn:
-            return 3;
+            return LineEvent::kDsrOn;
         case kNoteLineError:
-            return 4;
+            return LineEvent::kLineError;
         case kNoteRing:
-            return 5;
+            return LineEvent::kRing;
         case kNoteRlsdOn:
-            return 6;
+            return LineEvent::kRlsdOn;
         case kNoteEventChar:
-            return 7;
+            return LineEvent::kEventChar;
         case kNoteCtsOff:
-            return 8;
+            return LineEvent::kCtsOff;
         case kNoteDsrOff:
-            return 9;
+            return LineEvent::kDsrOff;
         case kNoteRlsdOff:
-            return 10;
+            return LineEvent::kRlsdOff;
         default:
-            return 0;
+            return LineEvent::kNone;
     }
 }
 
@@ -98,7 +99,7 @@ void SerialPortUnit::OnDestroy() {
 }
 
 int SerialPortUnit::SetProperty(int index, const PropertyValue& value) {
-    const auto v = static_cast<int32_t>(value.number);
+    const int32_t v = IntOf(value);
     auto clamp = [v](int32_t low, int32_t high) { return std::clamp(v, low, high); };
     std::lock_guard lock(settings_mutex_);
     switch (index) {
@@ -261,19 +262,20 @@ bool SerialPortUnit::SendData(std::string_view bytes) {
                  static_cast<int64_t>(bytes.size())) != 0;
 }
 
-bool SerialPortUnit::SetLineSignal(int action, int line) {
+bool SerialPortUnit::SetLineSignal(SignalAction action, SignalLine line) {
     std::lock_guard lock(port_mutex_);
-    if (!IsRunning() || (action != 1 && action != 2) || line < 1 || line > 3) {
+    if (!IsRunning() || (action != SignalAction::kClear && action != SignalAction::kSet) ||
+        line < SignalLine::kDtr || line > SignalLine::kBreak) {
         return false;
     }
     static constexpr platform::Line kLines[] = {platform::Line::Dtr, platform::Line::Rts,
                                                 platform::Line::Break};
-    return device()->SetLine(kLines[line - 1], action == 2);
+    return device()->SetLine(kLines[static_cast<int>(line) - 1], action == SignalAction::kSet);
 }
 
 void SerialPortUnit::FireLineEvent(int code) {
-    if (int what = LineEventOf(code); what != 0) {
-        RaiseUnitEvent(kEventLineEvent, what);
+    if (LineEvent what = LineEventOf(code); what != LineEvent::kNone) {
+        RaiseUnitEvent(kEventLineEvent, static_cast<int32_t>(what));
     }
 }
 
@@ -408,7 +410,8 @@ void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* ar
 
 void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args) {
     result->SetBool(WithUnit(argCount, args, [&](SerialPortUnit& unit) {
-        return unit.SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2));
+        return unit.SetLineSignal(static_cast<SignalAction>(IntArg(argCount, args, 1)),
+                                  static_cast<SignalLine>(IntArg(argCount, args, 2)));
     }));
 }
 

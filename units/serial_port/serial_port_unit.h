@@ -25,12 +25,13 @@
 #include "runtime/unit.h"
 #include "runtime/value.h"
 #include "units/serial_port/comm_port.h"
+#include "units/serial_port/line_signals.h"
 #include "units/serial_port/serial_port_settings.h"
 
 namespace kesu::units {
 
-// The LineEvent argument for a notification code (1..10), or 0 for a code that has none.
-int LineEventOf(int note_code);
+// The LineEvent argument for a notification code, or kNone for a code that has none.
+LineEvent LineEventOf(int note_code);
 
 class SerialPortUnit : public Unit, public CommPort {
   public:
@@ -72,8 +73,9 @@ class SerialPortUnit : public Unit, public CommPort {
     void Close();
     // True when the write finished without a device error; false when the port is closed.
     bool SendData(std::string_view bytes);
-    // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break. False when nothing was done.
-    bool SetLineSignal(int action, int line);
+    // False when nothing was done: the port is closed, or the action or the line is none of
+    // the enumerators (the method's arguments arrive as plain numbers).
+    bool SetLineSignal(SignalAction action, SignalLine line);
 
     // A call from another thread enters the unit before it uses it and leaves it afterwards; the
     // unit's end waits for the calls that entered. Entering fails once the end has begun.

@@ -2,6 +2,7 @@
 
 #include "platform/event_loop.h"
 #include "units/common/type_descriptor.h"
+#include "units/common/values.h"
 
 namespace kesu::units {
 
@@ -38,7 +39,7 @@ void TimerUnit::SetInterval(int32_t interval) {
 }
 
 int TimerUnit::SetProperty(int index, const PropertyValue& value) {
-    if (index == kInterval) SetInterval(static_cast<int32_t>(value.number));
+    if (index == kInterval) SetInterval(IntOf(value));
     return 0;
 }
 

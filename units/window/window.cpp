@@ -8,6 +8,8 @@
 #include "runtime/menus.h"
 #include "runtime/windows.h"
 #include "units/common/type_descriptor.h"
+#include "units/common/values.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
@@ -26,12 +28,6 @@ constexpr char kChineseName[] = "\xB4\xB0\xBF\xDA";
 
 int32_t Logical(const PropertyValue& v) {
     return v.number != 0 ? 1 : 0;
-}
-int32_t Clamped(const PropertyValue& v, int32_t hi) {
-    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int32_t>(v.number), 0, hi));
-}
-std::string TextOf(const PropertyValue& v) {
-    return v.bytes.substr(0, v.bytes.find('\0'));
 }
 
 // The first 62 bytes of a tip, never half a double-byte character.
@@ -117,7 +113,8 @@ void WindowUnit::ApplyTrayIcon() {
         tray_ = platform::Current().UserInterface().CreateTrayIcon();
         if (!tray_) return;
         tray_->SetClickHandler([this](platform::TrayClick how) {
-            if (!detached()) RaiseEvent(kEventTrayIconClicked, {static_cast<int32_t>(how)});
+            if (!detached())
+                RaiseEvent(window_event::kTrayIconClicked, {static_cast<int32_t>(how)});
         });
     }
     tray_->SetIcon(settings_.trayIcon);
@@ -200,7 +197,7 @@ void WindowUnit::ApplyWindowState() {
 
 bool WindowUnit::RequestClose() {
     EventResult answer;
-    const bool handled = RaiseEvent(kEventCloseQuery, {}, &answer);
+    const bool handled = RaiseEvent(window_event::kCloseQuery, {}, &answer);
     if (handled && answer.has_value && answer.value == 0) return false;
     // The window and every unit go; this object is deleted only after the caller has returned.
     DestroyLoadedWindow(window_id());
@@ -210,12 +207,12 @@ bool WindowUnit::RequestClose() {
 void WindowUnit::OnNotify(platform::Notify n) {
     // The notifications that are events of the window as they are.
     static constexpr std::pair<platform::Notify, int> kEvents[] = {
-        {platform::Notify::Moved, kEventMoved},
-        {platform::Notify::Resized, kEventResized},
-        {platform::Notify::Activated, kEventActivated},
-        {platform::Notify::Deactivated, kEventDeactivated},
-        {platform::Notify::Shown, kEventShown},
-        {platform::Notify::Hidden, kEventHidden},
+        {platform::Notify::Moved, window_event::kMoved},
+        {platform::Notify::Resized, window_event::kResized},
+        {platform::Notify::Activated, window_event::kActivated},
+        {platform::Notify::Deactivated, window_event::kDeactivated},
+        {platform::Notify::Shown, window_event::kShown},
+        {platform::Notify::Hidden, window_event::kHidden},
         {platform::Notify::FocusIn, kEventGotFocus},
         {platform::Notify::FocusOut, kEventLostFocus},
     };
@@ -240,11 +237,11 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
             ApplyFrame();
             break;
         case kFrameStyle:
-            s.frameStyle = Clamped(v, kMaxFrameStyle);
+            s.frameStyle = ClampChoice(IntOf(v), 0, kMaxFrameStyle);
             ApplyFrame();
             break;
         case kBackColour:
-            s.backColour = static_cast<uint32_t>(v.number);
+            s.backColour = ColourOf(v);
             window_->SetBackColour(s.backColour);
             break;
         case kBackPicture:
@@ -252,7 +249,7 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
             ApplyPicture();
             break;
         case kPictureLayout:
-            s.pictureLayout = Clamped(v, kMaxPictureLayout);
+            s.pictureLayout = ClampChoice(IntOf(v), 0, kMaxPictureLayout);
             ApplyPicture();
             break;
         case kIcon:
@@ -260,7 +257,7 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
             window_->SetIcon(s.icon);
             break;
         case kIconOption:
-            s.iconOption = Clamped(v, kMaxIconOption);
+            s.iconOption = ClampChoice(IntOf(v), 0, kMaxIconOption);
             break;
         case kControlBox:
             s.controlBox = Logical(v);
@@ -275,7 +272,7 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
             ApplyFrame();
             break;
         case kWindowState:
-            s.windowState = Clamped(v, kMaxWindowState);
+            s.windowState = ClampChoice(IntOf(v), 0, kMaxWindowState);
             ApplyWindowState();
             break;
         case kMovable:
@@ -289,20 +286,19 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
         case kFurther22:
         case kFurther23:
         case kFurther24:
-            s.further21To24[static_cast<std::size_t>(index - kFurther21)] =
-                static_cast<int32_t>(v.number);
+            s.further21To24[static_cast<std::size_t>(index - kFurther21)] = IntOf(v);
             break;
         case kFurther25:
-            s.further25 = static_cast<int32_t>(v.number);
+            s.further25 = IntOf(v);
             break;
         case kFurther26:
-            s.further26 = static_cast<int32_t>(v.number);
+            s.further26 = IntOf(v);
             break;
         case kFurther27:
-            s.further27 = static_cast<int32_t>(v.number);
+            s.further27 = IntOf(v);
             break;
         case kFurther28:
-            s.further28 = Clamped(v, kMaxFurther28);
+            s.further28 = ClampChoice(IntOf(v), 0, kMaxFurther28);
             break;
         case kAlwaysOnTop:
             s.alwaysOnTop = Logical(v);

@@ -42,16 +42,8 @@ class WindowUnit : public Unit {
         kTrayTip,  // property 30, of which 62 bytes are shown
         kFurtherText31,
     };
-    static constexpr int kEventCloseQuery = 1;
-    static constexpr int kEventMoved = 3;
-    static constexpr int kEventResized = 4;
-    static constexpr int kEventActivated = 5;
-    static constexpr int kEventDeactivated = 6;
-    static constexpr int kEventTrayIconClicked = 9;
-    static constexpr int kEventShown = 10;
-    static constexpr int kEventHidden = 11;
-    static constexpr int kEventGotFocus = -7;
-    static constexpr int kEventLostFocus = -8;
+    // The window's events are the runtime's window_event numbers and the shared focus events,
+    // since the runtime raises several of them itself.
 
     // Fails (null) for a stored block of a version above 6 or a truncated one.
     static std::unique_ptr<WindowUnit> Create(const UnitCreateInfo& info);

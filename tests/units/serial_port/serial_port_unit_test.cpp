@@ -154,10 +154,10 @@ TEST(SerialPortValuesTest, BasicValuesBecomeTheirLineBytes) {
 
 TEST(SerialPortValuesTest, NotificationCodesMapToLineEvents) {
     const int codes[] = {1026, 1027, 1028, 1029, 1030, 1031, 1033, 1034, 1035, 1036};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(LineEventOf(codes[i]), i + 1);
-    EXPECT_EQ(LineEventOf(1032), 0);
-    EXPECT_EQ(LineEventOf(1025), 0);
-    EXPECT_EQ(LineEventOf(1037), 0);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(static_cast<int>(LineEventOf(codes[i])), i + 1);
+    EXPECT_EQ(LineEventOf(1032), LineEvent::kNone);
+    EXPECT_EQ(LineEventOf(1025), LineEvent::kNone);
+    EXPECT_EQ(LineEventOf(1037), LineEvent::kNone);
 }
 
 // ---- The unit over virtual ports ----------------------------------------------------------------
@@ -355,7 +355,7 @@ TEST_F(SerialPortUnitTest, AFailedOpenAlwaysLeavesThePortClosed) {
 
 TEST_F(SerialPortUnitTest, SendDataAndLineSignals) {
     EXPECT_FALSE(unit->SendData("x"));
-    EXPECT_FALSE(unit->SetLineSignal(2, 2));
+    EXPECT_FALSE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kRts));
     props().rtsMode = 1;
     props().dtrMode = 1;
     ASSERT_TRUE(unit->Open());
@@ -368,23 +368,25 @@ TEST_F(SerialPortUnitTest, SendDataAndLineSignals) {
 
     uint32_t status = 0;
     ASSERT_FALSE(hub.OutputLine("COM1", platform::Line::Rts));
-    EXPECT_TRUE(unit->SetLineSignal(2, 2));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kRts));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Rts));
     ASSERT_TRUE(far->ModemStatus(status));
     EXPECT_TRUE(status & platform::kMsCtsOn);
-    EXPECT_TRUE(unit->SetLineSignal(2, 1));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kDtr));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Dtr));
-    EXPECT_TRUE(unit->SetLineSignal(1, 1));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kDtr));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Dtr));
-    EXPECT_TRUE(unit->SetLineSignal(2, 3));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kBreak));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Break));
-    EXPECT_TRUE(unit->SetLineSignal(1, 3));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kBreak));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Break));
-    EXPECT_TRUE(unit->SetLineSignal(1, 2));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kRts));
 
     // Refusals change nothing.
     for (auto [action, line] : {std::pair{3, 1}, {0, 2}, {1, 0}, {2, 4}, {-1, -1}}) {
-        EXPECT_FALSE(unit->SetLineSignal(action, line)) << action << "," << line;
+        EXPECT_FALSE(
+            unit->SetLineSignal(static_cast<SignalAction>(action), static_cast<SignalLine>(line)))
+            << action << "," << line;
     }
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Rts));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Dtr));
