@@ -38,13 +38,11 @@ class ComboBoxUnit : public VisualUnit {
         kDataColumn,
         kBindingFlag,
     };
-    enum Event {
-        kEventSelectionMade = 0,
-        kEventEditChanged = 1,
-        kEventDroppingDown = 2,
-        kEventClosedUp = 3,
-        kEventDoubleClicked = 4,
-    };
+    static constexpr int kEventSelectionMade = 0;
+    static constexpr int kEventEditChanged = 1;
+    static constexpr int kEventDroppingDown = 2;
+    static constexpr int kEventClosedUp = 3;
+    static constexpr int kEventDoubleClicked = 4;
 
     static std::unique_ptr<ComboBoxUnit> Create(const UnitCreateInfo& info);
     ~ComboBoxUnit() override;
