@@ -19,11 +19,8 @@ const char* const kCaptionClosePort = " 关闭串口";
 const char* const kTitlePortsFound = " Kesu串口调试工具 V10";
 
 constexpr int32_t kHighestPort = 100;
-constexpr int32_t kActionClear = 1;
-constexpr int32_t kActionSet = 2;
-constexpr int32_t kLineDtr = 1;
-constexpr int32_t kLineRts = 2;
-constexpr int32_t kLineEventLineError = 4;
+using units::SignalAction;
+using units::SignalLine;
 
 bool CaptionIs(const ButtonHandle& button, std::string_view caption) {
     return button.Caption() == caption;
@@ -41,24 +38,24 @@ void SetGroupsDisabled(bool lineSettingsDisabled, bool portUseDisabled) {
 }
 
 // Drives one line from its check box at open time, without a line in the receive box.
-void ApplyLineFromBox(const CheckBoxHandle& box, int32_t line) {
+void ApplyLineFromBox(const CheckBoxHandle& box, SignalLine line) {
     if (box.Checked()) {
-        kSerialPort.SetLineSignal(kActionSet, line);
+        kSerialPort.SetLineSignal(SignalAction::kSet, line);
         box.SetCaption("低电平");
     } else {
-        kSerialPort.SetLineSignal(kActionClear, line);
+        kSerialPort.SetLineSignal(SignalAction::kClear, line);
         box.SetCaption("高电平");
     }
 }
 
-void DriveLineByHand(const CheckBoxHandle& box, int32_t line, const char* setReport,
+void DriveLineByHand(const CheckBoxHandle& box, SignalLine line, const char* setReport,
                      const char* clearReport) {
     if (box.Checked()) {
-        kSerialPort.SetLineSignal(kActionSet, line);
+        kSerialPort.SetLineSignal(SignalAction::kSet, line);
         box.SetCaption("低电平");
         kReceiveBox.AddText({setReport});
     } else {
-        kSerialPort.SetLineSignal(kActionClear, line);
+        kSerialPort.SetLineSignal(SignalAction::kClear, line);
         box.SetCaption("高电平");
         kReceiveBox.AddText({clearReport});
     }
@@ -153,8 +150,8 @@ void OpenPort() {
         kPortButton.SetCaption(kCaptionClosePort);
         kWindow.SetTitle(kTitlePortsFound);
         SetGroupsDisabled(true, false);
-        ApplyLineFromBox(kDtrOutput, kLineDtr);
-        ApplyLineFromBox(kRtsOutput, kLineRts);
+        ApplyLineFromBox(kDtrOutput, SignalLine::kDtr);
+        ApplyLineFromBox(kRtsOutput, SignalLine::kRts);
     } else {
         kWindow.SetTitle(" 串口打开失败");
     }
@@ -173,7 +170,10 @@ void OnPortLineEvent(int32_t what) {
     // unlike a parity or framing error it leaves the port no longer open, and the window then
     // closes it as the user would, so that the loss shows at once and a later scan finds the
     // device again when it returns.
-    if (what != kLineEventLineError || !CaptionIs(kPortButton, kCaptionClosePort)) return;
+    if (static_cast<units::LineEvent>(what) != units::LineEvent::kLineError ||
+        !CaptionIs(kPortButton, kCaptionClosePort)) {
+        return;
+    }
     if (kSerialPort.IsOpen()) return;
     ClosePort();
 }
@@ -193,7 +193,7 @@ void OnPortButtonClicked() {
 }
 
 void OnRtsClicked() {
-    DriveLineByHand(kRtsOutput, kLineRts,
+    DriveLineByHand(kRtsOutput, SignalLine::kRts,
                     "\r\n---------------------------------------- \r\n "
                     "RTS脚输出：低电平；DB9第7脚输出：正电平\r\n",
                     "\r\n---------------------------------------- \r\n "
@@ -201,7 +201,7 @@ void OnRtsClicked() {
 }
 
 void OnDtrClicked() {
-    DriveLineByHand(kDtrOutput, kLineDtr,
+    DriveLineByHand(kDtrOutput, SignalLine::kDtr,
                     "\r\n---------------------------------------- \r\n "
                     "DTR脚输出：低电平；DB9第4脚输出：正电平\r\n",
                     "\r\n---------------------------------------- \r\n "

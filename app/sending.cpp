@@ -38,7 +38,7 @@ void SendBytes(const uint8_t* data) {
         kManualSend.SetCaption("正在发送");
         state.sentCount += length;
         kDtrOutput.SetChecked(true);
-        kSerialPort.SetLineSignal(2, 1);
+        kSerialPort.SetLineSignal(units::SignalAction::kSet, units::SignalLine::kDtr);
         kDtrOutput.SetCaption("低电平");
     } else {
         kPeriodicSend.SetChecked(false);
@@ -50,7 +50,7 @@ void SendBytes(const uint8_t* data) {
     kDtrOutput.SetChecked(false);
     kManualSend.SetCaption("手动发送");
     kDtrOutput.SetCaption("高电平");
-    kSerialPort.SetLineSignal(1, 1);
+    kSerialPort.SetLineSignal(units::SignalAction::kClear, units::SignalLine::kDtr);
 }
 
 void SendPrepared(PreparedMember hexForm, PreparedMember textForm) {

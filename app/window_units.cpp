@@ -114,9 +114,10 @@ bool SerialPortHandle::SendData(const uint8_t* byteSet) const {
     return CallMethod(kSendData, args).AsBool();
 }
 
-bool SerialPortHandle::SetLineSignal(int32_t action, int32_t line) const {
-    std::vector<ArgRecord> args{UnitReference(id_, kUnitSerialPort), ArgRecord::Int(action),
-                                ArgRecord::Int(line)};
+bool SerialPortHandle::SetLineSignal(units::SignalAction action, units::SignalLine line) const {
+    std::vector<ArgRecord> args{UnitReference(id_, kUnitSerialPort),
+                                ArgRecord::Int(static_cast<int32_t>(action)),
+                                ArgRecord::Int(static_cast<int32_t>(line))};
     return CallMethod(kSetLineSignal, args).AsBool();
 }
 

@@ -11,32 +11,45 @@
 
 #include "app/form/main_window_form.h"
 #include "app/owned_value.h"
+#include "runtime/properties.h"
+#include "units/button/button.h"
+#include "units/check_box/check_box.h"
+#include "units/combo_box/combo_box.h"
+#include "units/common_dialog/common_dialog.h"
+#include "units/edit_box/edit_box.h"
+#include "units/serial_port/serial_port_unit.h"
+#include "units/timer/timer.h"
+#include "units/window/window.h"
 
 namespace kesu::app {
 
-// Property indices as the runtime numbers them (the common ones, then each type's own).
+// Property indices as the runtime numbers them: the common ones, then each type's own after them.
 namespace property {
-inline constexpr int kDisabled = 6;
-inline constexpr int kWindowTitle = 8;
-inline constexpr int kEditContent = 8;
-inline constexpr int kEditTextColour = 10;
-inline constexpr int kButtonCaption = 10;
-inline constexpr int kCheckCaption = 11;
-inline constexpr int kChecked = 18;
-inline constexpr int kComboContent = 9;
-inline constexpr int kComboListIndex = 19;
-inline constexpr int kTimerInterval = 8;
-inline constexpr int kPortNumber = 8;
-inline constexpr int kBaudRate = 9;
-inline constexpr int kDataBits = 10;
-inline constexpr int kStopBits = 11;
-inline constexpr int kParity = 16;
-inline constexpr int kDialogType = 8;
-inline constexpr int kDialogTitle = 9;
-inline constexpr int kDialogFileName = 10;
-inline constexpr int kDialogFilter = 11;
-inline constexpr int kDialogInitialDir = 13;
-inline constexpr int kDialogDefaultExt = 14;
+// A unit type's own property (unit-relative index) as the runtime numbers it.
+constexpr int TypeProperty(int own) {
+    return kFirstTypeProperty + own;
+}
+inline constexpr int kDisabled = kPropDisabled;
+inline constexpr int kWindowTitle = TypeProperty(units::WindowUnit::kTitle);
+inline constexpr int kEditContent = TypeProperty(units::EditBoxUnit::kContent);
+inline constexpr int kEditTextColour = TypeProperty(units::EditBoxUnit::kTextColour);
+inline constexpr int kButtonCaption = TypeProperty(units::ButtonUnit::kCaption);
+inline constexpr int kCheckCaption = TypeProperty(units::CheckBoxUnit::kCaption);
+inline constexpr int kChecked = TypeProperty(units::CheckBoxUnit::kChecked);
+inline constexpr int kComboContent = TypeProperty(units::ComboBoxUnit::kContent);
+inline constexpr int kComboListIndex = TypeProperty(units::ComboBoxUnit::kListIndex);
+inline constexpr int kTimerInterval = TypeProperty(units::TimerUnit::kInterval);
+inline constexpr int kPortNumber = TypeProperty(units::SerialPortUnit::kPortNumber);
+inline constexpr int kBaudRate = TypeProperty(units::SerialPortUnit::kBaudRate);
+inline constexpr int kDataBits = TypeProperty(units::SerialPortUnit::kDataBits);
+inline constexpr int kStopBits = TypeProperty(units::SerialPortUnit::kStopBits);
+inline constexpr int kParity = TypeProperty(units::SerialPortUnit::kParity);
+inline constexpr int kDialogType = TypeProperty(units::CommonDialogUnit::kDialogType);
+inline constexpr int kDialogTitle = TypeProperty(units::CommonDialogUnit::kTitle);
+inline constexpr int kDialogFileName = TypeProperty(units::CommonDialogUnit::kFileName);
+inline constexpr int kDialogFilter = TypeProperty(units::CommonDialogUnit::kFilter);
+inline constexpr int kDialogInitialDir = TypeProperty(units::CommonDialogUnit::kInitialDir);
+inline constexpr int kDialogDefaultExt = TypeProperty(units::CommonDialogUnit::kDefaultExt);
 }  // namespace property
 
 class UnitHandle {
@@ -121,8 +134,7 @@ class SerialPortHandle : public UnitHandle {
     void Close() const;
     // Hands the bytes of a byte set (null: none) to the port; blocks until written.
     bool SendData(const uint8_t* byteSet) const;
-    // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break.
-    bool SetLineSignal(int32_t action, int32_t line) const;
+    bool SetLineSignal(units::SignalAction action, units::SignalLine line) const;
     // Whether the port is open and running: an empty send, which never waits for a device.
     bool IsOpen() const { return SendData(nullptr); }
 };

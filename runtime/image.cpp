@@ -490,41 +490,6 @@ void ReadProgramImageOrFail(std::span<const uint8_t> bytes, ProgramImage& out) {
     ResolveEventBindings(out.windows, out.header.codeBase);
 }
 
-// ---- The window's stored data ------------------------------------------------------
-
-ReadResult ReadWindowData(std::span<const uint8_t> bytes, WindowData& out) {
-    out = WindowData{};
-    ByteReader r(bytes);
-    out.version = r.Word();
-    if (r.ok() && out.version > kNewestWindowDataVersion) {
-        return ReadResult{false, "window data version above 6", 0};
-    }
-    out.borderStyle = r.Word();
-    out.pictureMode = r.Word();
-    out.backColor = r.Word();
-    out.maxButton = r.Word();
-    out.minButton = r.Word();
-    out.systemMenu = r.Word();
-    out.startPosition = r.Word();
-    out.movable = r.Word();
-    out.setting10 = r.Word();
-    for (uint32_t& w : out.settings11) w = r.Word();
-    if (out.version >= 2) out.setting15 = r.Word();
-    if (out.version >= 3) {
-        for (uint32_t& w : out.settings16) w = r.Word();
-    }
-    if (out.version >= 4) out.stayOnTop = r.Word();
-    if (out.version >= 5) out.setting18 = r.Word();
-    if (out.version == 6) out.text19 = r.CountedText();
-    out.backgroundPicture = r.CountedBlock();
-    out.pictureSetting = r.CountedBlock();
-    out.icon = r.CountedBlock();
-    out.title = r.CountedText();
-    out.text24 = r.CountedText();
-    if (!r.ok()) return Failed(r);
-    return {};
-}
-
 // ---- ByteWriter -------------------------------------------------------------------
 
 void ByteWriter::Word(uint32_t w) {
@@ -556,28 +521,6 @@ void ByteWriter::Counted(std::string_view b) {
 
 void ByteWriter::PatchWord(size_t at, uint32_t w) {
     for (int i = 0; i < 4; ++i) out_.at(at + i) = static_cast<uint8_t>(w >> (8 * i));
-}
-
-std::vector<uint8_t> WriteWindowData(const WindowData& d) {
-    ByteWriter w;
-    for (uint32_t x : {d.version, d.borderStyle, d.pictureMode, d.backColor, d.maxButton,
-                       d.minButton, d.systemMenu, d.startPosition, d.movable, d.setting10}) {
-        w.Word(x);
-    }
-    for (uint32_t x : d.settings11) w.Word(x);
-    if (d.version >= 2) w.Word(d.setting15);
-    if (d.version >= 3) {
-        for (uint32_t x : d.settings16) w.Word(x);
-    }
-    if (d.version >= 4) w.Word(d.stayOnTop);
-    if (d.version >= 5) w.Word(d.setting18);
-    if (d.version == 6) w.Counted(d.text19);
-    w.Counted(d.backgroundPicture);
-    w.Counted(d.pictureSetting);
-    w.Counted(d.icon);
-    w.Counted(d.title);
-    w.Counted(d.text24);
-    return w.Take();
 }
 
 }  // namespace kesu

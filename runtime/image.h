@@ -227,39 +227,6 @@ void ResolveEventBindings(std::vector<WindowTemplate>& windows, uint32_t codeBas
 // error "载入窗口模板数据段出错!".
 void ReadProgramImageOrFail(std::span<const uint8_t> bytes, ProgramImage& out);
 
-// The window unit's stored data, versions 1 to 6. Fields that an older
-// version lacks keep their defaults.
-struct WindowData {
-    uint32_t version = 6;
-    uint32_t borderStyle = 2;
-    uint32_t pictureMode = 1;
-    uint32_t backColor = 0xFF000000;
-    uint32_t maxButton = 0;
-    uint32_t minButton = 0;
-    uint32_t systemMenu = 1;
-    uint32_t startPosition = 1;
-    uint32_t movable = 1;
-    uint32_t setting10 = 0;
-    uint32_t settings11[4] = {0, 1, 0, 0};
-    uint32_t setting15 = 1;           // version 2 and on
-    uint32_t settings16[2] = {0, 0};  // version 3 and on
-    uint32_t stayOnTop = 0;           // version 4 and on
-    uint32_t setting18 = 0;           // version 5 and on
-    std::string text19;               // version 6
-    std::vector<uint8_t> backgroundPicture;
-    std::vector<uint8_t> pictureSetting;
-    std::vector<uint8_t> icon;
-    std::string title;
-    std::string text24;
-    bool operator==(const WindowData&) const = default;
-};
-inline constexpr uint32_t kNewestWindowDataVersion = 6;
-
-// Fails on truncation or a version above 6 (the window is then not created).
-ReadResult ReadWindowData(std::span<const uint8_t> bytes, WindowData& out);
-// Writes the fields the version carries.
-std::vector<uint8_t> WriteWindowData(const WindowData& data);
-
 // Bounds-checked little-endian reading over a block, shared by the reader
 // and the unit types that parse their own stored data.
 class ByteReader {

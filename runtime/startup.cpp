@@ -17,8 +17,6 @@ namespace kesu {
 
 namespace {
 
-constexpr int kEventIdle = 7;
-
 RuntimeState::Frame& State() {
     return Runtime().frame;
 }
@@ -62,7 +60,7 @@ bool IdleStep(int pass) {
         if (!w->alive() || s.idle_skipped.count(w->window_id())) continue;
         SimpleEventRecord record;
         record.window_id = w->window_id();
-        record.event = kEventIdle;
+        record.event = window_event::kIdle;
         record.arg_count = 1;
         record.args[0] = elapsed;
         RaiseEvent(record);

@@ -122,6 +122,29 @@ struct UnitRect {
     bool operator==(const UnitRect&) const = default;
 };
 
+// ---- Event numbers ------------------------------------------------------------------------------
+
+// The focus events that every unit shares: raised by the loader for the first focus a window
+// gives, by the units for every later change.
+inline constexpr int kEventGotFocus = -7;
+inline constexpr int kEventLostFocus = -8;
+
+// The events of a window's own unit. The runtime raises Created, Destroyed, Idle and the Moved and
+// Resized that follow loading itself; the window unit raises the others.
+namespace window_event {
+inline constexpr int kCreated = 0;
+inline constexpr int kCloseQuery = 1;
+inline constexpr int kDestroyed = 2;
+inline constexpr int kMoved = 3;
+inline constexpr int kResized = 4;
+inline constexpr int kActivated = 5;
+inline constexpr int kDeactivated = 6;
+inline constexpr int kIdle = 7;
+inline constexpr int kTrayIconClicked = 9;
+inline constexpr int kShown = 10;
+inline constexpr int kHidden = 11;
+}  // namespace window_event
+
 // ---- Event results ------------------------------------------------------------------------------
 
 struct EventResult {

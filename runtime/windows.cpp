@@ -21,11 +21,6 @@ namespace {
 
 constexpr int kFirstControlId = 100;
 constexpr int kControlIdStep = 10;
-constexpr int kEventCreated = 0;
-constexpr int kEventDestroyed = 2;
-constexpr int kEventMoved = 3;
-constexpr int kEventResized = 4;
-constexpr int kEventGotFocus = -7;
 
 RuntimeState::Windows& State() {
     return Runtime().windows;
@@ -323,7 +318,7 @@ int LoadWindow(LoadedWindow& w, bool modal, Unit* owner) {
 
     // 11. The first events, each only while the window still exists.
     w.modal = modal;
-    for (int event : {kEventCreated, kEventMoved, kEventResized}) {
+    for (int event : {window_event::kCreated, window_event::kMoved, window_event::kResized}) {
         if (!RaiseWindowEvent(w, event)) return 1;
     }
     // 12. Show, and give the focus to the first unit in tab order.
@@ -394,7 +389,7 @@ void DestroyLoadedWindow(uint32_t window_id) {
     LoadedWindow* w = FindLoadedWindow(window_id);
     if (!w || !w->alive() || w->destroying) return;
     w->destroying = true;
-    RaiseWindowEvent(*w, kEventDestroyed);
+    RaiseWindowEvent(*w, window_event::kDestroyed);
     // The windows a modal window disabled get their former state back.
     for (auto [id, enabled] : w->disabled_windows) {
         if (LoadedWindow* other = FindLoadedWindow(id); other && other->alive()) {

@@ -7,14 +7,15 @@
 
 #include "runtime/font.h"
 #include "runtime/value.h"
-#include "units/button/button_settings.h"
-#include "units/check_box/check_box_settings.h"
-#include "units/combo_box/combo_box_settings.h"
+#include "units/button/button.h"
+#include "units/check_box/check_box.h"
+#include "units/combo_box/combo_box.h"
 #include "units/common_dialog/common_dialog_settings.h"
-#include "units/edit_box/edit_box_settings.h"
+#include "units/edit_box/edit_box.h"
 #include "units/group_box/group_box_settings.h"
 #include "units/label/label_settings.h"
 #include "units/serial_port/serial_port_unit.h"
+#include "units/timer/timer.h"
 #include "units/window/window_settings.h"
 
 namespace kesu::app {
@@ -24,16 +25,6 @@ namespace {
 namespace id = unit_id;
 
 constexpr uint8_t kGb2312CharSet = 134;
-constexpr uint32_t kButtonFace = 0xFF000000;
-
-// Event numbers of the unit types, as the types raise them.
-constexpr int32_t kEventCreated = 0;
-constexpr int32_t kEventClicked = 0;
-constexpr int32_t kEventChanged = 0;
-constexpr int32_t kEventTick = 0;
-constexpr int32_t kEventDroppingDown = 2;
-constexpr int32_t kEventDataArrived = 1;
-constexpr int32_t kEventLineEvent = 0;
 
 std::string Font(int32_t pixelHeight, std::string_view face = "宋体", bool bold = false) {
     FontRecord font;
@@ -82,10 +73,10 @@ class FormBuilder {
         s.caption = std::string(caption);
         s.font = Font(14);
         s.textColour = colour;
-        s.backColour = kButtonFace;
+        s.backColour = platform::kButtonFace;
         s.hAlign = 1;
         s.vAlign = 1;
-        return Add(name, unitId, kUnitLabel, left, top, width, 25, s.encode());
+        return Add(name, unitId, kUnitLabel, left, top, width, 25, s.Save());
     }
 
     FormUnit& Group(std::string_view name, uint32_t unitId, int32_t left, int32_t top,
@@ -93,7 +84,7 @@ class FormBuilder {
         units::GroupBoxSettings s;
         s.caption = std::string(caption);
         s.font = Font(fontHeight);
-        return Add(name, unitId, kUnitGroupBox, left, top, width, height, s.encode());
+        return Add(name, unitId, kUnitGroupBox, left, top, width, height, s.Save());
     }
 
     FormUnit& Button(std::string_view name, uint32_t unitId, int32_t left, int32_t top,
@@ -101,7 +92,7 @@ class FormBuilder {
         units::ButtonSettings s;
         s.caption = std::string(caption);
         s.font = Font(14);
-        return Add(name, unitId, kUnitButton, left, top, width, 25, s.encode());
+        return Add(name, unitId, kUnitButton, left, top, width, 25, s.Save());
     }
 
     // Every check box of the window starts unchecked and disabled.
@@ -111,7 +102,7 @@ class FormBuilder {
         s.caption = std::string(caption);
         s.font = Font(14);
         s.textColour = colour;
-        FormUnit& unit = Add(name, unitId, kUnitCheckBox, left, top, width, 25, s.encode());
+        FormUnit& unit = Add(name, unitId, kUnitCheckBox, left, top, width, 25, s.Save());
         unit.disabled = true;
         return unit;
     }
@@ -119,12 +110,12 @@ class FormBuilder {
     FormUnit& Combo(std::string_view name, uint32_t unitId, int32_t top,
                     units::ComboBoxSettings s) {
         s.font = Font(14);
-        return Add(name, unitId, kUnitComboBox, 69, top, 75, 25, s.encode());
+        return Add(name, unitId, kUnitComboBox, 69, top, 75, 25, s.Save());
     }
 
     FormUnit& Edit(std::string_view name, uint32_t unitId, int32_t left, int32_t top, int32_t width,
                    int32_t height, const units::EditBoxSettings& s) {
-        return Add(name, unitId, kUnitEditBox, left, top, width, height, s.encode());
+        return Add(name, unitId, kUnitEditBox, left, top, width, height, s.Save());
     }
 
     std::vector<FormUnit> Take() { return std::move(units_); }
@@ -174,17 +165,15 @@ units::ComboBoxSettings ComboList(int32_t listType, std::vector<std::string> ite
 }
 
 std::string TimerBlock(int32_t interval) {
-    ByteWriter w;
-    w.Word(1);  // format version
-    w.Word(static_cast<uint32_t>(interval));
-    const std::vector<uint8_t> block = w.Take();
-    return std::string(block.begin(), block.end());
+    units::TimerSettings s;
+    s.interval = interval;
+    return s.Save();
 }
 
 // The port's stored block: the default settings with the parity check on.
 std::string SerialPortBlock() {
-    units::SerialPortProperties port;
-    port.parity_check = true;
+    units::SerialPortSettings port;
+    port.parityCheck = true;
     return port.Save();
 }
 
@@ -197,27 +186,27 @@ std::string FileDialogBlock() {
     s.overwritePrompt = true;
     s.pathMustExist = true;
     s.noChangeDir = true;
-    return s.encode();
+    return s.Save();
 }
 
 FormUnit WindowRecord() {
-    WindowSettings s;
-    s.frame_style = 2;
-    s.picture_layout = 1;
-    s.back_colour = kButtonFace;
-    s.max_button = 0;
-    s.min_button = 1;
-    s.control_box = 1;
-    s.window_state = 0;
+    units::WindowSettings s;
+    s.frameStyle = 2;
+    s.pictureLayout = 1;
+    s.backColour = platform::kButtonFace;
+    s.maxButton = 0;
+    s.minButton = 1;
+    s.controlBox = 1;
+    s.windowState = 0;
     s.movable = 1;
-    s.further[0] = s.further[1] = s.further[2] = s.further[3] = 0;
-    s.setting_25 = 1;
-    s.setting_26 = 1;
-    s.setting_28 = 0;
-    s.always_on_top = 0;
-    s.setting_27 = 1;
+    s.further21To24[0] = s.further21To24[1] = s.further21To24[2] = s.further21To24[3] = 0;
+    s.further25 = 1;
+    s.further26 = 1;
+    s.further28 = 0;
+    s.alwaysOnTop = 0;
+    s.further27 = 1;
     s.title = "Kesu串口调试助手 V3.0";
-    const std::string block = SaveWindowSettings(s);
+    const std::string block = s.Save();
 
     FormUnit window;
     window.id = kWindowRecordId;
@@ -227,7 +216,7 @@ FormUnit WindowRecord() {
     window.width = 744;
     window.height = 547;
     window.data.assign(block.begin(), block.end());
-    window.events = {Bind(kEventCreated, Handler::kWindowCreated)};
+    window.events = {Bind(window_event::kCreated, Handler::kWindowCreated)};
     return window;
 }
 
@@ -241,7 +230,7 @@ Form MainWindowForm() {
     // units drawn inside their frames.
     b.Label("项目2", id::kLabelPort, 16, 25, 50, "端口号");
     b.Combo("端口号", id::kPortList, 25, ComboList(2, {}, -1)).events = {
-        Bind(kEventDroppingDown, H::kPortListDroppingDown)};
+        Bind(units::ComboBoxUnit::kEventDroppingDown, H::kPortListDroppingDown)};
     b.Label("项目3", id::kLabelBaud, 16, 53, 50, "波特率");
     {
         // An editable list: the user may type any rate. The stored content is applied after
@@ -263,7 +252,7 @@ Form MainWindowForm() {
     b.Combo("校验位", id::kParity, 138,
             ComboList(2, {"4空白校验", "3标志校验", "2偶校验", "1奇校验", "0无校验"}, 0, true));
     b.Button("串口状态按钮", id::kPortButton, 16, 165, 125, "请选择端口").events = {
-        Bind(kEventClicked, H::kPortButtonClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kPortButtonClicked)};
 
     // Line signals: the four units inside 分组框6 are placed within it.
     constexpr uint32_t kSignalColour = 0x00FF0090;
@@ -272,14 +261,14 @@ Form MainWindowForm() {
     {
         FormUnit& u = b.CheckBox("DTR输出", id::kDtrOutput, 72, 17, 64, "高电平", kSignalColour);
         u.parent = id::kGroupSignals;
-        u.events = {Bind(kEventClicked, H::kDtrClicked)};
+        u.events = {Bind(units::CheckBoxUnit::kEventClicked, H::kDtrClicked)};
     }
     b.Label("项目10", id::kLabelRts, 10, 43, 50, "RTS输出", kSignalColour).parent =
         id::kGroupSignals;
     {
         FormUnit& u = b.CheckBox("RTS输出", id::kRtsOutput, 72, 43, 64, "高电平", kSignalColour);
         u.parent = id::kGroupSignals;
-        u.events = {Bind(kEventClicked, H::kRtsClicked)};
+        u.events = {Bind(units::CheckBoxUnit::kEventClicked, H::kRtsClicked)};
     }
 
     // Counters.
@@ -290,7 +279,7 @@ Form MainWindowForm() {
     b.Label("项目8", id::kLabelTriggers, 16, 358, 50, "触  发");
     b.Edit("触发计数", id::kTriggerCount, 69, 358, 73, 25, CounterBox());
     b.Button("计数清空按钮", id::kClearCounts, 16, 388, 125, "计数清空").events = {
-        Bind(kEventClicked, H::kClearCountsClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kClearCountsClicked)};
 
     // Receiving.
     b.Edit("接收框", id::kReceiveBox, 165, 25, 555, 218,
@@ -302,30 +291,30 @@ Form MainWindowForm() {
     b.Edit("换行间隔时间", id::kTimeoutPeriod, 355, 249, 40, 25, MillisecondField("100"));
     b.Label("项目12", id::kLabelTimeout, 400, 249, 35, "ms/行");
     b.Button("保存文本按钮", id::kSaveText, 470, 249, 70, "保存接收").events = {
-        Bind(kEventClicked, H::kSaveTextClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kSaveTextClicked)};
     b.Button("清空收接按钮", id::kClearReceive, 560, 249, 70, "清空收接").events = {
-        Bind(kEventClicked, H::kClearReceiveClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kClearReceiveClicked)};
     b.Button("文本比较按钮", id::kCompareText, 650, 249, 70, "数据对比").events = {
-        Bind(kEventClicked, H::kCompareClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kCompareClicked)};
 
     // Sending.
     b.Edit("发送框", id::kSendBox, 165, 306, 555, 75,
            BigBox(0x00FF0000, 13, "02 2e 41 01 01 6f 10 03 10 ", 100000))
-        .events = {Bind(kEventChanged, H::kSendBoxChanged)};
+        .events = {Bind(units::EditBoxUnit::kEventChanged, H::kSendBoxChanged)};
     b.CheckBox("HEX发送", id::kHexSend, 165, 388, 76, "HEX发送");
     b.CheckBox("周期发送", id::kPeriodicSend, 260, 388, 76, "周期发送");
     b.Edit("周期发送时间", id::kSendPeriod, 355, 388, 40, 25, MillisecondField("1000")).events = {
-        Bind(kEventChanged, H::kSendPeriodChanged)};
+        Bind(units::EditBoxUnit::kEventChanged, H::kSendPeriodChanged)};
     b.Label("项目11", id::kLabelPeriod, 400, 388, 35, "ms/次");
     b.Button("打开文本按钮", id::kLoadText, 470, 388, 70, "打开文本").events = {
-        Bind(kEventClicked, H::kLoadTextClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kLoadTextClicked)};
     b.Button("清空发送按钮", id::kClearSend, 560, 388, 70, "清空发送").events = {
-        Bind(kEventClicked, H::kClearSendClicked)};
+        Bind(units::ButtonUnit::kEventClicked, H::kClearSendClicked)};
     {
         // Disabled while the port is closed and while a send holds it (the busy flag).
         FormUnit& u = b.Button("手动发送按钮", id::kManualSend, 650, 388, 70, "手动发送");
         u.disabled = true;
-        u.events = {Bind(kEventClicked, H::kManualSendClicked)};
+        u.events = {Bind(units::ButtonUnit::kEventClicked, H::kManualSendClicked)};
     }
 
     // Trigger.
@@ -333,23 +322,24 @@ Form MainWindowForm() {
     b.CheckBox("收到1", id::kWatchReceive, 96, 444, 70, "收到-->", 0x008050FF);
     b.Edit("触发条件框1", id::kConditionBox, 165, 444, 555, 25,
            BigBox(0x008050FF, 20, "02 2e 41 01 01 6f 10 03 10 "))
-        .events = {Bind(kEventChanged, H::kConditionChanged)};
+        .events = {Bind(units::EditBoxUnit::kEventChanged, H::kConditionChanged)};
     b.CheckBox("触发鸣叫1", id::kTriggerBeep, 16, 474, 80, "触发鸣叫", 0x00800080);
     b.CheckBox("应答1", id::kAutoReply, 96, 474, 70, "应答-->", 0x000080FF);
     b.Edit("触发应答框1", id::kReplyBox, 165, 474, 555, 25,
            BigBox(0x000080FF, 20, "10 10 02 2F 00 02 04 00 29 10 03"))
-        .events = {Bind(kEventChanged, H::kReplyChanged)};
+        .events = {Bind(units::EditBoxUnit::kEventChanged, H::kReplyChanged)};
 
     // Units without a place on screen.
     b.Add("串口", id::kSerialPort, kUnitSerialPort, 0, 0, 32, 32, SerialPortBlock()).events = {
-        Bind(kEventDataArrived, H::kDataArrived), Bind(kEventLineEvent, H::kPortLineEvent)};
+        Bind(units::SerialPortUnit::kEventDataArrived, H::kDataArrived),
+        Bind(units::SerialPortUnit::kEventLineEvent, H::kPortLineEvent)};
     b.Add("通用对话框", id::kFileDialog, kUnitCommonDlg, 0, 0, 32, 32, FileDialogBlock());
     b.Add("界面刷新定时器", id::kRefreshTimer, kUnitTimer, 0, 0, 32, 32, TimerBlock(150)).events = {
-        Bind(kEventTick, H::kRefreshTimerTick)};
+        Bind(units::TimerUnit::kEventTick, H::kRefreshTimerTick)};
     b.Add("周期发送定时器", id::kPeriodicTimer, kUnitTimer, 0, 0, 32, 32, TimerBlock(1000))
-        .events = {Bind(kEventTick, H::kPeriodicTimerTick)};
+        .events = {Bind(units::TimerUnit::kEventTick, H::kPeriodicTimerTick)};
     b.Add("超时换行定时器", id::kTimeoutTimer, kUnitTimer, 0, 0, 32, 32, TimerBlock(1000))
-        .events = {Bind(kEventTick, H::kTimeoutTimerTick)};
+        .events = {Bind(units::TimerUnit::kEventTick, H::kTimeoutTimerTick)};
 
     // The frames, beneath everything drawn inside them.
     b.Group("分组框1", id::kGroupPort, 8, 8, 140, 190, "端口初始化", 12);

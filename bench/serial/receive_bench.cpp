@@ -19,7 +19,7 @@
 
 namespace {
 
-using kesu::units::CCommPort;
+using kesu::units::CommPort;
 
 uint8_t Pattern(uint64_t i) {
     return static_cast<uint8_t>((i * 131 + (i >> 8)) & 0xFF);
@@ -32,9 +32,9 @@ std::string PatternBlock(uint64_t from, size_t count) {
 }
 
 // Counts data events and checks each byte against the pattern.
-class CountingPort : public CCommPort {
+class CountingPort : public CommPort {
   public:
-    explicit CountingPort(kesu::testing::WindowQueue& window) : CCommPort(window.Poster()) {}
+    explicit CountingPort(kesu::testing::WindowQueue& window) : CommPort(window.Poster()) {}
     ~CountingPort() override { Shutdown(); }
     uint64_t received = 0;
     uint64_t wrong = 0;

@@ -12,7 +12,7 @@
 
 #include "platform/headless/headless.h"
 #include "platform/qt/qt_platform.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ void AddTextIntoFilledBox(benchmark::State& state) {
     units::EditBoxSettings s;
     s.multiLine = true;
     s.scrollBars = 2;
-    std::uint32_t id = h.Add(kUnitEditBox, s.encode(), {8, 8, 600, 400});
+    std::uint32_t id = h.Add(kUnitEditBox, s.Save(), {8, 8, 600, 400});
     if (!h.Load()) {
         state.SkipWithError("the window did not load");
         return;

@@ -9,9 +9,9 @@
 #include "units/button/button.h"
 #include "units/check_box/check_box.h"
 #include "units/combo_box/combo_box.h"
+#include "units/common/type_descriptor.h"
 #include "units/common_dialog/common_dialog.h"
 #include "units/edit_box/edit_box.h"
-#include "units/edit_box/type_descriptor.h"
 #include "units/group_box/group_box.h"
 #include "units/label/label.h"
 #include "units/serial_port/serial_port_unit.h"
@@ -52,7 +52,7 @@ struct TypeEntry {
 
 const std::vector<TypeEntry>& Types() {
     static const std::vector<TypeEntry> types = {
-        {type_number::kWindow, WindowTypeDescriptor, WindowInterface},
+        {type_number::kWindow, units::WindowTypeDescriptor, units::WindowInterface},
         {type_number::kEditBox, units::EditBoxTypeDescriptor, units::EditBoxInterface},
         {type_number::kGroupBox, units::GroupBoxTypeDescriptor, units::GroupBoxInterface},
         {type_number::kLabel, units::LabelTypeDescriptor, units::LabelInterface},
@@ -60,7 +60,7 @@ const std::vector<TypeEntry>& Types() {
         {type_number::kCheckBox, units::CheckBoxTypeDescriptor, units::CheckBoxInterface},
         {type_number::kComboBox, units::ComboBoxTypeDescriptor, units::ComboBoxInterface},
         {type_number::kCommonDlg, units::CommonDialogTypeDescriptor, units::CommonDialogInterface},
-        {type_number::kTimer, TimerTypeDescriptor, TimerInterface},
+        {type_number::kTimer, units::TimerTypeDescriptor, units::TimerInterface},
         {type_number::kSerialPort, SerialPortTypeDescriptor, units::SerialPortInterface},
     };
     return types;

@@ -66,25 +66,25 @@ TEST(MainWindowForm, RecordsAreFindableAndBindingsResolvable) {
 TEST(MainWindowForm, StoredBlocksReadBackWithTheWindowsStartSettings) {
     const Form form = MainWindowForm();
 
-    WindowSettings window;
-    ASSERT_TRUE(ParseWindowSettings(DataOf(form.window), window));
+    units::WindowSettings window;
+    ASSERT_TRUE(window.Load(DataOf(form.window)));
     EXPECT_EQ(window.title, "Kesu串口调试助手 V3.0");
-    EXPECT_EQ(window.frame_style, 2);
-    EXPECT_EQ(window.min_button, 1);
-    EXPECT_EQ(window.max_button, 0);
-    EXPECT_EQ(window.window_state, 0);
+    EXPECT_EQ(window.frameStyle, 2);
+    EXPECT_EQ(window.minButton, 1);
+    EXPECT_EQ(window.maxButton, 0);
+    EXPECT_EQ(window.windowState, 0);
     EXPECT_EQ(form.window.width, 744);
     EXPECT_EQ(form.window.height, 547);
 
     units::ComboBoxSettings parity;
-    ASSERT_TRUE(parity.decode(DataOf(Find(form, unit_id::kParity))));
+    ASSERT_TRUE(parity.Load(DataOf(Find(form, unit_id::kParity))));
     EXPECT_TRUE(parity.sorted);
     EXPECT_EQ(parity.listType, 2);
     EXPECT_EQ(parity.items.front(), "4空白校验");
     EXPECT_EQ(parity.listIndex, 0);
 
     units::ComboBoxSettings baud;
-    ASSERT_TRUE(baud.decode(DataOf(Find(form, unit_id::kBaudRate))));
+    ASSERT_TRUE(baud.Load(DataOf(Find(form, unit_id::kBaudRate))));
     EXPECT_EQ(baud.listType, 1);
     EXPECT_EQ(baud.items.size(), 20u);
     EXPECT_EQ(baud.items[6], "9600");
@@ -92,33 +92,33 @@ TEST(MainWindowForm, StoredBlocksReadBackWithTheWindowsStartSettings) {
     EXPECT_EQ(baud.content, "115200");
 
     units::EditBoxSettings send;
-    ASSERT_TRUE(send.decode(DataOf(Find(form, unit_id::kSendBox))));
+    ASSERT_TRUE(send.Load(DataOf(Find(form, unit_id::kSendBox))));
     EXPECT_EQ(send.content, "02 2e 41 01 01 6f 10 03 10 ");
     EXPECT_EQ(send.maxLength, 100000);
     EXPECT_TRUE(send.multiLine);
     EXPECT_EQ(send.textColour, 0x00FF0000u);
 
     units::EditBoxSettings receive;
-    ASSERT_TRUE(receive.decode(DataOf(Find(form, unit_id::kReceiveBox))));
+    ASSERT_TRUE(receive.Load(DataOf(Find(form, unit_id::kReceiveBox))));
     EXPECT_EQ(receive.content.size(), 119u);
     EXPECT_EQ(receive.maxLength, 0);
 
     units::EditBoxSettings counter;
-    ASSERT_TRUE(counter.decode(DataOf(Find(form, unit_id::kSentCount))));
+    ASSERT_TRUE(counter.Load(DataOf(Find(form, unit_id::kSentCount))));
     EXPECT_EQ(counter.alignment, 2);
     EXPECT_EQ(counter.content, "0");
 
     units::CheckBoxSettings dtr;
-    ASSERT_TRUE(dtr.decode(DataOf(Find(form, unit_id::kDtrOutput))));
+    ASSERT_TRUE(dtr.Load(DataOf(Find(form, unit_id::kDtrOutput))));
     EXPECT_EQ(dtr.caption, "高电平");
     EXPECT_EQ(dtr.textColour, 0x00FF0090u);
     EXPECT_FALSE(dtr.checked);
 
-    units::SerialPortProperties port;
+    units::SerialPortSettings port;
     ASSERT_TRUE(port.Load(DataOf(Find(form, unit_id::kSerialPort))));
     EXPECT_EQ(Find(form, unit_id::kSerialPort).data.size(), 52u);
-    EXPECT_TRUE(port.parity_check);
-    EXPECT_EQ(port.baud_rate, 19200);
+    EXPECT_TRUE(port.parityCheck);
+    EXPECT_EQ(port.baudRate, 19200);
 }
 
 TEST(MainWindowForm, PortUseUnitsAndCheckBoxesStartDisabled) {

@@ -222,10 +222,10 @@ inline std::vector<uint8_t> Bytes(const std::string& s) {
 }
 
 inline std::vector<uint8_t> WindowBlock(const std::string& title, int32_t state = 0) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = title;
-    s.window_state = state;
-    return Bytes(SaveWindowSettings(s));
+    s.windowState = state;
+    return Bytes(s.Save());
 }
 
 inline std::vector<uint8_t> TimerBlock(int32_t period) {
@@ -256,11 +256,11 @@ class FrameTest : public ::testing::Test {
         lib.identifier = kFrameLibraryId;
         lib.name = "frame";
         lib.types.resize(32);
-        lib.types[0] = WindowTypeDescriptor();
+        lib.types[0] = units::WindowTypeDescriptor();
         lib.types[4] = ProbeDescriptor(0x80000040);
         lib.types[5] = ProbeDescriptor(0x80000000);
         lib.types[6] = ProbeDescriptor(0x80008040);
-        lib.types[31] = TimerTypeDescriptor();
+        lib.types[31] = units::TimerTypeDescriptor();
         image.libraries.push_back(lib);
         image.constants.assign(16, 0);
     }
@@ -283,11 +283,11 @@ class FrameTest : public ::testing::Test {
         NativeLibrary native;
         native.identifier = kFrameLibraryId;
         native.unitInterfaces.assign(32, nullptr);
-        native.unitInterfaces[0] = WindowInterface;
+        native.unitInterfaces[0] = units::WindowInterface;
         native.unitInterfaces[4] = ProbeInterface;
         native.unitInterfaces[5] = ProbeInterface;
         native.unitInterfaces[6] = ProbeInterface;
-        native.unitInterfaces[31] = TimerInterface;
+        native.unitInterfaces[31] = units::TimerInterface;
         for (auto [slot, interface] : extra_interfaces) native.unitInterfaces[slot] = interface;
         native.notify = LibraryNotify;
         RegisterLibrary(native);
@@ -307,11 +307,11 @@ class FrameTest : public ::testing::Test {
     T* Unit(uint32_t unit_id, uint32_t window_id = kMain) {
         return dynamic_cast<T*>(FindUnit(window_id, unit_id));
     }
-    WindowUnit* Win(uint32_t window_id = kMain) {
-        return dynamic_cast<WindowUnit*>(FindUnit(window_id, 0));
+    units::WindowUnit* Win(uint32_t window_id = kMain) {
+        return dynamic_cast<units::WindowUnit*>(FindUnit(window_id, 0));
     }
     platform::headless::HeadlessWindow* Native(uint32_t window_id = kMain) {
-        WindowUnit* w = Win(window_id);
+        units::WindowUnit* w = Win(window_id);
         return w ? dynamic_cast<platform::headless::HeadlessWindow*>(w->control()) : nullptr;
     }
     platform::headless::HeadlessLoop& loop() { return platform_.loop(); }

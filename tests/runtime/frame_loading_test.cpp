@@ -145,7 +145,7 @@ TEST_F(LoadingTest, LoadingAnOpenWindowCreatesNothingAndRestoresIt) {
     image.windows.push_back(Window(kMain));
     Start();
     Load();
-    WindowUnit* first = Win();
+    units::WindowUnit* first = Win();
     Native()->UserShow(platform::WindowShow::Minimised);
     EXPECT_EQ(LoadWindowAndWait(kMain, nullptr, false), 0);
     EXPECT_EQ(Win(), first);

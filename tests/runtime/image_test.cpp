@@ -31,8 +31,10 @@ size_t Touch(const ProgramImage& image) {
         for (const auto& r : w.records) {
             sum += r.name.size() + r.children.size() + r.events.size() + r.typeData.size() +
                    r.mousePointer.size();
-            WindowData d;
-            if (r.type == kUnitWindow && ReadWindowData(r.typeData, d).ok) sum += d.title.size();
+            units::WindowSettings d;
+            const std::string_view data(reinterpret_cast<const char*>(r.typeData.data()),
+                                        r.typeData.size());
+            if (r.type == kUnitWindow && d.Load(data)) sum += d.title.size();
         }
     }
     return sum;
@@ -152,18 +154,6 @@ TEST(ImageReader, CountedTextsOfZeroOrLessAreEmpty) {
     ByteReader blocks(b);
     blocks.CountedBlock();
     EXPECT_FALSE(blocks.ok());  // a block may not have a negative length
-}
-
-TEST(ImageReader, WindowDataAboveVersionSixIsRejected) {
-    WindowData d;
-    std::vector<uint8_t> bytes = WriteWindowData(d);
-    PutWord(bytes, 0, 7);
-    WindowData out;
-    EXPECT_FALSE(ReadWindowData(bytes, out).ok);
-    PutWord(bytes, 0, 6);
-    EXPECT_TRUE(ReadWindowData(bytes, out).ok);
-    bytes.pop_back();
-    EXPECT_FALSE(ReadWindowData(bytes, out).ok);
 }
 
 TEST(ImageReader, EventBindingsResolveAgainstTheCodeBase) {

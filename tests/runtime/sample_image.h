@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/image.h"
+#include "units/window/window_settings.h"
 
 namespace kesu::test {
 
@@ -65,20 +66,19 @@ inline UnitRecord SampleUnit(uint32_t id, uint32_t type, const std::string& name
     return r;
 }
 
-inline WindowData SampleWindowData(uint32_t version) {
-    WindowData d;
-    d.version = version;
+inline units::WindowSettings SampleWindowData(uint32_t version) {
+    units::WindowSettings d;
     d.minButton = 1;
-    d.startPosition = 0;
-    d.settings16[0] = 1;
-    d.setting18 = 1;
-    d.stayOnTop = version >= 4 ? 1 : 0;
-    if (version == 6) d.text19 = "t19";
+    d.windowState = 0;
+    d.further26 = 1;
+    d.further27 = 1;
+    d.alwaysOnTop = version >= 4 ? 1 : 0;
+    if (version == 6) d.trayTip = "t19";
     // Fields a version lacks read back as defaults; keep them so.
-    if (version < 2) d.setting15 = 1;
-    if (version < 3) d.settings16[0] = 0;
-    if (version < 5) d.setting18 = 0;
-    d.icon = {1, 2, 3};
+    if (version < 2) d.further25 = 1;
+    if (version < 3) d.further26 = 0;
+    if (version < 5) d.further27 = 0;
+    d.icon = "\1\2\3";
     d.title = "Kesu\xB4\xAE\xBF\xDA";  // Kesu串口
     return d;
 }
@@ -89,8 +89,8 @@ inline WindowTemplate SampleWindow(uint32_t windowId, uint32_t version) {
     w.name = version == 6 ? "" : "second";
     UnitRecord self = SampleUnit(kWindowRecordId, 0x00010001, "");
     self.children = {kGroup, kButton};
-    auto data = WriteWindowData(SampleWindowData(version));
-    self.typeData = data;
+    const std::string data = SampleWindowData(version).Save(version);
+    self.typeData.assign(data.begin(), data.end());
     self.events = {{0, 0}, {1, -1}, {2, 7}};
     w.records.push_back(self);
 

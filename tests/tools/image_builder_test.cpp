@@ -45,8 +45,10 @@ TEST(ImageBuilder, RoundTripReadsBackEveryField) {
                 << "window " << w << " record " << r;
         }
         // The window's own data of each version reads back equal.
-        WindowData data;
-        ASSERT_TRUE(ReadWindowData(b.records[0].typeData, data).ok);
+        units::WindowSettings data;
+        const std::vector<uint8_t>& block = b.records[0].typeData;
+        ASSERT_TRUE(
+            data.Load(std::string_view(reinterpret_cast<const char*>(block.data()), block.size())));
         EXPECT_EQ(data, test::SampleWindowData(w == 0 ? 6 : static_cast<uint32_t>(w)));
     }
 
@@ -83,24 +85,6 @@ TEST(ImageBuilder, PlainUnitRecordHasTheDocumentedSize) {
     r.events = {{0, 1}};
     r.children = {0x16010001};
     EXPECT_EQ(BuildUnitRecord(r).size(), 99u + 3 + 8 + 4);
-}
-
-TEST(ImageBuilder, WindowDataCarriesOnlyTheFieldsOfItsVersion) {
-    // Version 1: 14 words then five empty counted fields.
-    WindowData d;
-    d.version = 1;
-    EXPECT_EQ(WriteWindowData(d).size(), 14u * 4 + 5 * 4);
-    d.version = 5;
-    EXPECT_EQ(WriteWindowData(d).size(), 14u * 4 + 5 * 4 + 5 * 4);
-    d.version = 6;
-    EXPECT_EQ(WriteWindowData(d).size(), 14u * 4 + 5 * 4 + 6 * 4);
-    // Defaults are what an empty title and old versions read back as.
-    WindowData read;
-    ASSERT_TRUE(ReadWindowData(WriteWindowData(WindowData{}), read).ok);
-    EXPECT_EQ(read, WindowData{});
-    EXPECT_EQ(read.borderStyle, 2u);
-    EXPECT_EQ(read.backColor, 0xFF000000u);
-    EXPECT_TRUE(read.title.empty());
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
 #include "units/button/button.h"
 
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
+ButtonUnit::ButtonUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    SharedProperties shared;
+    shared.font = {kFont, &s_.font};
+    DeclareSharedProperties(shared);
+}
+
 std::unique_ptr<ButtonUnit> ButtonUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ButtonUnit> unit(new ButtonUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const ButtonSettings& s = unit->s_;
     auto button = CurrentUi().CreateButton(CreationParent(info));
     unit->button_ = button.get();
@@ -30,7 +36,7 @@ void ButtonUnit::OnNotify(platform::Notify n) {
     VisualUnit::OnNotify(n);
 }
 
-int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
+int ButtonUnit::SetOwnProperty(int index, const PropertyValue& value) {
     switch (index) {
         case kPicture:
             s_.picture = value.bytes;
@@ -43,11 +49,9 @@ int ButtonUnit::SetProperty(int index, const PropertyValue& value) {
             return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
-            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(IntOf(value), 0, 2);
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(IntOf(value), 0, 2);
             button_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
-        case kFont:
-            return WriteFont(s_.font, value);
         default:
             return 0;
     }
@@ -62,7 +66,7 @@ int ButtonUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int ButtonUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

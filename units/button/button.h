@@ -9,7 +9,7 @@
 #include "runtime/image.h"
 #include "runtime/unit.h"
 #include "units/button/button_settings.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 
@@ -20,14 +20,14 @@ class ButtonUnit : public VisualUnit {
 
     static std::unique_ptr<ButtonUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
     platform::Button& button() { return *button_; }
 
   private:
-    explicit ButtonUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit ButtonUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
     void OnNotify(platform::Notify n) override;
 
     ButtonSettings s_;

@@ -1,36 +1,36 @@
 #include "units/button/button_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool ButtonSettings::decode(std::string_view data) {
+bool ButtonSettings::Load(std::string_view block) {
     *this = ButtonSettings{};
-    BlockReader in(data);
-    if (!readVersion(in, kVersion)) return false;
-    readFlag(in, defaultButton);
-    readWord(in, hAlign);
-    readWord(in, vAlign);
-    readCounted(in, picture);
-    readCounted(in, font);
-    readCounted(in, caption);
-    if (in.failed()) return false;
-    hAlign = clampChoice(hAlign, 0, 2);
-    vAlign = clampChoice(vAlign, 0, 2);
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
+    ReadFlag(in, defaultButton);
+    ReadWord(in, hAlign);
+    ReadWord(in, vAlign);
+    ReadCounted(in, picture);
+    ReadCounted(in, font);
+    ReadCounted(in, caption);
+    if (in.failed()) return RejectBlock(*this);
+    hAlign = ClampChoice(hAlign, 0, 2);
+    vAlign = ClampChoice(vAlign, 0, 2);
     return true;
 }
 
-std::string ButtonSettings::encode() const {
+std::string ButtonSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeFlag(out, defaultButton);
-    writeWord(out, hAlign);
-    writeWord(out, vAlign);
-    writeCounted(out, picture);
-    writeCounted(out, font);
-    writeCounted(out, caption);
+    WriteWord(out, kVersion);
+    WriteFlag(out, defaultButton);
+    WriteWord(out, hAlign);
+    WriteWord(out, vAlign);
+    WriteCounted(out, picture);
+    WriteCounted(out, font);
+    WriteCounted(out, caption);
     return out.Take();
 }
 

@@ -18,8 +18,11 @@ struct ButtonSettings {
     std::string font;
     std::string caption = "\xB0\xB4\xC5\xA5";  // "按钮"
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

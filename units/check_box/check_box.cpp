@@ -1,14 +1,18 @@
 #include "units/check_box/check_box.h"
 
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
+CheckBoxUnit::CheckBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<CheckBoxUnit>(s_));
+}
+
 std::unique_ptr<CheckBoxUnit> CheckBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<CheckBoxUnit> unit(new CheckBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const CheckBoxSettings& s = unit->s_;
     auto box = CurrentUi().CreateCheckBox(CreationParent(info));
     unit->box_ = box.get();
@@ -39,7 +43,7 @@ void CheckBoxUnit::OnNotify(platform::Notify n) {
     VisualUnit::OnNotify(n);
 }
 
-int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int CheckBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     switch (index) {
         case kPicture:
@@ -57,25 +61,13 @@ int CheckBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return WriteCaption(s_.caption, value);
         case kHAlign:
         case kVAlign:
-            (index == kHAlign ? s_.hAlign : s_.vAlign) = clampChoice(v, 0, 2);
+            (index == kHAlign ? s_.hAlign : s_.vAlign) = ClampChoice(v, 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign), PlatformVAlign(s_.vAlign));
             return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            return WriteFont(s_.font, value);
         case kChecked:
             // Only 1 marks the box; any other value clears it. No Clicked follows.
             s_.checked = v == 1;
             box_->SetChecked(s_.checked);
-            return 0;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
             return 0;
         default:
             return 0;
@@ -96,7 +88,7 @@ int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
 
 int CheckBoxUnit::Save(std::string& block) {
     s_.checked = box_->IsChecked();
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

@@ -9,7 +9,7 @@
 #include "runtime/image.h"
 #include "runtime/unit.h"
 #include "units/check_box/check_box_settings.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 
@@ -34,14 +34,14 @@ class CheckBoxUnit : public VisualUnit {
 
     static std::unique_ptr<CheckBoxUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
-    platform::CheckBox& checkBox() { return *box_; }
+    platform::CheckBox& check_box() { return *box_; }
 
   private:
-    explicit CheckBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit CheckBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
     void OnNotify(platform::Notify n) override;
     void ApplyCheckStyle();
 

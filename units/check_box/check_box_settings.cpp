@@ -1,56 +1,56 @@
 #include "units/check_box/check_box_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool CheckBoxSettings::decode(std::string_view data) {
+bool CheckBoxSettings::Load(std::string_view block) {
     *this = CheckBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!readVersion(in, kVersion, version)) return false;
-    readFlag(in, pushLike);
-    readFlag(in, flat);
-    readFlag(in, textLeft);
-    readWord(in, hAlign);
-    readWord(in, vAlign);
-    readWord(in, textColour);
-    readWord(in, backColour);
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
+    ReadFlag(in, pushLike);
+    ReadFlag(in, flat);
+    ReadFlag(in, textLeft);
+    ReadWord(in, hAlign);
+    ReadWord(in, vAlign);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
     // Only the value 1 marks the box; any other stored value leaves it clear.
     std::int32_t mark = 0;
-    readWord(in, mark);
+    ReadWord(in, mark);
     checked = mark == 1;
-    readCounted(in, picture);
-    readCounted(in, font);
-    readCounted(in, caption);
+    ReadCounted(in, picture);
+    ReadCounted(in, font);
+    ReadCounted(in, caption);
     if (version >= 2) {
-        readCounted(in, dataSource);
-        readCounted(in, dataColumn);
+        ReadCounted(in, dataSource);
+        ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
-    hAlign = clampChoice(hAlign, 0, 2);
-    vAlign = clampChoice(vAlign, 0, 2);
+    if (in.failed()) return RejectBlock(*this);
+    hAlign = ClampChoice(hAlign, 0, 2);
+    vAlign = ClampChoice(vAlign, 0, 2);
     return true;
 }
 
-std::string CheckBoxSettings::encode() const {
+std::string CheckBoxSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeFlag(out, pushLike);
-    writeFlag(out, flat);
-    writeFlag(out, textLeft);
-    writeWord(out, hAlign);
-    writeWord(out, vAlign);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeFlag(out, checked);
-    writeCounted(out, picture);
-    writeCounted(out, font);
-    writeCounted(out, caption);
-    writeCounted(out, dataSource);
-    writeCounted(out, dataColumn);
+    WriteWord(out, kVersion);
+    WriteFlag(out, pushLike);
+    WriteFlag(out, flat);
+    WriteFlag(out, textLeft);
+    WriteWord(out, hAlign);
+    WriteWord(out, vAlign);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteFlag(out, checked);
+    WriteCounted(out, picture);
+    WriteCounted(out, font);
+    WriteCounted(out, caption);
+    WriteCounted(out, dataSource);
+    WriteCounted(out, dataColumn);
     return out.Take();
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 // The stored settings of a check box.
@@ -17,7 +19,7 @@ struct CheckBoxSettings {
     std::int32_t hAlign = 0;
     std::int32_t vAlign = 1;
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFF000000;
+    std::uint32_t backColour = platform::kButtonFace;
     bool checked = false;
     std::string picture;
     std::string font;
@@ -25,8 +27,11 @@ struct CheckBoxSettings {
     std::string dataSource;
     std::string dataColumn;
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

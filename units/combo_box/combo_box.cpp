@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/edit_rules.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/selection.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
@@ -22,9 +22,13 @@ platform::ComboStyle StyleOf(const ComboBoxSettings& s) {
 
 }  // namespace
 
+ComboBoxUnit::ComboBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<ComboBoxUnit>(s_));
+}
+
 std::unique_ptr<ComboBoxUnit> ComboBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<ComboBoxUnit> unit(new ComboBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const ComboBoxSettings& s = unit->s_;
     auto combo = CurrentUi().CreateComboBox(CreationParent(info), StyleOf(s));
     unit->combo_ = combo.get();
@@ -67,8 +71,8 @@ void ComboBoxUnit::SetListIndex(std::int32_t index) {
 
 void ComboBoxUnit::SetEditSelection(std::int32_t start, std::int32_t length) {
     std::size_t textLength = combo_->Text().size();
-    Selection sel = selectionForStart(start, textLength);
-    if (start != -1) sel = selectionForLength(sel.start, length, textLength);
+    Selection sel = SelectionForStart(start, textLength);
+    if (start != -1) sel = SelectionForLength(sel.start, length, textLength);
     auto begin = static_cast<std::size_t>(sel.start);
     combo_->SetEditSelection(begin, begin + static_cast<std::size_t>(sel.length));
 }
@@ -112,16 +116,18 @@ void ComboBoxUnit::OnNotify(platform::Notify n) {
     }
 }
 
-int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int ComboBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     switch (index) {
         case kListType: {
-            std::int32_t type = clampChoice(v, 0, 2);
+            std::int32_t type = ClampChoice(v, 0, 2);
             if (type == s_.listType) return 0;
             // A simple box shows its list on the button face, the drop-down
             // kinds on white; a background of the other default swaps along.
-            if (type != 0 && s_.backColour == kButtonFaceColour) s_.backColour = kWhite;
-            if (type == 0 && s_.backColour == kWhite) s_.backColour = kButtonFaceColour;
+            if (type != 0 && s_.backColour == platform::kButtonFace)
+                s_.backColour = platform::kWhite;
+            if (type == 0 && s_.backColour == platform::kWhite)
+                s_.backColour = platform::kButtonFace;
             s_.listType = type;
             return 1;
         }
@@ -130,7 +136,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             if (HasEditField()) combo_->SetText(s_.content);
             return 0;
         case kMaxLength:
-            s_.maxLength = clampChoice(v, 0, 32767);
+            s_.maxLength = ClampChoice(v, 0, 32767);
             if (HasEditField()) combo_->SetLimit(static_cast<std::size_t>(s_.maxLength));
             return 0;
         case kSelStart: {
@@ -155,16 +161,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return changed ? 1 : 0;
         }
         case kItemHeight:
-            s_.itemHeight = clampChoice(v, 0, 32767);
-            combo_->SetItemHeight(s_.itemHeight);
-            return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            s_.font = value.bytes;
-            combo_->SetFont(PlatformFont(s_.font));
+            s_.itemHeight = ClampChoice(v, 0, 32767);
             combo_->SetItemHeight(s_.itemHeight);
             return 0;
         case kListIndex:
@@ -174,7 +171,7 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
             // A damaged list is refused whole: the stored list stays as it was.
             std::vector<std::string> items;
             BlockReader in(value.bytes);
-            readTextList(in, items);
+            ReadTextList(in, items);
             if (in.failed()) return 0;
             s_.items = std::move(items);
             return 1;
@@ -182,18 +179,18 @@ int ComboBoxUnit::SetProperty(int index, const PropertyValue& value) {
         case kItemData:
             s_.itemData = ComboBoxSettings::unpackItemData(value.bytes);
             return 1;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
-            return 0;
         case kBindingFlag:
             s_.bindingFlag = v != 0;
             return 0;
         default:
             return 0;
     }
+}
+
+void ComboBoxUnit::ShowSharedProperty(Shared which) {
+    VisualUnit::ShowSharedProperty(which);
+    // The stored item height holds over a new font, by which the control would size its items.
+    if (which == Shared::kFont) combo_->SetItemHeight(s_.itemHeight);
 }
 
 int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {
@@ -220,7 +217,7 @@ int ComboBoxUnit::GetProperty(int index, PropertyValue& out) {
             return 1;
         case kItems: {
             BlockWriter w;
-            writeTextList(w, s_.items);
+            WriteTextList(w, s_.items);
             out = TextValue(w.Take());
             return 1;
         }
@@ -248,7 +245,7 @@ int ComboBoxUnit::Save(std::string& block) {
         now.selLength = static_cast<std::int32_t>(end - start);
     }
     now.listIndex = combo_->Current();
-    block = now.encode();
+    block = now.Save();
     return 1;
 }
 

@@ -13,7 +13,7 @@
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
 #include "units/combo_box/combo_box_settings.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 namespace kesu::units {
 
@@ -38,18 +38,15 @@ class ComboBoxUnit : public VisualUnit {
         kDataColumn,
         kBindingFlag,
     };
-    enum Event {
-        kEventSelectionMade = 0,
-        kEventEditChanged = 1,
-        kEventDroppingDown = 2,
-        kEventClosedUp = 3,
-        kEventDoubleClicked = 4,
-    };
+    static constexpr int kEventSelectionMade = 0;
+    static constexpr int kEventEditChanged = 1;
+    static constexpr int kEventDroppingDown = 2;
+    static constexpr int kEventClosedUp = 3;
+    static constexpr int kEventDoubleClicked = 4;
 
     static std::unique_ptr<ComboBoxUnit> Create(const UnitCreateInfo& info);
     ~ComboBoxUnit() override;
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
@@ -61,7 +58,9 @@ class ComboBoxUnit : public VisualUnit {
     platform::ComboBox& combo() { return *combo_; }
 
   private:
-    explicit ComboBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit ComboBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
+    void ShowSharedProperty(Shared which) override;
     void OnNotify(platform::Notify n) override;
     void SetListIndex(std::int32_t index);
     bool HasEditField() const { return s_.listType != 2; }

@@ -1,14 +1,14 @@
 #include "units/combo_box/combo_box_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
 std::string ComboBoxSettings::packItemData(const std::vector<std::int32_t>& values) {
     BlockWriter out;
-    for (std::int32_t v : values) writeWord(out, v);
+    for (std::int32_t v : values) WriteWord(out, v);
     return out.Take();
 }
 
@@ -19,57 +19,57 @@ std::vector<std::int32_t> ComboBoxSettings::unpackItemData(const std::string& by
     return values;
 }
 
-bool ComboBoxSettings::decode(std::string_view data) {
+bool ComboBoxSettings::Load(std::string_view block) {
     *this = ComboBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!readVersion(in, kVersion, version)) return false;
-    readWord(in, listType);
-    readWord(in, maxLength);
-    readWord(in, selStart);
-    readWord(in, selLength);
-    readFlag(in, sorted);
-    readWord(in, itemHeight);
-    readWord(in, textColour);
-    readWord(in, backColour);
-    readWord(in, listIndex);
-    readCounted(in, font);
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
+    ReadWord(in, listType);
+    ReadWord(in, maxLength);
+    ReadWord(in, selStart);
+    ReadWord(in, selLength);
+    ReadFlag(in, sorted);
+    ReadWord(in, itemHeight);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
+    ReadWord(in, listIndex);
+    ReadCounted(in, font);
     std::string packed;
-    readCounted(in, packed);
+    ReadCounted(in, packed);
     itemData = unpackItemData(packed);
-    readCounted(in, content);
-    readTextList(in, items);
+    ReadCounted(in, content);
+    ReadTextList(in, items);
     if (version >= 2) {
-        readCounted(in, dataSource);
-        readCounted(in, dataColumn);
+        ReadCounted(in, dataSource);
+        ReadCounted(in, dataColumn);
     }
-    if (version >= 3) readWord(in, bindingFlag);
-    if (in.failed()) return false;
-    listType = clampChoice(listType, 0, 2);
-    maxLength = clampChoice(maxLength, 0, 32767);
-    itemHeight = clampChoice(itemHeight, 0, 32767);
+    if (version >= 3) ReadWord(in, bindingFlag);
+    if (in.failed()) return RejectBlock(*this);
+    listType = ClampChoice(listType, 0, 2);
+    maxLength = ClampChoice(maxLength, 0, 32767);
+    itemHeight = ClampChoice(itemHeight, 0, 32767);
     return true;
 }
 
-std::string ComboBoxSettings::encode() const {
+std::string ComboBoxSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, listType);
-    writeWord(out, maxLength);
-    writeWord(out, selStart);
-    writeWord(out, selLength);
-    writeFlag(out, sorted);
-    writeWord(out, itemHeight);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeWord(out, listIndex);
-    writeCounted(out, font);
-    writeCounted(out, packItemData(itemData));
-    writeCounted(out, content);
-    writeTextList(out, items);
-    writeCounted(out, dataSource);
-    writeCounted(out, dataColumn);
-    writeWord(out, bindingFlag);
+    WriteWord(out, kVersion);
+    WriteWord(out, listType);
+    WriteWord(out, maxLength);
+    WriteWord(out, selStart);
+    WriteWord(out, selLength);
+    WriteFlag(out, sorted);
+    WriteWord(out, itemHeight);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteWord(out, listIndex);
+    WriteCounted(out, font);
+    WriteCounted(out, packItemData(itemData));
+    WriteCounted(out, content);
+    WriteTextList(out, items);
+    WriteCounted(out, dataSource);
+    WriteCounted(out, dataColumn);
+    WriteWord(out, bindingFlag);
     return out.Take();
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 enum class ComboListType : std::int32_t { kSimple = 0, kDropDown = 1, kDropDownList = 2 };
@@ -20,7 +22,7 @@ struct ComboBoxSettings {
     bool sorted = false;
     std::int32_t itemHeight = 1;
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFFFFFF;
+    std::uint32_t backColour = platform::kWhite;
     std::int32_t listIndex = -1;
     std::string font;
     std::vector<std::int32_t> itemData;
@@ -30,8 +32,11 @@ struct ComboBoxSettings {
     std::string dataColumn;
     std::int32_t bindingFlag = 0;
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 
     // The item data as stored bytes (consecutive 32-bit values) and back; a
     // trailing part shorter than a word is dropped.

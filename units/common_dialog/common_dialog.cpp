@@ -5,10 +5,10 @@
 #include "platform/gbk.h"
 #include "platform/platform.h"
 #include "runtime/notify.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/values.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
@@ -19,24 +19,24 @@ constexpr std::int32_t kBoldWeight = 700;
 constexpr std::int32_t kDotsPerInch = 96;
 
 // a * b / c with a 64-bit product, rounded half away from zero.
-std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
+std::int32_t MulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
     std::int64_t p = static_cast<std::int64_t>(a) * b;
     std::int64_t q = (p >= 0 ? p + c / 2 : p - c / 2) / c;
     return static_cast<std::int32_t>(q);
 }
 
-bool isBlank(char c) {
+bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-bool fileExists(const std::string& gbkPath) {
+bool FileExists(const std::string& gbkPath) {
     struct stat st;
     return ::stat(platform::GbkToFsName(gbkPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The help file the runtime supplies when HelpFile is empty: the program file
 // with its extension changed to "hlp".
-std::string defaultHelpFile() {
+std::string DefaultHelpFile() {
     auto dir = reinterpret_cast<const char*>(NotifyRuntime(notify::kProgramDirectory, 0, 0));
     auto name = reinterpret_cast<const char*>(NotifyRuntime(notify::kProgramFileName, 0, 0));
     if (!name || !*name) return std::string();
@@ -52,14 +52,14 @@ std::string defaultHelpFile() {
 
 std::string PreparedFilter(const std::string& filter) {
     std::string f = filter;
-    while (!f.empty() && isBlank(f.back())) f.pop_back();
+    while (!f.empty() && IsBlank(f.back())) f.pop_back();
     if (!f.empty() && !f.ends_with("||")) f += "||";
     return f;
 }
 
 std::unique_ptr<CommonDialogUnit> CommonDialogUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<CommonDialogUnit> unit(new CommonDialogUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     return unit;
 }
 
@@ -69,7 +69,7 @@ int CommonDialogUnit::SetProperty(int index, const PropertyValue& value) {
     bool flag = v == 1;
     switch (index) {
         case kDialogType:
-            s_.dialogType = clampChoice(v, 0, 3);
+            s_.dialogType = ClampChoice(v, 0, 3);
             break;
         case kTitle:
             s_.title = TextOf(value);
@@ -129,7 +129,7 @@ int CommonDialogUnit::SetProperty(int index, const PropertyValue& value) {
             s_.helpFile = TextOf(value);
             break;
         case kHelpCommand:
-            s_.helpCommand = clampChoice(v, 0, 5);
+            s_.helpCommand = ClampChoice(v, 0, 5);
             break;
         case kHelpContext:
             s_.helpContext = v;
@@ -154,7 +154,7 @@ int CommonDialogUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int CommonDialogUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 
@@ -192,7 +192,7 @@ platform::FontPick CommonDialogUnit::InitialFont() const {
     f.font.underline = s_.fontUnderline;
     f.font.strike_out = s_.fontStrikeOut;
     f.font.face = s_.fontName;
-    if (s_.fontSize != 0) f.font.height = -mulDiv(s_.fontSize, kDotsPerInch, 72);
+    if (s_.fontSize != 0) f.font.height = -MulDiv(s_.fontSize, kDotsPerInch, 72);
     f.colour = s_.fontColour;
     return f;
 }
@@ -205,7 +205,7 @@ void CommonDialogUnit::StoreFont(const platform::FontPick& chosen) {
     s_.fontStrikeOut = chosen.font.strike_out;
     s_.fontName = chosen.font.face;
     std::int32_t height = chosen.font.height < 0 ? -chosen.font.height : chosen.font.height;
-    s_.fontSize = mulDiv(height, 72, kDotsPerInch);
+    s_.fontSize = MulDiv(height, 72, kDotsPerInch);
 }
 
 bool CommonDialogUnit::OpenFontDialog() {
@@ -223,8 +223,8 @@ bool CommonDialogUnit::ShowHelp() {
     }
     // The help index without a file and closing help need no file.
     if (s_.helpCommand == 4 || s_.helpCommand == 5) return true;
-    std::string file = s_.helpFile.empty() ? defaultHelpFile() : s_.helpFile;
-    if (file.empty() || !fileExists(file)) return false;
+    std::string file = s_.helpFile.empty() ? DefaultHelpFile() : s_.helpFile;
+    if (file.empty() || !FileExists(file)) return false;
     // This platform has no viewer for help files of that format, so an existing
     // file is not shown either; the answer says so rather than claiming success.
     return false;

@@ -1,70 +1,70 @@
 #include "units/common_dialog/common_dialog_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool CommonDialogSettings::decode(std::string_view data) {
+bool CommonDialogSettings::Load(std::string_view block) {
     *this = CommonDialogSettings{};
-    BlockReader in(data);
-    if (!readVersion(in, kVersion)) return false;
-    readWord(in, dialogType);
-    readWord(in, filterIndex);
-    readFlag(in, createPrompt);
-    readFlag(in, fileMustExist);
-    readFlag(in, overwritePrompt);
-    readFlag(in, pathMustExist);
-    readFlag(in, noChangeDir);
-    readWord(in, fontColour);
-    readFlag(in, fontBold);
-    readFlag(in, fontItalic);
-    readFlag(in, fontStrikeOut);
-    readFlag(in, fontUnderline);
-    readWord(in, fontSize);
-    readWord(in, helpCommand);
-    readWord(in, helpContext);
-    readCounted(in, title);
-    readCounted(in, fileName);
-    readCounted(in, filter);
-    readCounted(in, initialDir);
-    readCounted(in, defaultExt);
-    readCounted(in, fontName);
-    readCounted(in, helpFile);
-    if (in.failed()) return false;
-    dialogType = clampChoice(dialogType, 0, 3);
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
+    ReadWord(in, dialogType);
+    ReadWord(in, filterIndex);
+    ReadFlag(in, createPrompt);
+    ReadFlag(in, fileMustExist);
+    ReadFlag(in, overwritePrompt);
+    ReadFlag(in, pathMustExist);
+    ReadFlag(in, noChangeDir);
+    ReadWord(in, fontColour);
+    ReadFlag(in, fontBold);
+    ReadFlag(in, fontItalic);
+    ReadFlag(in, fontStrikeOut);
+    ReadFlag(in, fontUnderline);
+    ReadWord(in, fontSize);
+    ReadWord(in, helpCommand);
+    ReadWord(in, helpContext);
+    ReadCounted(in, title);
+    ReadCounted(in, fileName);
+    ReadCounted(in, filter);
+    ReadCounted(in, initialDir);
+    ReadCounted(in, defaultExt);
+    ReadCounted(in, fontName);
+    ReadCounted(in, helpFile);
+    if (in.failed()) return RejectBlock(*this);
+    dialogType = ClampChoice(dialogType, 0, 3);
     filterIndex = std::max(filterIndex, 0);
     fontSize = std::max(fontSize, 0);
-    helpCommand = clampChoice(helpCommand, 0, 5);
+    helpCommand = ClampChoice(helpCommand, 0, 5);
     return true;
 }
 
-std::string CommonDialogSettings::encode() const {
+std::string CommonDialogSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, dialogType);
-    writeWord(out, filterIndex);
-    writeFlag(out, createPrompt);
-    writeFlag(out, fileMustExist);
-    writeFlag(out, overwritePrompt);
-    writeFlag(out, pathMustExist);
-    writeFlag(out, noChangeDir);
-    writeWord(out, fontColour);
-    writeFlag(out, fontBold);
-    writeFlag(out, fontItalic);
-    writeFlag(out, fontStrikeOut);
-    writeFlag(out, fontUnderline);
-    writeWord(out, fontSize);
-    writeWord(out, helpCommand);
-    writeWord(out, helpContext);
-    writeCounted(out, title);
-    writeCounted(out, fileName);
-    writeCounted(out, filter);
-    writeCounted(out, initialDir);
-    writeCounted(out, defaultExt);
-    writeCounted(out, fontName);
-    writeCounted(out, helpFile);
+    WriteWord(out, kVersion);
+    WriteWord(out, dialogType);
+    WriteWord(out, filterIndex);
+    WriteFlag(out, createPrompt);
+    WriteFlag(out, fileMustExist);
+    WriteFlag(out, overwritePrompt);
+    WriteFlag(out, pathMustExist);
+    WriteFlag(out, noChangeDir);
+    WriteWord(out, fontColour);
+    WriteFlag(out, fontBold);
+    WriteFlag(out, fontItalic);
+    WriteFlag(out, fontStrikeOut);
+    WriteFlag(out, fontUnderline);
+    WriteWord(out, fontSize);
+    WriteWord(out, helpCommand);
+    WriteWord(out, helpContext);
+    WriteCounted(out, title);
+    WriteCounted(out, fileName);
+    WriteCounted(out, filter);
+    WriteCounted(out, initialDir);
+    WriteCounted(out, defaultExt);
+    WriteCounted(out, fontName);
+    WriteCounted(out, helpFile);
     return out.Take();
 }
 

@@ -36,8 +36,11 @@ struct CommonDialogSettings {
     std::int32_t helpCommand = 0;
     std::int32_t helpContext = 0;
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

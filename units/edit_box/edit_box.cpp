@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 #include "units/edit_box/edit_rules.h"
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
 
 namespace kesu::units {
 
@@ -42,21 +42,25 @@ platform::EditStyle StyleOf(const EditBoxSettings& s) {
 
 }  // namespace
 
+EditBoxUnit::EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<EditBoxUnit>(s_));
+}
+
 std::unique_ptr<EditBoxUnit> EditBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<EditBoxUnit> unit(new EditBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     EditBoxSettings& s = unit->s_;
     auto edit = CurrentUi().CreateEdit(CreationParent(info), StyleOf(s));
     unit->edit_ = edit.get();
-    unit->settingText_ = true;
-    edit->SetText(applyLetterCase(s.letterCase, s.content));
-    unit->settingText_ = false;
+    unit->setting_text_ = true;
+    edit->SetText(ApplyLetterCase(s.letterCase, s.content));
+    unit->setting_text_ = false;
     unit->Attach(std::move(edit), info);
     platform::Edit& e = *unit->edit_;
     e.SetTextColour(s.textColour);
     e.SetBackColour(s.backColour);
     unit->ApplyFont();
-    e.SetLimit(effectiveTextLimit(s.maxLength));
+    e.SetLimit(EffectiveTextLimit(s.maxLength));
     unit->SetSelection({s.selStart, s.selLength});
     e.ScrollToCaret();
     e.SetBorder(PlatformBorder(s.borderStyle));
@@ -170,7 +174,7 @@ void EditBoxUnit::ApplyInputMode() {
     std::int32_t mode = s_.inputMode;
     edit_->SetInputFilter([mode](std::string_view character) {
         return !character.empty() &&
-               admitsTypedChar(mode, static_cast<unsigned char>(character[0]));
+               AdmitsTypedChar(mode, static_cast<unsigned char>(character[0]));
     });
 }
 
@@ -192,29 +196,29 @@ void EditBoxUnit::WriteContent(const std::string& text) {
     // A whole-text write is not bound by the typing limit: the limit is lifted
     // for the write and restored after it. The control's own notice is held
     // back, and exactly one Changed follows.
-    settingText_ = true;
+    setting_text_ = true;
     edit_->SetLimit(0);
-    edit_->SetText(applyLetterCase(s_.letterCase, text));
-    edit_->SetLimit(effectiveTextLimit(s_.maxLength));
-    settingText_ = false;
+    edit_->SetText(ApplyLetterCase(s_.letterCase, text));
+    edit_->SetLimit(EffectiveTextLimit(s_.maxLength));
+    setting_text_ = false;
     RememberText();
     RaiseEvent(kEventChanged);
 }
 
 void EditBoxUnit::AddText(std::string_view piece) {
-    std::string folded = applyLetterCase(s_.letterCase, piece);
+    std::string folded = ApplyLetterCase(s_.letterCase, piece);
     std::size_t length = edit_->TextLength();
-    std::size_t limit = effectiveTextLimit(s_.maxLength);
+    std::size_t limit = EffectiveTextLimit(s_.maxLength);
     std::size_t room = length < limit ? limit - length : 0;
-    std::string_view fitted = fitToRoom(folded, room);
+    std::string_view fitted = FitToRoom(folded, room);
     edit_->SetSelection(length, length);
     edit_->ScrollToCaret();
     if (fitted.empty()) return;  // nothing changes, so nothing is announced
-    settingText_ = true;
+    setting_text_ = true;
     edit_->Append(fitted);
     std::size_t end = edit_->TextLength();
     edit_->SetSelection(end, end);
-    settingText_ = false;
+    setting_text_ = false;
     RememberText();
     RaiseEvent(kEventChanged);
 }
@@ -222,13 +226,13 @@ void EditBoxUnit::AddText(std::string_view piece) {
 void EditBoxUnit::NormaliseOnFocusLoss() {
     if (s_.inputMode < 5 || s_.inputMode > 11) return;
     std::string text = edit_->Text();
-    std::string canonical = normaliseForMode(s_.inputMode, text);
+    std::string canonical = NormaliseForMode(s_.inputMode, text);
     if (canonical == text) return;
     std::size_t caret = edit_->Selection().second;
     // The rewrite is a change of the text like any other and is announced once.
-    settingText_ = true;
+    setting_text_ = true;
     edit_->SetText(canonical);
-    settingText_ = false;
+    setting_text_ = false;
     RememberText();
     caret = std::min(caret, canonical.size());
     edit_->SetSelection(caret, caret);
@@ -239,7 +243,7 @@ void EditBoxUnit::NormaliseOnFocusLoss() {
 void EditBoxUnit::OnNotify(platform::Notify n) {
     switch (n) {
         case platform::Notify::TextChanged:
-            if (!settingText_ && TextReallyChanged()) RaiseEvent(kEventChanged);
+            if (!setting_text_ && TextReallyChanged()) RaiseEvent(kEventChanged);
             return;
         case platform::Notify::FocusOut:
             NormaliseOnFocusLoss();
@@ -250,7 +254,7 @@ void EditBoxUnit::OnNotify(platform::Notify n) {
     }
 }
 
-int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int EditBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     // Properties whose change rebuilds the control answer 1 when the stored
     // value really changes.
     auto recreateIfChanged = [](auto& field, auto v) {
@@ -264,31 +268,23 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             WriteContent(TextOf(value));
             return 0;
         case kBorderStyle:
-            s_.borderStyle = clampChoice(v, 0, kMaxBorderStyle);
+            s_.borderStyle = ClampChoice(v, 0, kMaxBorderStyle);
             edit_->SetBorder(PlatformBorder(s_.borderStyle));
-            return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            s_.font = value.bytes;
-            ApplyFont();
             return 0;
         case kHideSelection:
             return recreateIfChanged(s_.hideSelection, v != 0);
         case kMaxLength:
             s_.maxLength = std::max(v, 0);
-            edit_->SetLimit(effectiveTextLimit(s_.maxLength));
+            edit_->SetLimit(EffectiveTextLimit(s_.maxLength));
             return 0;
         case kMultiLine:
             return recreateIfChanged(s_.multiLine, v != 0);
         case kScrollBars:
-            return recreateIfChanged(s_.scrollBars, clampChoice(v, 0, 3));
+            return recreateIfChanged(s_.scrollBars, ClampChoice(v, 0, 3));
         case kAlignment:
-            return recreateIfChanged(s_.alignment, clampChoice(v, 0, 2));
+            return recreateIfChanged(s_.alignment, ClampChoice(v, 0, 2));
         case kInputMode:
-            s_.inputMode = clampChoice(v, 0, 11);
+            s_.inputMode = ClampChoice(v, 0, 11);
             ApplyInputMode();
             return 0;
         case kPasswordChar: {
@@ -298,9 +294,9 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             return 0;
         }
         case kLetterCase:
-            return recreateIfChanged(s_.letterCase, clampChoice(v, 0, 2));
+            return recreateIfChanged(s_.letterCase, ClampChoice(v, 0, 2));
         case kUpDownMode:
-            return recreateIfChanged(s_.upDownMode, clampChoice(v, 0, 2));
+            return recreateIfChanged(s_.upDownMode, ClampChoice(v, 0, 2));
         case kUpDownMin:
             s_.upDownMin = v;
             return 0;
@@ -308,14 +304,14 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
             s_.upDownMax = v;
             return 0;
         case kSelStart: {
-            Selection sel = selectionForStart(v, edit_->TextLength());
+            Selection sel = SelectionForStart(v, edit_->TextLength());
             s_.selStart = sel.start;
             s_.selLength = sel.length;
             SetSelection(sel);
             return 0;
         }
         case kSelLength: {
-            Selection sel = selectionForLength(CurrentSelection().start, v, edit_->TextLength());
+            Selection sel = SelectionForLength(CurrentSelection().start, v, edit_->TextLength());
             s_.selStart = sel.start;
             s_.selLength = sel.length;
             SetSelection(sel);
@@ -323,22 +319,24 @@ int EditBoxUnit::SetProperty(int index, const PropertyValue& value) {
         }
         case kSelText: {
             std::string before = edit_->Text();
-            settingText_ = true;
-            edit_->ReplaceSelection(applyLetterCase(s_.letterCase, TextOf(value)));
-            settingText_ = false;
+            setting_text_ = true;
+            edit_->ReplaceSelection(ApplyLetterCase(s_.letterCase, TextOf(value)));
+            setting_text_ = false;
             RememberText();
             if (edit_->Text() != before) RaiseEvent(kEventChanged);
             return 0;
         }
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            return 0;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
-            return 0;
         default:
             return 0;
     }
+}
+
+void EditBoxUnit::ShowSharedProperty(Shared which) {
+    if (which == Shared::kFont) {
+        ApplyFont();
+        return;
+    }
+    VisualUnit::ShowSharedProperty(which);
 }
 
 int EditBoxUnit::GetProperty(int index, PropertyValue& out) {
@@ -398,7 +396,7 @@ int EditBoxUnit::Save(std::string& block) {
     Selection sel = CurrentSelection();
     now.selStart = sel.start;
     now.selLength = sel.length;
-    block = now.encode();
+    block = now.Save();
     return 1;
 }
 

@@ -10,9 +10,10 @@
 #include "runtime/image.h"
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
+#include "units/common/selection.h"
+#include "units/common/visual_unit.h"
 #include "units/edit_box/edit_box_settings.h"
 #include "units/edit_box/edit_rules.h"
-#include "units/edit_box/visual_unit.h"
 
 namespace kesu::units {
 
@@ -46,7 +47,6 @@ class EditBoxUnit : public VisualUnit {
 
     static std::unique_ptr<EditBoxUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
@@ -57,8 +57,8 @@ class EditBoxUnit : public VisualUnit {
     const EditBoxSettings& settings() const { return s_; }
     platform::Edit& edit() { return *edit_; }
     // The up-down companion's two arrows (null when the box has none).
-    platform::Button* upArrow() { return up_.get(); }
-    platform::Button* downArrow() { return down_.get(); }
+    platform::Button* up_arrow() { return up_.get(); }
+    platform::Button* down_arrow() { return down_.get(); }
 
     // The companion follows the box wherever it goes.
     void SetGeometry(const UnitRect& rect) override;
@@ -67,7 +67,10 @@ class EditBoxUnit : public VisualUnit {
     void SetParentUnit(Unit& parent) override;
 
   private:
-    explicit EditBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit EditBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
+    // A new font may make a single-line box taller.
+    void ShowSharedProperty(Shared which) override;
 
     void OnNotify(platform::Notify n) override;
     void WriteContent(const std::string& text);
@@ -90,7 +93,7 @@ class EditBoxUnit : public VisualUnit {
     platform::Edit* edit_ = nullptr;
     // Set while the unit itself changes the text, to hold back the control's
     // own change notification.
-    bool settingText_ = false;
+    bool setting_text_ = false;
     std::string shadow_;
     // The up-down companion: two small arrow buttons beside a single-line box.
     std::unique_ptr<platform::Button> up_;

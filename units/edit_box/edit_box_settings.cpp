@@ -1,72 +1,72 @@
 #include "units/edit_box/edit_box_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool EditBoxSettings::decode(std::string_view data) {
+bool EditBoxSettings::Load(std::string_view block) {
     *this = EditBoxSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!readVersion(in, kVersion, version)) return false;
-    readWord(in, borderStyle);
-    readWord(in, textColour);
-    readWord(in, backColour);
-    readFlag(in, hideSelection);
-    readWord(in, maxLength);
-    readFlag(in, multiLine);
-    readWord(in, scrollBars);
-    readWord(in, alignment);
-    readWord(in, inputMode);
-    readHalf(in, passwordChar);
-    readWord(in, letterCase);
-    readWord(in, upDownMode);
-    readWord(in, upDownMin);
-    readWord(in, upDownMax);
-    readWord(in, selStart);
-    readWord(in, selLength);
-    readCounted(in, font);
-    readCounted(in, content);
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
+    ReadWord(in, borderStyle);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
+    ReadFlag(in, hideSelection);
+    ReadWord(in, maxLength);
+    ReadFlag(in, multiLine);
+    ReadWord(in, scrollBars);
+    ReadWord(in, alignment);
+    ReadWord(in, inputMode);
+    ReadHalf(in, passwordChar);
+    ReadWord(in, letterCase);
+    ReadWord(in, upDownMode);
+    ReadWord(in, upDownMin);
+    ReadWord(in, upDownMax);
+    ReadWord(in, selStart);
+    ReadWord(in, selLength);
+    ReadCounted(in, font);
+    ReadCounted(in, content);
     if (version >= 2) {
-        readCounted(in, dataSource);
-        readCounted(in, dataColumn);
+        ReadCounted(in, dataSource);
+        ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
-    borderStyle = clampChoice(borderStyle, 0, kMaxBorderStyle);
+    if (in.failed()) return RejectBlock(*this);
+    borderStyle = ClampChoice(borderStyle, 0, kMaxBorderStyle);
     maxLength = std::max(maxLength, 0);
-    scrollBars = clampChoice(scrollBars, 0, 3);
-    alignment = clampChoice(alignment, 0, 2);
-    inputMode = clampChoice(inputMode, 0, 11);
-    letterCase = clampChoice(letterCase, 0, 2);
-    upDownMode = clampChoice(upDownMode, 0, 2);
+    scrollBars = ClampChoice(scrollBars, 0, 3);
+    alignment = ClampChoice(alignment, 0, 2);
+    inputMode = ClampChoice(inputMode, 0, 11);
+    letterCase = ClampChoice(letterCase, 0, 2);
+    upDownMode = ClampChoice(upDownMode, 0, 2);
     return true;
 }
 
-std::string EditBoxSettings::encode() const {
+std::string EditBoxSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, borderStyle);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeFlag(out, hideSelection);
-    writeWord(out, maxLength);
-    writeFlag(out, multiLine);
-    writeWord(out, scrollBars);
-    writeWord(out, alignment);
-    writeWord(out, inputMode);
-    writeHalf(out, passwordChar);
-    writeWord(out, letterCase);
-    writeWord(out, upDownMode);
-    writeWord(out, upDownMin);
-    writeWord(out, upDownMax);
-    writeWord(out, selStart);
-    writeWord(out, selLength);
-    writeCounted(out, font);
-    writeCounted(out, content);
-    writeCounted(out, dataSource);
-    writeCounted(out, dataColumn);
+    WriteWord(out, kVersion);
+    WriteWord(out, borderStyle);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteFlag(out, hideSelection);
+    WriteWord(out, maxLength);
+    WriteFlag(out, multiLine);
+    WriteWord(out, scrollBars);
+    WriteWord(out, alignment);
+    WriteWord(out, inputMode);
+    WriteHalf(out, passwordChar);
+    WriteWord(out, letterCase);
+    WriteWord(out, upDownMode);
+    WriteWord(out, upDownMin);
+    WriteWord(out, upDownMax);
+    WriteWord(out, selStart);
+    WriteWord(out, selLength);
+    WriteCounted(out, font);
+    WriteCounted(out, content);
+    WriteCounted(out, dataSource);
+    WriteCounted(out, dataColumn);
     return out.Take();
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 enum class EditInputMode : std::int32_t {
@@ -30,7 +32,7 @@ struct EditBoxSettings {
 
     std::int32_t borderStyle = 1;
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFFFFFF;
+    std::uint32_t backColour = platform::kWhite;
     bool hideSelection = true;
     std::int32_t maxLength = 0;
     bool multiLine = false;
@@ -49,10 +51,11 @@ struct EditBoxSettings {
     std::string dataSource;
     std::string dataColumn;
 
-    // Reads a stored block over the defaults. Fails for a version above the
-    // newest and for a block that ends early. Choices are clamped to their ranges.
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

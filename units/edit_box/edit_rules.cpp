@@ -12,20 +12,20 @@ namespace kesu::units {
 
 namespace {
 
-bool isLeadByte(unsigned char c) {
+bool IsLeadByte(unsigned char c) {
     return c >= 0x81 && c <= 0xFE;
 }
 
-bool isDigit(unsigned char c) {
+bool IsDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
 // The byte position of the start of the character that holds position pos,
 // walking from the start so that trail bytes are recognised as such.
-std::size_t characterStart(std::string_view text, std::size_t pos) {
+std::size_t CharacterStart(std::string_view text, std::size_t pos) {
     std::size_t i = 0;
     while (i < pos && i < text.size()) {
-        std::size_t step = isLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+        std::size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
         if (i + step > pos) return i;
         i += step;
     }
@@ -34,7 +34,7 @@ std::size_t characterStart(std::string_view text, std::size_t pos) {
 
 // Parses the leading number of text as strtod does after leading blanks; no
 // number at all gives 0. Non-finite results count as 0.
-double leadingReal(const std::string& text) {
+double LeadingReal(const std::string& text) {
     const char* s = text.c_str();
     char* end = nullptr;
     double v = std::strtod(s, &end);
@@ -42,7 +42,7 @@ double leadingReal(const std::string& text) {
     return v;
 }
 
-std::string integerText(double v, double lo, double hi) {
+std::string IntegerText(double v, double lo, double hi) {
     v = std::trunc(std::clamp(v, lo, hi));
     return std::to_string(static_cast<long long>(v));
 }
@@ -50,22 +50,22 @@ std::string integerText(double v, double lo, double hi) {
 // Date-time texts: year, month and day separated by '-', '/', '.' or the
 // calendar characters, optionally followed by hour, minute and second separated
 // by ':' or the time characters. Returns false when no valid date is found.
-bool parseDateTime(const std::string& text, double& days) {
+bool ParseDateTime(const std::string& text, double& days) {
     int parts[6] = {0, 0, 0, 0, 0, 0};
     int count = 0;
     std::size_t i = 0;
     while (i < text.size() && count < 6) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (isDigit(c)) {
+        if (IsDigit(c)) {
             long v = 0;
-            while (i < text.size() && isDigit(static_cast<unsigned char>(text[i]))) {
+            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) {
                 v = v * 10 + (text[i] - '0');
                 if (v > 100000) return false;
                 ++i;
             }
             parts[count++] = static_cast<int>(v);
         } else {
-            i += isLeadByte(c) ? 2 : 1;
+            i += IsLeadByte(c) ? 2 : 1;
         }
     }
     if (count < 3) return false;
@@ -82,37 +82,37 @@ bool parseDateTime(const std::string& text, double& days) {
 
 }  // namespace
 
-bool admitsTypedChar(std::int32_t inputMode, unsigned char c) {
+bool AdmitsTypedChar(std::int32_t inputMode, unsigned char c) {
     if (c < 32) return true;
     switch (inputMode) {
         case 3:
         case 6:
         case 7:
         case 8:
-            return isDigit(c) || c == '-';
+            return IsDigit(c) || c == '-';
         case 4:
         case 9:
         case 10:
-            return isDigit(c) || c == '-' || c == '.';
+            return IsDigit(c) || c == '-' || c == '.';
         case 5:
-            return isDigit(c);
+            return IsDigit(c);
         default:
             return true;
     }
 }
 
-std::string normaliseForMode(std::int32_t inputMode, std::string_view view) {
+std::string NormaliseForMode(std::int32_t inputMode, std::string_view view) {
     std::string text(view);
     std::string out;
     switch (inputMode) {
         case 5:
-            out = integerText(leadingReal(text), 0, 255);
+            out = IntegerText(LeadingReal(text), 0, 255);
             break;
         case 6:
-            out = integerText(leadingReal(text), -32768, 32767);
+            out = IntegerText(LeadingReal(text), -32768, 32767);
             break;
         case 7:
-            out = integerText(leadingReal(text), INT32_MIN, INT32_MAX);
+            out = IntegerText(LeadingReal(text), INT32_MIN, INT32_MAX);
             break;
         case 8: {
             // Parsed as an integer so that all 64 bits survive.
@@ -126,16 +126,16 @@ std::string normaliseForMode(std::int32_t inputMode, std::string_view view) {
         }
         case 9: {
             ValueRecord r;
-            r.SetFloat(static_cast<float>(leadingReal(text)));
+            r.SetFloat(static_cast<float>(LeadingReal(text)));
             out = CanonicalText(r);
             break;
         }
         case 10:
-            out = CanonicalText(ValueRecord::Double(leadingReal(text)));
+            out = CanonicalText(ValueRecord::Double(LeadingReal(text)));
             break;
         case 11: {
             double days = 0;
-            if (!parseDateTime(text, days) || days == 0) return std::string();
+            if (!ParseDateTime(text, days) || days == 0) return std::string();
             ValueRecord r;
             r.SetDateTime(days);
             return CanonicalText(r);
@@ -147,12 +147,12 @@ std::string normaliseForMode(std::int32_t inputMode, std::string_view view) {
     return out;
 }
 
-std::string applyLetterCase(std::int32_t letterCase, std::string_view text) {
+std::string ApplyLetterCase(std::int32_t letterCase, std::string_view text) {
     std::string out(text);
     if (letterCase != 1 && letterCase != 2) return out;
     for (std::size_t i = 0; i < out.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(out[i]);
-        if (isLeadByte(c)) {
+        if (IsLeadByte(c)) {
             ++i;  // skip the trail byte
         } else if (letterCase == 1 && c >= 'A' && c <= 'Z') {
             out[i] = static_cast<char>(c + 32);
@@ -163,20 +163,9 @@ std::string applyLetterCase(std::int32_t letterCase, std::string_view text) {
     return out;
 }
 
-std::string_view fitToRoom(std::string_view piece, std::size_t room) {
+std::string_view FitToRoom(std::string_view piece, std::size_t room) {
     if (piece.size() <= room) return piece;
-    return piece.substr(0, characterStart(piece, room));
-}
-
-Selection selectionForStart(std::int32_t start, std::size_t textLength) {
-    if (start == -1) return {static_cast<std::int32_t>(textLength), 0};
-    return {std::max(start, 0), 0};
-}
-
-Selection selectionForLength(std::int32_t currentStart, std::int32_t length,
-                             std::size_t textLength) {
-    if (length == -1) return {0, static_cast<std::int32_t>(textLength)};
-    return {currentStart, std::max(length, 0)};
+    return piece.substr(0, CharacterStart(piece, room));
 }
 
 }  // namespace kesu::units

@@ -1,14 +1,22 @@
 #include "units/group_box/group_box.h"
 
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
+GroupBoxUnit::GroupBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    SharedProperties shared;
+    shared.font = {kFont, &s_.font};
+    shared.textColour = {kTextColour, &s_.textColour};
+    shared.backColour = {kBackColour, &s_.backColour};
+    DeclareSharedProperties(shared);
+}
+
 std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<GroupBoxUnit> unit(new GroupBoxUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     const GroupBoxSettings& s = unit->s_;
     auto box = CurrentUi().CreateGroupBox(CreationParent(info));
     unit->box_ = box.get();
@@ -22,20 +30,14 @@ std::unique_ptr<GroupBoxUnit> GroupBoxUnit::Create(const UnitCreateInfo& info) {
     return unit;
 }
 
-int GroupBoxUnit::SetProperty(int index, const PropertyValue& value) {
+int GroupBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     switch (index) {
         case kCaption:
             return WriteCaption(s_.caption, value);
         case kHAlign:
-            s_.hAlign = clampChoice(IntOf(value), 0, 2);
+            s_.hAlign = ClampChoice(IntOf(value), 0, 2);
             box_->SetAlignment(PlatformHAlign(s_.hAlign));
             return 0;
-        case kTextColour:
-            return WriteTextColour(s_.textColour, value);
-        case kBackColour:
-            return WriteBackColour(s_.backColour, value);
-        case kFont:
-            return WriteFont(s_.font, value);
         default:
             return 0;
     }
@@ -50,7 +52,7 @@ int GroupBoxUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int GroupBoxUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

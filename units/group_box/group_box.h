@@ -8,7 +8,7 @@
 
 #include "runtime/image.h"
 #include "runtime/unit.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 #include "units/group_box/group_box_settings.h"
 
 namespace kesu::units {
@@ -19,14 +19,14 @@ class GroupBoxUnit : public VisualUnit {
 
     static std::unique_ptr<GroupBoxUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
-    platform::GroupBox& groupBox() { return *box_; }
+    platform::GroupBox& group_box() { return *box_; }
 
   private:
-    explicit GroupBoxUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit GroupBoxUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
 
     GroupBoxSettings s_;
     platform::GroupBox* box_ = nullptr;

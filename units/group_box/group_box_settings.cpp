@@ -1,33 +1,33 @@
 #include "units/group_box/group_box_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool GroupBoxSettings::decode(std::string_view data) {
+bool GroupBoxSettings::Load(std::string_view block) {
     *this = GroupBoxSettings{};
-    BlockReader in(data);
-    if (!readVersion(in, kVersion)) return false;
-    readWord(in, hAlign);
-    readWord(in, textColour);
-    readWord(in, backColour);
-    readCounted(in, font);
-    readCounted(in, caption);
-    if (in.failed()) return false;
-    hAlign = clampChoice(hAlign, 0, 2);
+    BlockReader in(block);
+    if (!ReadVersion(in, kVersion)) return RejectBlock(*this);
+    ReadWord(in, hAlign);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
+    ReadCounted(in, font);
+    ReadCounted(in, caption);
+    if (in.failed()) return RejectBlock(*this);
+    hAlign = ClampChoice(hAlign, 0, 2);
     return true;
 }
 
-std::string GroupBoxSettings::encode() const {
+std::string GroupBoxSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, hAlign);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeCounted(out, font);
-    writeCounted(out, caption);
+    WriteWord(out, kVersion);
+    WriteWord(out, hAlign);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteCounted(out, font);
+    WriteCounted(out, caption);
     return out.Take();
 }
 

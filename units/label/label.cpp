@@ -1,14 +1,18 @@
 #include "units/label/label.h"
 
-#include "units/edit_box/stored_fields.h"
-#include "units/edit_box/type_descriptor.h"
-#include "units/edit_box/visual.h"
+#include "units/common/stored_fields.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
+LabelUnit::LabelUnit(const UnitCreateInfo& info) : VisualUnit(info) {
+    DeclareSharedProperties(EverySharedProperty<LabelUnit>(s_));
+}
+
 std::unique_ptr<LabelUnit> LabelUnit::Create(const UnitCreateInfo& info) {
     std::unique_ptr<LabelUnit> unit(new LabelUnit(info));
-    if (!unit->s_.decode(info.data)) return nullptr;
+    if (!unit->s_.Load(info.data)) return nullptr;
     auto label = CurrentUi().CreateLabel(CreationParent(info));
     unit->label_ = label.get();
     unit->Attach(std::move(label), info);
@@ -36,7 +40,7 @@ void LabelUnit::Apply() {
     label_->SetText(s_.caption);
 }
 
-int LabelUnit::SetProperty(int index, const PropertyValue& value) {
+int LabelUnit::SetOwnProperty(int index, const PropertyValue& value) {
     std::int32_t v = IntOf(value);
     std::uint32_t colour = ColourOf(value);
     switch (index) {
@@ -44,10 +48,10 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.caption = TextOf(value);
             break;
         case kTextEffect:
-            s_.textEffect = clampChoice(v, 0, 3);
+            s_.textEffect = ClampChoice(v, 0, 3);
             break;
         case kBorderStyle:
-            s_.borderStyle = clampChoice(v, 0, LabelSettings::kGradedFrame);
+            s_.borderStyle = ClampChoice(v, 0, LabelSettings::kGradedFrame);
             break;
         case kFrameWidth:
             s_.frameWidth = std::max(v, 5);
@@ -57,23 +61,14 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
         case kFrameColour3:
             s_.frameColours[index - kFrameColour1] = colour;
             break;
-        case kFont:
-            s_.font = value.bytes;
-            break;
-        case kTextColour:
-            s_.textColour = colour;
-            break;
-        case kBackColour:
-            s_.backColour = colour;
-            break;
         case kPicture:
             s_.picture = value.bytes;
             break;
         case kPictureLayout:
-            s_.pictureLayout = clampChoice(v, 0, 2);
+            s_.pictureLayout = ClampChoice(v, 0, 2);
             break;
         case kGradientMode:
-            s_.gradientMode = clampChoice(v, 0, 8);
+            s_.gradientMode = ClampChoice(v, 0, 8);
             break;
         case kGradientColour1:
         case kGradientColour2:
@@ -81,25 +76,23 @@ int LabelUnit::SetProperty(int index, const PropertyValue& value) {
             s_.gradientColours[index - kGradientColour1] = colour;
             break;
         case kHAlign:
-            s_.hAlign = clampChoice(v, 0, 2);
+            s_.hAlign = ClampChoice(v, 0, 2);
             break;
         case kWordWrap:
             s_.wordWrap = v != 0;
             break;
         case kVAlign:
-            s_.vAlign = clampChoice(v, 0, 2);
-            break;
-        case kDataSource:
-            s_.dataSource = TextOf(value);
-            break;
-        case kDataColumn:
-            s_.dataColumn = TextOf(value);
+            s_.vAlign = ClampChoice(v, 0, 2);
             break;
         default:
             return 0;
     }
     Apply();
     return 0;
+}
+
+void LabelUnit::ShowSharedProperty(Shared /*which*/) {
+    Apply();
 }
 
 int LabelUnit::GetProperty(int index, PropertyValue& out) {
@@ -139,7 +132,7 @@ int LabelUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int LabelUnit::Save(std::string& block) {
-    block = s_.encode();
+    block = s_.Save();
     return 1;
 }
 

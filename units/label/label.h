@@ -9,7 +9,7 @@
 
 #include "runtime/image.h"
 #include "runtime/unit.h"
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 #include "units/label/label_settings.h"
 
 namespace kesu::units {
@@ -42,14 +42,16 @@ class LabelUnit : public VisualUnit {
 
     static std::unique_ptr<LabelUnit> Create(const UnitCreateInfo& info);
 
-    int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
     platform::Label& label() { return *label_; }
 
   private:
-    explicit LabelUnit(const UnitCreateInfo& info) : VisualUnit(info) {}
+    explicit LabelUnit(const UnitCreateInfo& info);
+    int SetOwnProperty(int index, const PropertyValue& value) override;
+    // Every write repaints the whole label.
+    void ShowSharedProperty(Shared which) override;
     // Hands every stored drawing setting to the canvas, which repaints.
     void Apply();
 

@@ -1,66 +1,66 @@
 #include "units/label/label_settings.h"
 
 #include "runtime/unit.h"
-#include "units/edit_box/block_fields.h"
-#include "units/edit_box/visual.h"
+#include "units/common/block_fields.h"
+#include "units/common/visual.h"
 
 namespace kesu::units {
 
-bool LabelSettings::decode(std::string_view data) {
+bool LabelSettings::Load(std::string_view block) {
     *this = LabelSettings{};
-    BlockReader in(data);
+    BlockReader in(block);
     std::uint32_t version = 0;
-    if (!readVersion(in, kVersion, version)) return false;
-    readWord(in, textEffect);
-    readWord(in, frameWidth);
-    readWord(in, borderStyle);
-    for (auto& c : frameColours) readWord(in, c);
-    readWord(in, textColour);
-    readWord(in, backColour);
-    readWord(in, pictureLayout);
-    readWord(in, gradientMode);
-    for (auto& c : gradientColours) readWord(in, c);
-    readWord(in, hAlign);
-    readWord(in, vAlign);
-    readFlag(in, wordWrap);
-    readCounted(in, font);
-    readCounted(in, picture);
-    readCounted(in, caption);
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
+    ReadWord(in, textEffect);
+    ReadWord(in, frameWidth);
+    ReadWord(in, borderStyle);
+    for (auto& c : frameColours) ReadWord(in, c);
+    ReadWord(in, textColour);
+    ReadWord(in, backColour);
+    ReadWord(in, pictureLayout);
+    ReadWord(in, gradientMode);
+    for (auto& c : gradientColours) ReadWord(in, c);
+    ReadWord(in, hAlign);
+    ReadWord(in, vAlign);
+    ReadFlag(in, wordWrap);
+    ReadCounted(in, font);
+    ReadCounted(in, picture);
+    ReadCounted(in, caption);
     if (version >= 2) {
-        readCounted(in, dataSource);
-        readCounted(in, dataColumn);
+        ReadCounted(in, dataSource);
+        ReadCounted(in, dataColumn);
     }
-    if (in.failed()) return false;
-    textEffect = clampChoice(textEffect, 0, 3);
+    if (in.failed()) return RejectBlock(*this);
+    textEffect = ClampChoice(textEffect, 0, 3);
     frameWidth = std::max(frameWidth, 5);
-    borderStyle = clampChoice(borderStyle, 0, kGradedFrame);
-    pictureLayout = clampChoice(pictureLayout, 0, 2);
-    gradientMode = clampChoice(gradientMode, 0, 8);
-    hAlign = clampChoice(hAlign, 0, 2);
-    vAlign = clampChoice(vAlign, 0, 2);
+    borderStyle = ClampChoice(borderStyle, 0, kGradedFrame);
+    pictureLayout = ClampChoice(pictureLayout, 0, 2);
+    gradientMode = ClampChoice(gradientMode, 0, 8);
+    hAlign = ClampChoice(hAlign, 0, 2);
+    vAlign = ClampChoice(vAlign, 0, 2);
     return true;
 }
 
-std::string LabelSettings::encode() const {
+std::string LabelSettings::Save() const {
     BlockWriter out;
-    writeWord(out, kVersion);
-    writeWord(out, textEffect);
-    writeWord(out, frameWidth);
-    writeWord(out, borderStyle);
-    for (auto c : frameColours) writeWord(out, c);
-    writeWord(out, textColour);
-    writeWord(out, backColour);
-    writeWord(out, pictureLayout);
-    writeWord(out, gradientMode);
-    for (auto c : gradientColours) writeWord(out, c);
-    writeWord(out, hAlign);
-    writeWord(out, vAlign);
-    writeFlag(out, wordWrap);
-    writeCounted(out, font);
-    writeCounted(out, picture);
-    writeCounted(out, caption);
-    writeCounted(out, dataSource);
-    writeCounted(out, dataColumn);
+    WriteWord(out, kVersion);
+    WriteWord(out, textEffect);
+    WriteWord(out, frameWidth);
+    WriteWord(out, borderStyle);
+    for (auto c : frameColours) WriteWord(out, c);
+    WriteWord(out, textColour);
+    WriteWord(out, backColour);
+    WriteWord(out, pictureLayout);
+    WriteWord(out, gradientMode);
+    for (auto c : gradientColours) WriteWord(out, c);
+    WriteWord(out, hAlign);
+    WriteWord(out, vAlign);
+    WriteFlag(out, wordWrap);
+    WriteCounted(out, font);
+    WriteCounted(out, picture);
+    WriteCounted(out, caption);
+    WriteCounted(out, dataSource);
+    WriteCounted(out, dataColumn);
     return out.Take();
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui.h"
+
 namespace kesu::units {
 
 // The stored settings of a label.
@@ -19,9 +21,9 @@ struct LabelSettings {
     std::int32_t borderStyle = 0;  // 0..5 as for edit boxes, or kGradedFrame
     std::array<std::uint32_t, 3> frameColours{0x808080, 0xFFFFFF, 0x808080};
     std::uint32_t textColour = 0;
-    std::uint32_t backColour = 0xFF000000;
+    std::uint32_t backColour = platform::kButtonFace;
     std::int32_t pictureLayout = 1;  // 0 top-left, 1 stretched, 2 tiled
-    std::int32_t gradientMode = 0;  // 0 solid, 1..8 as platform::Gradient
+    std::int32_t gradientMode = 0;   // 0 solid, 1..8 as platform::Gradient
     std::array<std::uint32_t, 3> gradientColours{0x808080, 0xFFFFFF, 0x808080};
     std::int32_t hAlign = 0;
     std::int32_t vAlign = 1;
@@ -32,8 +34,11 @@ struct LabelSettings {
     std::string dataSource;
     std::string dataColumn;
 
-    bool decode(std::string_view data);
-    std::string encode() const;
+    // Reads a stored block over the defaults; false, with the defaults kept, for a version
+    // above kVersion or a block that ends early. Choices are clamped to their ranges.
+    bool Load(std::string_view block);
+    // The block in version kVersion.
+    std::string Save() const;
 };
 
 }  // namespace kesu::units

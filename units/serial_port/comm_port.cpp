@@ -7,28 +7,28 @@ namespace kesu::units {
 
 using platform::SerialDevice;
 
-CCommPort::CCommPort(Poster post_to_window_thread) : queue_(std::make_shared<Queue>()) {
+CommPort::CommPort(Poster post_to_window_thread) : queue_(std::make_shared<Queue>()) {
     queue_->post = std::move(post_to_window_thread);
     queue_->owner.store(this, std::memory_order_release);
 }
 
-CCommPort::~CCommPort() {
+CommPort::~CommPort() {
     Shutdown();
 }
 
-void CCommPort::Shutdown() {
+void CommPort::Shutdown() {
     queue_->owner.store(nullptr, std::memory_order_release);
     Close();
 }
 
-void CCommPort::Attach(std::unique_ptr<SerialDevice> device) {
+void CommPort::Attach(std::unique_ptr<SerialDevice> device) {
     std::lock_guard lifecycle(lifecycle_);
     CloseLocked();
     std::lock_guard lock(control_);
     device_ = std::move(device);
 }
 
-bool CCommPort::StartThread() {
+bool CommPort::StartThread() {
     std::lock_guard lifecycle(lifecycle_);
     std::lock_guard lock(control_);
     if (running_) {
@@ -45,12 +45,12 @@ bool CCommPort::StartThread() {
     return true;
 }
 
-bool CCommPort::IsRunning() const {
+bool CommPort::IsRunning() const {
     std::lock_guard lock(control_);
     return running_;
 }
 
-void CCommPort::StopThread() {
+void CommPort::StopThread() {
     {
         std::lock_guard lock(control_);
         if (!thread_.joinable()) {
@@ -70,19 +70,19 @@ void CCommPort::StopThread() {
     running_ = false;
 }
 
-void CCommPort::Close() {
+void CommPort::Close() {
     std::lock_guard lifecycle(lifecycle_);
     CloseLocked();
 }
 
-void CCommPort::CancelWrite() {
+void CommPort::CancelWrite() {
     std::lock_guard lock(control_);
     if (device_) {
         device_->Cancel();
     }
 }
 
-void CCommPort::CloseLocked() {
+void CommPort::CloseLocked() {
     StopThread();
     std::unique_ptr<SerialDevice> device;
     {
@@ -95,7 +95,7 @@ void CCommPort::CloseLocked() {
     queue_->generation.fetch_add(1, std::memory_order_release);
 }
 
-void CCommPort::CallAttention() {
+void CommPort::CallAttention() {
     queue_->attention.store(true, std::memory_order_release);
     // Taking the lock once orders the flag before a waiter's next look at it: either the waiter
     // sees it, or it is already asleep and the notification wakes it.
@@ -103,7 +103,7 @@ void CCommPort::CallAttention() {
     queue_->room.notify_all();
 }
 
-int CCommPort::Write(const uint8_t* data, int64_t length) {
+int CommPort::Write(const uint8_t* data, int64_t length) {
     if (length <= 0) {
         // Nothing to send: the answer says only whether the port is open and running, and does
         // not wait for a write of another thread in progress.
@@ -131,7 +131,7 @@ int CCommPort::Write(const uint8_t* data, int64_t length) {
 
 // ---- The I/O thread -----------------------------------------------------------------------------
 
-void CCommPort::ThreadMain() {
+void CommPort::ThreadMain() {
     SerialDevice& device = *device_;
     // The opener purges the port before it starts this thread. Purging again here would throw
     // away whatever arrived between the open and the moment this thread first ran, and how much
@@ -176,7 +176,7 @@ void CCommPort::ThreadMain() {
     }
 }
 
-void CCommPort::HandleEvents(uint32_t events, bool may_wait) {
+void CommPort::HandleEvents(uint32_t events, bool may_wait) {
     using namespace platform;
     if (events & kEvBreak) Post(kNoteBreak);
     if (events & kEvErr) Post(kNoteLineError);
@@ -192,7 +192,7 @@ void CCommPort::HandleEvents(uint32_t events, bool may_wait) {
     ReadLoop(may_wait);
 }
 
-void CCommPort::ReadLoop(bool may_wait) {
+void CommPort::ReadLoop(bool may_wait) {
     uint8_t block[16384];
     for (;;) {
         {
@@ -223,7 +223,7 @@ void CCommPort::ReadLoop(bool may_wait) {
     }
 }
 
-void CCommPort::WriteRequested() {
+void CommPort::WriteRequested() {
     // Nothing is purged before a write. Received bytes the read loop has not taken yet must
     // survive it and still be delivered in order; and a device write ends once the driver holds
     // the bytes, not once they are on the line, so purging the transmit side would throw away
@@ -240,14 +240,14 @@ void CCommPort::WriteRequested() {
 
 // ---- The notification queue ---------------------------------------------------------------------
 
-void CCommPort::PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now) {
-    post_now = !queue->drain_posted && !queue->queued.empty();
+void CommPort::PostDrainLocked(const std::shared_ptr<Queue>& queue, bool& post_now) {
+    post_now = !queue->drainPosted && !queue->queued.empty();
     if (post_now) {
-        queue->drain_posted = true;
+        queue->drainPosted = true;
     }
 }
 
-void CCommPort::Post(int code, int value) {
+void CommPort::Post(int code, int value) {
     bool post_now;
     {
         std::lock_guard lock(queue_->mutex);
@@ -263,7 +263,7 @@ void CCommPort::Post(int code, int value) {
     }
 }
 
-void CCommPort::PostBytes(const uint8_t* bytes, size_t count) {
+void CommPort::PostBytes(const uint8_t* bytes, size_t count) {
     bool post_now;
     {
         std::lock_guard lock(queue_->mutex);
@@ -275,28 +275,31 @@ void CCommPort::PostBytes(const uint8_t* bytes, size_t count) {
     }
 }
 
-void CCommPort::Drain(const std::shared_ptr<Queue>& queue) {
+void CommPort::Drain(const std::shared_ptr<Queue>& queue) {
     Queue& q = *queue;
     {
         std::lock_guard lock(q.mutex);
-        q.drain_posted = false;
+        q.drainPosted = false;
         // A handler that runs a nested event loop may let another drain run in the middle of
         // this one; that drain leaves the queue alone so entries keep their order, and this one
         // posts a fresh drain for what is left.
         if (q.draining) return;
         q.draining = true;
         const uint32_t generation = q.generation.load(std::memory_order_acquire);
-        if (q.batch_generation != generation) {
-            q.batch.clear();  // taken before a close: its entries fire no events
-            q.batch_generation = generation;
+        if (q.batchGeneration != generation) {
+            // Taken before a close: its entries fire no events, and the places in it go too,
+            // or the next batch would never be taken and the drain would post itself forever.
+            q.batch.clear();
+            q.nextByte = q.nextLine = 0;
+            q.batchGeneration = generation;
         }
-        if (q.next_byte == q.batch.bytes.size() && q.next_line == q.batch.lines.size()) {
+        if (q.nextByte == q.batch.bytes.size() && q.nextLine == q.batch.lines.size()) {
             // The batch is done; the queue's entries become the next one, and the queue keeps
             // the old batch's storage so that a steady stream does not allocate.
             q.batch.clear();
             std::swap(q.batch, q.queued);
-            q.next_byte = 0;
-            q.next_line = 0;
+            q.nextByte = 0;
+            q.nextLine = 0;
             q.room.notify_all();
         }
     }
@@ -307,11 +310,11 @@ void CCommPort::Drain(const std::shared_ptr<Queue>& queue) {
         q.draining = false;
         if (owner_left) {
             q.batch.clear();
-            q.next_byte = q.next_line = 0;
+            q.nextByte = q.nextLine = 0;
             PostDrainLocked(queue, post_now);
-        } else if (q.next_byte < q.batch.bytes.size() || q.next_line < q.batch.lines.size()) {
-            post_now = !q.drain_posted;
-            q.drain_posted = true;
+        } else if (q.nextByte < q.batch.bytes.size() || q.nextLine < q.batch.lines.size()) {
+            post_now = !q.drainPosted;
+            q.drainPosted = true;
         } else {
             PostDrainLocked(queue, post_now);
         }
@@ -321,9 +324,9 @@ void CCommPort::Drain(const std::shared_ptr<Queue>& queue) {
     }
 }
 
-bool CCommPort::DeliverSlice(Queue& q) {
+bool CommPort::DeliverSlice(Queue& q) {
     const auto start = std::chrono::steady_clock::now();
-    const uint32_t generation = q.batch_generation;
+    const uint32_t generation = q.batchGeneration;
     const std::vector<uint8_t>& bytes = q.batch.bytes;
     const std::vector<LineNote>& lines = q.batch.lines;
     // Reading the clock costs more than delivering a byte, so it is read every so many events.
@@ -332,13 +335,13 @@ bool CCommPort::DeliverSlice(Queue& q) {
     for (;;) {
         // The unit's window (and the engine with it) may be gone after any event, or the port
         // closed: the rest of the batch is then dropped.
-        CCommPort* owner = q.owner.load(std::memory_order_acquire);
+        CommPort* owner = q.owner.load(std::memory_order_acquire);
         if (owner == nullptr) return false;
         if (q.generation.load(std::memory_order_acquire) != generation) return false;
-        if (q.next_line < lines.size() && lines[q.next_line].before <= q.next_byte) {
-            owner->FireLineEvent(lines[q.next_line++].code);
-        } else if (q.next_byte < bytes.size()) {
-            owner->FireDataEvent(bytes[q.next_byte++]);
+        if (q.nextLine < lines.size() && lines[q.nextLine].before <= q.nextByte) {
+            owner->FireLineEvent(lines[q.nextLine++].code);
+        } else if (q.nextByte < bytes.size()) {
+            owner->FireDataEvent(bytes[q.nextByte++]);
         } else {
             return true;
         }

@@ -62,15 +62,15 @@ inline constexpr int kNoteRlsdOff = 1036;
 // Line errors that the read loop reports: overrun, parity and framing.
 inline constexpr uint32_t kReportedLineErrors = 0x0E;
 
-class CCommPort {
+class CommPort {
   public:
     // Runs a task on the window thread later; callable from any thread, never blocking.
     using Poster = std::function<void(std::function<void()>)>;
 
-    explicit CCommPort(Poster post_to_window_thread);
-    virtual ~CCommPort();
-    CCommPort(const CCommPort&) = delete;
-    CCommPort& operator=(const CCommPort&) = delete;
+    explicit CommPort(Poster post_to_window_thread);
+    virtual ~CommPort();
+    CommPort(const CommPort&) = delete;
+    CommPort& operator=(const CommPort&) = delete;
 
     // Takes an opened device; any device held before is closed first. The caller configures the
     // device through device() and then starts the thread.
@@ -129,20 +129,20 @@ class CCommPort {
         std::mutex mutex;
         std::condition_variable room;  // the I/O thread waits here while the queue is full
         Entries queued;
-        bool drain_posted = false;
+        bool drainPosted = false;
         // Raised by a stop or a write request, so that an I/O thread waiting for room goes back
         // to its loop to answer it.
         std::atomic<bool> attention{false};
         // Counts closes: a batch taken before a close is dropped, not delivered.
         std::atomic<uint32_t> generation{0};
-        std::atomic<CCommPort*> owner{nullptr};
+        std::atomic<CommPort*> owner{nullptr};
         Poster post;
 
         // Window thread only: the batch being delivered, and how far.
         Entries batch;
-        size_t next_byte = 0;
-        size_t next_line = 0;
-        uint32_t batch_generation = 0;
+        size_t nextByte = 0;
+        size_t nextLine = 0;
+        uint32_t batchGeneration = 0;
         bool draining = false;
     };
 

@@ -7,192 +7,51 @@
 #include "platform/platform.h"
 #include "platform/serial.h"
 #include "runtime/notify.h"
+#include "units/common/stored_fields.h"
+#include "units/common/values.h"
 
 namespace kesu::units {
 
 using platform::LineControl;
 using platform::LineSettings;
 
-int LineEventOf(int note_code) {
+LineEvent LineEventOf(int note_code) {
     switch (note_code) {
         case kNoteBreak:
-            return 1;
+            return LineEvent::kBreak;
         case kNoteCtsOn:
-            return 2;
+            return LineEvent::kCtsOn;
         case kNoteDsrOn:
-            return 3;
+            return LineEvent::kDsrOn;
         case kNoteLineError:
-            return 4;
+            return LineEvent::kLineError;
         case kNoteRing:
-            return 5;
+            return LineEvent::kRing;
         case kNoteRlsdOn:
-            return 6;
+            return LineEvent::kRlsdOn;
         case kNoteEventChar:
-            return 7;
+            return LineEvent::kEventChar;
         case kNoteCtsOff:
-            return 8;
+            return LineEvent::kCtsOff;
         case kNoteDsrOff:
-            return 9;
+            return LineEvent::kDsrOff;
         case kNoteRlsdOff:
-            return 10;
+            return LineEvent::kRlsdOff;
         default:
-            return 0;
+            return LineEvent::kNone;
     }
-}
-
-// ---- Properties ---------------------------------------------------------------------------------
-
-bool SerialPortProperties::Load(std::string_view block) {
-    Reset();
-    if (block.empty()) {
-        return true;
-    }
-    BlockReader in(block);
-    const int32_t version = in.Word();
-    if (in.failed() || version > kNewestVersion) {
-        Reset();
-        return false;
-    }
-    port_number = in.Word();
-    baud_rate = in.Word();
-    data_bits = in.Word();
-    stop_bits = in.Word();
-    parity_check = in.Word() != 0;
-    timeout = in.Word();
-    open_at_start = in.Word() != 0;
-    event_char = in.Counted();
-    if (version >= 2) parity = in.Word();
-    if (version >= 3) flow_control = in.Word();
-    if (version >= 4) {
-        rts_mode = in.Word();
-        dtr_mode = in.Word();
-    }
-    if (in.failed()) {
-        Reset();
-        return false;
-    }
-    return true;
-}
-
-std::string SerialPortProperties::Save() const {
-    BlockWriter out;
-    out.Word(kNewestVersion);
-    out.Word(port_number);
-    out.Word(baud_rate);
-    out.Word(data_bits);
-    out.Word(stop_bits);
-    out.Word(parity_check ? 1 : 0);
-    out.Word(timeout);
-    out.Word(open_at_start ? 1 : 0);
-    out.Counted(event_char);
-    out.Word(parity);
-    out.Word(flow_control);
-    out.Word(rts_mode);
-    out.Word(dtr_mode);
-    return out.Take();
-}
-
-bool SerialPortProperties::Set(int index, const PropertyValue& value) {
-    const auto v = static_cast<int32_t>(value.number);
-    auto clamp = [v](int32_t low, int32_t high) { return std::clamp(v, low, high); };
-    switch (index) {
-        case kPortNumber:
-            port_number = std::max(v, 1);
-            break;
-        case kBaudRate:
-            baud_rate = std::max(v, 0);
-            break;
-        case kDataBits:
-            data_bits = v;
-            break;
-        case kStopBits:
-            stop_bits = clamp(1, 3);
-            break;
-        case kParityCheck:
-            parity_check = v != 0;
-            break;
-        case kEventChar:
-            event_char = value.bytes;
-            break;
-        case kTimeout:
-            timeout = std::max(v, 0);
-            break;
-        case kOpenAtStart:
-            open_at_start = v != 0;
-            break;
-        case kParity:
-            parity = clamp(0, 4);
-            break;
-        case kFlowControl:
-            flow_control = clamp(0, 5);
-            break;
-        case kRtsMode:
-            rts_mode = clamp(0, 2);
-            break;
-        case kDtrMode:
-            dtr_mode = clamp(0, 2);
-            break;
-        default:
-            return false;
-    }
-    return true;
-}
-
-bool SerialPortProperties::Get(int index, PropertyValue& out) const {
-    out = PropertyValue{};
-    switch (index) {
-        case kPortNumber:
-            out.number = port_number;
-            break;
-        case kBaudRate:
-            out.number = baud_rate;
-            break;
-        case kDataBits:
-            out.number = data_bits;
-            break;
-        case kStopBits:
-            out.number = stop_bits;
-            break;
-        case kParityCheck:
-            out.number = parity_check ? 1 : 0;
-            break;
-        case kEventChar:
-            out.bytes = event_char;
-            break;
-        case kTimeout:
-            out.number = timeout;
-            break;
-        case kOpenAtStart:
-            out.number = open_at_start ? 1 : 0;
-            break;
-        case kParity:
-            out.number = parity;
-            break;
-        case kFlowControl:
-            out.number = flow_control;
-            break;
-        case kRtsMode:
-            out.number = rts_mode;
-            break;
-        case kDtrMode:
-            out.number = dtr_mode;
-            break;
-        default:
-            return false;
-    }
-    return true;
 }
 
 // ---- The unit -----------------------------------------------------------------------------------
 
-CSerialPortUnit::CSerialPortUnit(const UnitCreateInfo& info, Poster post)
-    : Unit(info), CCommPort(std::move(post)) {}
+SerialPortUnit::SerialPortUnit(const UnitCreateInfo& info, Poster post)
+    : Unit(info), CommPort(std::move(post)) {}
 
-CSerialPortUnit::~CSerialPortUnit() {
+SerialPortUnit::~SerialPortUnit() {
     End();
 }
 
-void CSerialPortUnit::End() {
+void SerialPortUnit::End() {
     {
         std::lock_guard lock(calls_mutex_);
         ending_ = true;
@@ -208,7 +67,7 @@ void CSerialPortUnit::End() {
     Shutdown();
 }
 
-bool CSerialPortUnit::EnterCall() {
+bool SerialPortUnit::EnterCall() {
     std::lock_guard lock(calls_mutex_);
     if (ending_) {
         return false;
@@ -217,55 +76,102 @@ bool CSerialPortUnit::EnterCall() {
     return true;
 }
 
-void CSerialPortUnit::LeaveCall() {
+void SerialPortUnit::LeaveCall() {
     std::lock_guard lock(calls_mutex_);
     if (--calls_ == 0) {
         calls_left_.notify_all();
     }
 }
 
-std::unique_ptr<CSerialPortUnit> CSerialPortUnit::Create(const UnitCreateInfo& info) {
-    auto unit = std::make_unique<CSerialPortUnit>(
+std::unique_ptr<SerialPortUnit> SerialPortUnit::Create(const UnitCreateInfo& info) {
+    auto unit = std::make_unique<SerialPortUnit>(
         info, [](std::function<void()> task) { UiLoop().Post(std::move(task)); });
-    if (!unit->props_.Load(info.data)) {
+    if (!unit->s_.Load(info.data)) {
         return nullptr;
     }
-    if (unit->props_.open_at_start) {
+    if (unit->s_.openAtStart) {
         unit->Open();  // the result is not looked at: a port that fails stays closed
     }
     return unit;
 }
 
-void CSerialPortUnit::OnDestroy() {
+void SerialPortUnit::OnDestroy() {
     End();
 }
 
-int CSerialPortUnit::SetProperty(int index, const PropertyValue& value) {
-    std::lock_guard lock(props_mutex_);
-    props_.Set(index, value);
+int SerialPortUnit::SetProperty(int index, const PropertyValue& value) {
+    const int32_t v = IntOf(value);
+    auto clamp = [v](int32_t low, int32_t high) { return std::clamp(v, low, high); };
+    std::lock_guard lock(settings_mutex_);
+    switch (index) {
+        case kPortNumber:
+            s_.portNumber = std::max(v, 1);
+            break;
+        case kBaudRate:
+            s_.baudRate = std::max(v, 0);
+            break;
+        case kDataBits:
+            s_.dataBits = v;
+            break;
+        case kStopBits:
+            s_.stopBits = clamp(1, 3);
+            break;
+        case kParityCheck:
+            s_.parityCheck = v != 0;
+            break;
+        case kEventChar:
+            s_.eventChar = value.bytes;
+            break;
+        case kTimeout:
+            s_.timeout = std::max(v, 0);
+            break;
+        case kOpenAtStart:
+            s_.openAtStart = v != 0;
+            break;
+        case kParity:
+            s_.parity = clamp(0, 4);
+            break;
+        case kFlowControl:
+            s_.flowControl = clamp(0, 5);
+            break;
+        case kRtsMode:
+            s_.rtsMode = clamp(0, 2);
+            break;
+        case kDtrMode:
+            s_.dtrMode = clamp(0, 2);
+            break;
+        default:
+            break;
+    }
     return 0;
 }
 
-int CSerialPortUnit::GetProperty(int index, PropertyValue& out) {
-    std::lock_guard lock(props_mutex_);
-    return props_.Get(index, out) ? 1 : 0;
+int SerialPortUnit::GetProperty(int index, PropertyValue& out) {
+    using S = SerialPortSettings;
+    static const StoredField<S> kFields[] = {&S::portNumber,  &S::baudRate,    &S::dataBits,
+                                             &S::stopBits,    &S::parityCheck, &S::eventChar,
+                                             &S::timeout,     &S::openAtStart, &S::parity,
+                                             &S::flowControl, &S::rtsMode,     &S::dtrMode};
+    static_assert(std::size(kFields) == kDtrMode + 1, "one entry per property");
+    std::lock_guard lock(settings_mutex_);
+    return ReadStoredField<S>(s_, kFields, index, out) ? 1 : 0;
 }
 
-int CSerialPortUnit::Save(std::string& block) {
-    std::lock_guard lock(props_mutex_);
-    block = props_.Save();
+int SerialPortUnit::Save(std::string& block) {
+    std::lock_guard lock(settings_mutex_);
+    block = s_.Save();
     return 1;
 }
 
-bool CSerialPortUnit::Open() {
+bool SerialPortUnit::Open() {
     CancelWrite();
     std::lock_guard lock(port_mutex_);
     return OpenLocked();
 }
 
-bool CSerialPortUnit::OpenLocked() {
+bool SerialPortUnit::OpenLocked() {
     // A failed open always leaves the port closed, so the close comes first.
-    CCommPort::Close();
+    CommPort::Close();
     {
         // A call that waited for the lock while the unit began to end opens nothing.
         std::lock_guard calls(calls_mutex_);
@@ -273,23 +179,23 @@ bool CSerialPortUnit::OpenLocked() {
             return false;
         }
     }
-    SerialPortProperties p;
+    SerialPortSettings p;
     {
-        std::lock_guard props_lock(props_mutex_);
-        p = props_;
+        std::lock_guard settings_lock(settings_mutex_);
+        p = s_;
     }
-    if (p.port_number < 1) {
+    if (p.portNumber < 1) {
         return false;
     }
     if (!platform::HasCurrent()) {
         return false;
     }
     std::unique_ptr<platform::SerialDevice> device =
-        platform::Current().Ports().Open(p.port_number);
+        platform::Current().Ports().Open(p.portNumber);
     if (!device) {
         return false;
     }
-    const uint8_t event_char = p.event_char.empty() ? 0 : static_cast<uint8_t>(p.event_char[0]);
+    const uint8_t event_char = p.eventChar.empty() ? 0 : static_cast<uint8_t>(p.eventChar[0]);
 
     // Every time-out takes the Timeout value: a write of n bytes may take Timeout * (n + 1) ms.
     const auto t = static_cast<uint32_t>(std::max(p.timeout, 0));
@@ -302,31 +208,31 @@ bool CSerialPortUnit::OpenLocked() {
     if (!device->SetTimeouts(timeouts) || !device->SetEventMask(mask) || !device->GetSettings(s)) {
         return false;
     }
-    s.baud_rate = static_cast<uint32_t>(p.baud_rate);
+    s.baud_rate = static_cast<uint32_t>(p.baudRate);
     // Only the low byte of the data bits reaches the device, which refuses anything but 5 to 8.
-    s.data_bits = static_cast<uint8_t>(p.data_bits);
+    s.data_bits = static_cast<uint8_t>(p.dataBits);
     s.parity = (p.parity >= 1 && p.parity <= 4) ? static_cast<platform::Parity>(p.parity)
                                                 : platform::Parity::None;
-    s.stop_bits = p.stop_bits == 2   ? platform::StopBits::OneAndHalf
-                  : p.stop_bits == 3 ? platform::StopBits::Two
-                                     : platform::StopBits::One;
-    s.parity_check = p.parity_check;
+    s.stop_bits = p.stopBits == 2   ? platform::StopBits::OneAndHalf
+                  : p.stopBits == 3 ? platform::StopBits::Two
+                                    : platform::StopBits::One;
+    s.parity_check = p.parityCheck;
     if (event_char != 0) {
         s.event_char = event_char;
     }
-    s.rts = p.rts_mode == 1 ? LineControl::Disable : LineControl::Enable;
-    if (p.dtr_mode == 1) {
+    s.rts = p.rtsMode == 1 ? LineControl::Disable : LineControl::Enable;
+    if (p.dtrMode == 1) {
         s.dtr = LineControl::Disable;
-    } else if (p.dtr_mode == 2) {
+    } else if (p.dtrMode == 2) {
         s.dtr = LineControl::Enable;
     }
     // The flow-control choice overrides the RTS and DTR modes for its handshake line.
-    s.cts_flow = p.flow_control == 1 || p.flow_control == 2;
-    s.dsr_flow = p.flow_control == 3 || p.flow_control == 4;
-    if (p.flow_control == 1 || p.flow_control == 3) s.rts = LineControl::Handshake;
-    if (p.flow_control == 2 || p.flow_control == 4) s.dtr = LineControl::Handshake;
-    s.xon_out = s.xon_in = p.flow_control == 5;
-    if (p.flow_control == 5) {
+    s.cts_flow = p.flowControl == 1 || p.flowControl == 2;
+    s.dsr_flow = p.flowControl == 3 || p.flowControl == 4;
+    if (p.flowControl == 1 || p.flowControl == 3) s.rts = LineControl::Handshake;
+    if (p.flowControl == 2 || p.flowControl == 4) s.dtr = LineControl::Handshake;
+    s.xon_out = s.xon_in = p.flowControl == 5;
+    if (p.flowControl == 5) {
         s.xon_char = 0x11;
         s.xoff_char = 0x13;
         s.xon_limit = 100;
@@ -340,13 +246,13 @@ bool CSerialPortUnit::OpenLocked() {
     return StartThread();
 }
 
-void CSerialPortUnit::Close() {
+void SerialPortUnit::Close() {
     CancelWrite();
     std::lock_guard lock(port_mutex_);
-    CCommPort::Close();
+    CommPort::Close();
 }
 
-bool CSerialPortUnit::SendData(std::string_view bytes) {
+bool SerialPortUnit::SendData(std::string_view bytes) {
     if (bytes.empty()) {
         // Sends nothing, so it need not wait for another thread's send: the window thread asks
         // this way whether the port is still open (see the assistant's line-event handler).
@@ -357,27 +263,28 @@ bool CSerialPortUnit::SendData(std::string_view bytes) {
                  static_cast<int64_t>(bytes.size())) != 0;
 }
 
-bool CSerialPortUnit::SetLineSignal(int action, int line) {
+bool SerialPortUnit::SetLineSignal(SignalAction action, SignalLine line) {
     std::lock_guard lock(port_mutex_);
-    if (!IsRunning() || (action != 1 && action != 2) || line < 1 || line > 3) {
+    if (!IsRunning() || (action != SignalAction::kClear && action != SignalAction::kSet) ||
+        line < SignalLine::kDtr || line > SignalLine::kBreak) {
         return false;
     }
     static constexpr platform::Line kLines[] = {platform::Line::Dtr, platform::Line::Rts,
                                                 platform::Line::Break};
-    return device()->SetLine(kLines[line - 1], action == 2);
+    return device()->SetLine(kLines[static_cast<int>(line) - 1], action == SignalAction::kSet);
 }
 
-void CSerialPortUnit::FireLineEvent(int code) {
-    if (int what = LineEventOf(code); what != 0) {
-        RaiseUnitEvent(kSerialLineEvent, what);
+void SerialPortUnit::FireLineEvent(int code) {
+    if (LineEvent what = LineEventOf(code); what != LineEvent::kNone) {
+        RaiseUnitEvent(kEventLineEvent, static_cast<int32_t>(what));
     }
 }
 
-void CSerialPortUnit::FireDataEvent(uint8_t byte) {
-    RaiseUnitEvent(kSerialDataArrived, byte);
+void SerialPortUnit::FireDataEvent(uint8_t byte) {
+    RaiseUnitEvent(kEventDataArrived, byte);
 }
 
-void CSerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
+void SerialPortUnit::RaiseUnitEvent(int event, int32_t argument) {
     RaiseEvent(event, {argument});
 }
 
@@ -387,7 +294,7 @@ platform::PortInfo DescribeSerialPort(int port_number) {
 }
 
 UnitOperation SerialPortInterface(int code) {
-    return StandardUnitInterface<CSerialPortUnit>(code);
+    return StandardUnitInterface<SerialPortUnit>(code);
 }
 
 // ---- Values as line bytes -----------------------------------------------------------------------
@@ -456,13 +363,13 @@ bool WithUnit(int argCount, const ArgRecord* args, Body body) {
     // A worker's failed lookup is judged outside the window thread: the runtime lets it go when
     // the unit went with its closing window, and only a worker's question can say so.
     const bool worker = !OnUiThread();
-    CSerialPortUnit* unit = nullptr;
+    SerialPortUnit* unit = nullptr;
     bool missing = false;
     RunOnUiThread([&] {
         Unit* found = reinterpret_cast<Unit*>(NotifyRuntime(
             worker ? notify::kFindUnit : notify::kFindUnitOrFail, args[0].low, args[0].high));
         missing = found == nullptr;
-        auto* port = dynamic_cast<CSerialPortUnit*>(found);
+        auto* port = dynamic_cast<SerialPortUnit*>(found);
         if (port != nullptr && port->EnterCall()) {
             unit = port;
         }
@@ -485,26 +392,27 @@ int32_t IntArg(int argCount, const ArgRecord* args, int k) {
 }  // namespace
 
 void SerialPortOpenCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [](CSerialPortUnit& unit) { return unit.Open(); }));
+    result->SetBool(WithUnit(argCount, args, [](SerialPortUnit& unit) { return unit.Open(); }));
 }
 
 void SerialPortCloseCommand(ResultRecord*, int argCount, ArgRecord* args) {
-    WithUnit(argCount, args, [](CSerialPortUnit& unit) {
+    WithUnit(argCount, args, [](SerialPortUnit& unit) {
         unit.Close();
         return true;
     });
 }
 
 void SerialPortSendDataCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
+    result->SetBool(WithUnit(argCount, args, [&](SerialPortUnit& unit) {
         std::string bytes;
         return argCount >= 2 && ValueToLineBytes(args[1], bytes) && unit.SendData(bytes);
     }));
 }
 
 void SerialPortSetLineSignalCommand(ResultRecord* result, int argCount, ArgRecord* args) {
-    result->SetBool(WithUnit(argCount, args, [&](CSerialPortUnit& unit) {
-        return unit.SetLineSignal(IntArg(argCount, args, 1), IntArg(argCount, args, 2));
+    result->SetBool(WithUnit(argCount, args, [&](SerialPortUnit& unit) {
+        return unit.SetLineSignal(static_cast<SignalAction>(IntArg(argCount, args, 1)),
+                                  static_cast<SignalLine>(IntArg(argCount, args, 2)));
     }));
 }
 

@@ -25,18 +25,18 @@
 #include "runtime/unit.h"
 #include "runtime/value.h"
 #include "units/serial_port/comm_port.h"
+#include "units/serial_port/line_signals.h"
+#include "units/serial_port/serial_port_settings.h"
 
 namespace kesu::units {
 
-inline constexpr int kSerialLineEvent = 0;
-inline constexpr int kSerialDataArrived = 1;
+// The LineEvent argument for a notification code, or kNone for a code that has none.
+LineEvent LineEventOf(int note_code);
 
-// The LineEvent argument for a notification code (1..10), or 0 for a code that has none.
-int LineEventOf(int note_code);
-
-// The unit's own properties, indices 8 to 19 (unit-relative 0 to 11).
-struct SerialPortProperties {
-    enum Index {
+class SerialPortUnit : public Unit, public CommPort {
+  public:
+    // The unit's own properties, indices 8 to 19 (unit-relative 0 to 11).
+    enum Property {
         kPortNumber = 0,
         kBaudRate,
         kDataBits,
@@ -49,41 +49,15 @@ struct SerialPortProperties {
         kFlowControl,
         kRtsMode,
         kDtrMode,
-        kCount
     };
-    static constexpr int32_t kNewestVersion = 4;
+    static constexpr int kEventLineEvent = 0;
+    static constexpr int kEventDataArrived = 1;
 
-    int32_t port_number = 1;
-    int32_t baud_rate = 19200;
-    int32_t data_bits = 8;
-    int32_t stop_bits = 1;  // 1 one, 2 one and a half, 3 two
-    bool parity_check = false;
-    std::string event_char;  // only the first byte is used
-    int32_t timeout = 1000;  // milliseconds
-    bool open_at_start = false;
-    int32_t parity = 0;        // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int32_t flow_control = 0;  // 0 none, 1 RTS/CTS, 2 DTR/CTS, 3 RTS/DSR, 4 DTR/DSR, 5 XON/XOFF
-    int32_t rts_mode = 0;      // 1 holds RTS off, otherwise on
-    int32_t dtr_mode = 0;      // 0 as the driver had it, 1 off, 2 on
-
-    void Reset() { *this = SerialPortProperties{}; }
-    // Resets, then reads a stored block of versions 1 to 4. An empty block keeps the defaults.
-    // A newer version or a block cut short fails; the defaults are restored then.
-    bool Load(std::string_view block);
-    // The current values as a block of the newest version.
-    std::string Save() const;
-    // A property write with its clamps; 0 for an index outside the table (nothing changes).
-    bool Set(int index, const PropertyValue& value);
-    bool Get(int index, PropertyValue& out) const;
-};
-
-class CSerialPortUnit : public Unit, public CCommPort {
-  public:
     // `post` runs a task on the window thread; Create uses the installed platform's event loop.
-    CSerialPortUnit(const UnitCreateInfo& info, Poster post);
-    ~CSerialPortUnit() override;
+    SerialPortUnit(const UnitCreateInfo& info, Poster post);
+    ~SerialPortUnit() override;
 
-    static std::unique_ptr<CSerialPortUnit> Create(const UnitCreateInfo& info);
+    static std::unique_ptr<SerialPortUnit> Create(const UnitCreateInfo& info);
 
     int SetProperty(int index, const PropertyValue& value) override;
     int GetProperty(int index, PropertyValue& out) override;
@@ -92,15 +66,16 @@ class CSerialPortUnit : public Unit, public CCommPort {
     void OnDestroy() override;
 
     // Direct access for a thread that knows no other thread uses the unit (tests, creation).
-    SerialPortProperties& properties() { return props_; }
+    SerialPortSettings& settings() { return s_; }
 
     // The unit's methods.
     bool Open();
     void Close();
     // True when the write finished without a device error; false when the port is closed.
     bool SendData(std::string_view bytes);
-    // action 1 clears, 2 sets; line 1 DTR, 2 RTS, 3 break. False when nothing was done.
-    bool SetLineSignal(int action, int line);
+    // False when nothing was done: the port is closed, or the action or the line is none of
+    // the enumerators (the method's arguments arrive as plain numbers).
+    bool SetLineSignal(SignalAction action, SignalLine line);
 
     // A call from another thread enters the unit before it uses it and leaves it afterwards; the
     // unit's end waits for the calls that entered. Entering fails once the end has begun.
@@ -126,8 +101,8 @@ class CSerialPortUnit : public Unit, public CCommPort {
 
     // Property writes (from the window thread) and an open on a worker thread meet here; the lock
     // is separate from the port lock so that a write never waits for a send in progress.
-    std::mutex props_mutex_;
-    SerialPortProperties props_;
+    std::mutex settings_mutex_;
+    SerialPortSettings s_;
     std::mutex port_mutex_;
 };
 

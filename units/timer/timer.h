@@ -5,19 +5,19 @@
 
 #include "runtime/image.h"
 #include "runtime/unit.h"
+#include "units/timer/timer_settings.h"
 
-namespace kesu {
+namespace kesu::units {
 
 // The non-visual unit that raises Tick (event 0) at a fixed period on the UI thread. Its one
 // property, Interval (unit-relative index 0), is also how the application starts and stops it.
 class TimerUnit : public Unit {
   public:
-    static constexpr int32_t kBlockVersion = 1;
-    static constexpr int kIntervalProperty = 0;
-    static constexpr int kTickEvent = 0;
+    enum Property { kInterval = 0 };
+    static constexpr int kEventTick = 0;
 
-    // Reads the stored block {version, period}; an empty block gives period 0, a version above 1
-    // or a truncated block fails. A positive period starts the timer at once.
+    // Fails (null) for a stored block that TimerSettings refuses. A positive period starts the
+    // timer at once.
     static std::unique_ptr<TimerUnit> Create(const UnitCreateInfo& info);
     explicit TimerUnit(const UnitCreateInfo& info) : Unit(info) {}
     ~TimerUnit() override;
@@ -26,7 +26,7 @@ class TimerUnit : public Unit {
     int GetProperty(int index, PropertyValue& out) override;
     int Save(std::string& block) override;
 
-    int32_t interval() const { return interval_; }
+    int32_t interval() const { return s_.interval; }
     bool running() const { return running_; }
 
     // The write rules: negative becomes 0; the current period changes nothing, so a running timer
@@ -37,7 +37,7 @@ class TimerUnit : public Unit {
     void Start();
     void Stop();
 
-    int32_t interval_ = 0;
+    TimerSettings s_;
     bool running_ = false;
 };
 
@@ -45,4 +45,4 @@ UnitOperation TimerInterface(int code);
 // The timer type as the core library lists it: names, flags and its one property kind.
 UnitTypeDescriptor TimerTypeDescriptor();
 
-}  // namespace kesu
+}  // namespace kesu::units

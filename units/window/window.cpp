@@ -7,9 +7,11 @@
 #include "platform/platform.h"
 #include "runtime/menus.h"
 #include "runtime/windows.h"
-#include "units/edit_box/type_descriptor.h"
+#include "units/common/type_descriptor.h"
+#include "units/common/values.h"
+#include "units/common/visual.h"
 
-namespace kesu {
+namespace kesu::units {
 
 namespace {
 
@@ -18,7 +20,7 @@ constexpr int32_t kMaxFrameStyle = 6;
 constexpr int32_t kMaxPictureLayout = 3;
 constexpr int32_t kMaxIconOption = 2;
 constexpr int32_t kMaxWindowState = 3;
-constexpr int32_t kMaxSetting28 = 29;
+constexpr int32_t kMaxFurther28 = 29;
 constexpr std::size_t kTrayTipBytes = 62;
 
 // The window type's names in GBK: 窗口 and its English name.
@@ -26,12 +28,6 @@ constexpr char kChineseName[] = "\xB4\xB0\xBF\xDA";
 
 int32_t Logical(const PropertyValue& v) {
     return v.number != 0 ? 1 : 0;
-}
-int32_t Clamped(const PropertyValue& v, int32_t hi) {
-    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int32_t>(v.number), 0, hi));
-}
-std::string TextOf(const PropertyValue& v) {
-    return v.bytes.substr(0, v.bytes.find('\0'));
 }
 
 // The first 62 bytes of a tip, never half a double-byte character.
@@ -48,12 +44,12 @@ std::string TrayTip(std::string_view text) {
 platform::WindowStyle StyleOf(const WindowSettings& s) {
     const FrameDecoration d = ComputeFrameDecoration(s);
     platform::WindowStyle style;
-    style.caption = d.title_bar;
-    style.system_menu = d.system_menu;
-    style.min_button = d.min_button;
-    style.max_button = d.max_button;
+    style.caption = d.titleBar;
+    style.system_menu = d.systemMenu;
+    style.min_button = d.minButton;
+    style.max_button = d.maxButton;
     style.sizable = d.resizable;
-    style.tool_window = d.tool_window;
+    style.tool_window = d.toolWindow;
     return style;
 }
 
@@ -61,7 +57,7 @@ platform::WindowStyle StyleOf(const WindowSettings& s) {
 
 std::unique_ptr<WindowUnit> WindowUnit::Create(const UnitCreateInfo& info) {
     WindowSettings settings;
-    if (!ParseWindowSettings(info.data, settings)) return nullptr;
+    if (!settings.Load(info.data)) return nullptr;
     platform::Ui& ui = platform::Current().UserInterface();
     std::unique_ptr<platform::Window> window = ui.CreateWindow();
     if (!window) return nullptr;
@@ -82,7 +78,7 @@ WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& setting
         window_->SetMenuBar(std::move(menu));
     }
     platform::Rect rect{info.left, info.top, info.width, info.height};
-    if (settings_.window_state == 1) {
+    if (settings_.windowState == 1) {
         // Start position 1 centres the window on the screen.
         const platform::Rect screen = ui.Screen();
         rect.left = screen.left + (screen.width - rect.width) / 2;
@@ -92,10 +88,10 @@ WindowUnit::WindowUnit(const UnitCreateInfo& info, const WindowSettings& setting
     window_->SetText(settings_.title);
     ApplyFrame();
     window_->SetGeometry(rect);
-    window_->SetBackColour(settings_.back_colour);
+    window_->SetBackColour(settings_.backColour);
     ApplyPicture();
     window_->SetIcon(settings_.icon);
-    window_->SetAlwaysOnTop(settings_.always_on_top == 1);
+    window_->SetAlwaysOnTop(settings_.alwaysOnTop == 1);
     window_->SetEnabled((info.style & kStyleDisabled) == 0);
     window_->SetVisible(false);
     window_->SetNotifyHandler([this](platform::Notify n) { OnNotify(n); });
@@ -109,7 +105,7 @@ WindowUnit::~WindowUnit() {
 // The icon exists while property 20 holds a picture. Where the desktop has no notification area
 // there is none, and nothing else changes.
 void WindowUnit::ApplyTrayIcon() {
-    if (settings_.picture_setting.empty() || detached()) {
+    if (settings_.trayIcon.empty() || detached()) {
         tray_.reset();
         return;
     }
@@ -117,11 +113,12 @@ void WindowUnit::ApplyTrayIcon() {
         tray_ = platform::Current().UserInterface().CreateTrayIcon();
         if (!tray_) return;
         tray_->SetClickHandler([this](platform::TrayClick how) {
-            if (!detached()) RaiseEvent(kEventTrayIconClicked, {static_cast<int32_t>(how)});
+            if (!detached())
+                RaiseEvent(window_event::kTrayIconClicked, {static_cast<int32_t>(how)});
         });
     }
-    tray_->SetIcon(settings_.picture_setting);
-    tray_->SetTip(TrayTip(settings_.text_30));
+    tray_->SetIcon(settings_.trayIcon);
+    tray_->SetTip(TrayTip(settings_.trayTip));
 }
 
 void WindowUnit::ApplyFrame() {
@@ -136,9 +133,9 @@ void WindowUnit::SetVisible(bool visible) {
     }
     platform::WindowShow how = platform::WindowShow::Normal;
     if (!shown_once_) {
-        if (settings_.window_state == 2) how = platform::WindowShow::Minimised;
+        if (settings_.windowState == 2) how = platform::WindowShow::Minimised;
         // A fixed frame cannot be maximised at the start: its size is the template's.
-        if (settings_.window_state == 3 && ComputeFrameDecoration(settings_).resizable) {
+        if (settings_.windowState == 3 && ComputeFrameDecoration(settings_).resizable) {
             how = platform::WindowShow::Maximised;
         }
     } else {
@@ -164,13 +161,13 @@ void WindowUnit::OnDestroy() {
 
 // Layouts 0 to 3: at the top left, stretched, tiled, centred.
 void WindowUnit::ApplyPicture() {
-    window_->SetBackPicture(settings_.back_picture,
-                            static_cast<platform::PictureLayout>(settings_.picture_layout));
+    window_->SetBackPicture(settings_.backPicture,
+                            static_cast<platform::PictureLayout>(settings_.pictureLayout));
 }
 
 void WindowUnit::ApplyWindowState() {
     if (!window_->IsVisible()) return;
-    switch (settings_.window_state) {
+    switch (settings_.windowState) {
         case 0:
             window_->Show(platform::WindowShow::Normal);
             break;
@@ -200,7 +197,7 @@ void WindowUnit::ApplyWindowState() {
 
 bool WindowUnit::RequestClose() {
     EventResult answer;
-    const bool handled = RaiseEvent(kEventCloseQuery, {}, &answer);
+    const bool handled = RaiseEvent(window_event::kCloseQuery, {}, &answer);
     if (handled && answer.has_value && answer.value == 0) return false;
     // The window and every unit go; this object is deleted only after the caller has returned.
     DestroyLoadedWindow(window_id());
@@ -210,12 +207,12 @@ bool WindowUnit::RequestClose() {
 void WindowUnit::OnNotify(platform::Notify n) {
     // The notifications that are events of the window as they are.
     static constexpr std::pair<platform::Notify, int> kEvents[] = {
-        {platform::Notify::Moved, kEventMoved},
-        {platform::Notify::Resized, kEventResized},
-        {platform::Notify::Activated, kEventActivated},
-        {platform::Notify::Deactivated, kEventDeactivated},
-        {platform::Notify::Shown, kEventShown},
-        {platform::Notify::Hidden, kEventHidden},
+        {platform::Notify::Moved, window_event::kMoved},
+        {platform::Notify::Resized, window_event::kResized},
+        {platform::Notify::Activated, window_event::kActivated},
+        {platform::Notify::Deactivated, window_event::kDeactivated},
+        {platform::Notify::Shown, window_event::kShown},
+        {platform::Notify::Hidden, window_event::kHidden},
         {platform::Notify::FocusIn, kEventGotFocus},
         {platform::Notify::FocusOut, kEventLostFocus},
     };
@@ -234,94 +231,94 @@ void WindowUnit::OnNotify(platform::Notify n) {
 int WindowUnit::SetProperty(int index, const PropertyValue& v) {
     WindowSettings& s = settings_;
     switch (index) {
-        case kWindowTitle:
+        case kTitle:
             s.title = TextOf(v);
             window_->SetText(s.title);
             ApplyFrame();
             break;
-        case kWindowFrameStyle:
-            s.frame_style = Clamped(v, kMaxFrameStyle);
+        case kFrameStyle:
+            s.frameStyle = ClampChoice(IntOf(v), 0, kMaxFrameStyle);
             ApplyFrame();
             break;
-        case kWindowBackColour:
-            s.back_colour = static_cast<uint32_t>(v.number);
-            window_->SetBackColour(s.back_colour);
+        case kBackColour:
+            s.backColour = ColourOf(v);
+            window_->SetBackColour(s.backColour);
             break;
-        case kWindowBackPicture:
-            s.back_picture = v.bytes;
+        case kBackPicture:
+            s.backPicture = v.bytes;
             ApplyPicture();
             break;
-        case kWindowPictureLayout:
-            s.picture_layout = Clamped(v, kMaxPictureLayout);
+        case kPictureLayout:
+            s.pictureLayout = ClampChoice(IntOf(v), 0, kMaxPictureLayout);
             ApplyPicture();
             break;
-        case kWindowIcon:
+        case kIcon:
             s.icon = v.bytes;
             window_->SetIcon(s.icon);
             break;
-        case kWindowIconOption:
-            s.icon_option = Clamped(v, kMaxIconOption);
+        case kIconOption:
+            s.iconOption = ClampChoice(IntOf(v), 0, kMaxIconOption);
             break;
-        case kWindowControlBox:
-            s.control_box = Logical(v);
+        case kControlBox:
+            s.controlBox = Logical(v);
             ApplyFrame();
             break;
-        case kWindowMaxButton:
-            s.max_button = Logical(v);
+        case kMaxButton:
+            s.maxButton = Logical(v);
             ApplyFrame();
             break;
-        case kWindowMinButton:
-            s.min_button = Logical(v);
+        case kMinButton:
+            s.minButton = Logical(v);
             ApplyFrame();
             break;
         case kWindowState:
-            s.window_state = Clamped(v, kMaxWindowState);
+            s.windowState = ClampChoice(IntOf(v), 0, kMaxWindowState);
             ApplyWindowState();
             break;
-        case kWindowMovable:
+        case kMovable:
             s.movable = Logical(v);
             break;
-        case kWindowTrayIcon:
-            s.picture_setting = v.bytes;
+        case kTrayIcon:
+            s.trayIcon = v.bytes;
             ApplyTrayIcon();
             break;
-        case kWindowPictureSetting + 1:
-        case kWindowPictureSetting + 2:
-        case kWindowPictureSetting + 3:
-        case kWindowPictureSetting + 4:
-            s.further[index - kWindowPictureSetting - 1] = static_cast<int32_t>(v.number);
+        case kFurther21:
+        case kFurther22:
+        case kFurther23:
+        case kFurther24:
+            s.further21To24[static_cast<std::size_t>(index - kFurther21)] = IntOf(v);
             break;
-        case kWindowPictureSetting + 5:
-            s.setting_25 = static_cast<int32_t>(v.number);
+        case kFurther25:
+            s.further25 = IntOf(v);
             break;
-        case kWindowPictureSetting + 6:
-            s.setting_26 = static_cast<int32_t>(v.number);
+        case kFurther26:
+            s.further26 = IntOf(v);
             break;
-        case kWindowPictureSetting + 7:
-            s.setting_27 = static_cast<int32_t>(v.number);
+        case kFurther27:
+            s.further27 = IntOf(v);
             break;
-        case kWindowPictureSetting + 8:
-            s.setting_28 = Clamped(v, kMaxSetting28);
+        case kFurther28:
+            s.further28 = ClampChoice(IntOf(v), 0, kMaxFurther28);
             break;
-        case kWindowAlwaysOnTop:
-            s.always_on_top = Logical(v);
-            window_->SetAlwaysOnTop(s.always_on_top == 1);
-            if (s.always_on_top == 0) {
+        case kAlwaysOnTop:
+            s.alwaysOnTop = Logical(v);
+            window_->SetAlwaysOnTop(s.alwaysOnTop == 1);
+            if (s.alwaysOnTop == 0) {
                 // Leaving the top-most band must not pull the other top-most windows out of it.
                 for (LoadedWindow* other : AllLoadedWindows()) {
                     auto* w = dynamic_cast<WindowUnit*>(other->window_unit());
-                    if (w && w != this && w->settings_.always_on_top == 1) {
+                    if (w && w != this && w->settings_.alwaysOnTop == 1) {
                         w->window_->SetAlwaysOnTop(true);
                     }
                 }
             }
             break;
-        case kWindowTrayTip:
-            s.text_30 = TextOf(v);
+        case kTrayTip:
+            s.trayTip = TextOf(v);
             ApplyTrayIcon();
             break;
-        case kWindowLastTextSetting:
-            s.text_31 = TextOf(v);
+        case kFurtherText31:
+            s.furtherText31 = TextOf(v);
             break;
         default:
             break;
@@ -332,35 +329,35 @@ int WindowUnit::SetProperty(int index, const PropertyValue& v) {
 int WindowUnit::GetProperty(int index, PropertyValue& out) {
     const WindowSettings& s = settings_;
     switch (index) {
-        case kWindowTitle:
+        case kTitle:
             out.bytes = s.title;
             break;
-        case kWindowFrameStyle:
-            out.number = s.frame_style;
+        case kFrameStyle:
+            out.number = s.frameStyle;
             break;
-        case kWindowBackColour:
-            out.number = s.back_colour;
+        case kBackColour:
+            out.number = s.backColour;
             break;
-        case kWindowBackPicture:
-            out.bytes = s.back_picture;
+        case kBackPicture:
+            out.bytes = s.backPicture;
             break;
-        case kWindowPictureLayout:
-            out.number = s.picture_layout;
+        case kPictureLayout:
+            out.number = s.pictureLayout;
             break;
-        case kWindowIcon:
+        case kIcon:
             out.bytes = s.icon;
             break;
-        case kWindowIconOption:
-            out.number = s.icon_option;
+        case kIconOption:
+            out.number = s.iconOption;
             break;
-        case kWindowControlBox:
-            out.number = s.control_box;
+        case kControlBox:
+            out.number = s.controlBox;
             break;
-        case kWindowMaxButton:
-            out.number = s.max_button;
+        case kMaxButton:
+            out.number = s.maxButton;
             break;
-        case kWindowMinButton:
-            out.number = s.min_button;
+        case kMinButton:
+            out.number = s.minButton;
             break;
         case kWindowState:
             // The live state, whatever was written.
@@ -376,38 +373,38 @@ int WindowUnit::GetProperty(int index, PropertyValue& out) {
                     break;
             }
             break;
-        case kWindowMovable:
+        case kMovable:
             out.number = s.movable;
             break;
-        case kWindowPictureSetting:
-            out.bytes = s.picture_setting;
+        case kTrayIcon:
+            out.bytes = s.trayIcon;
             break;
-        case kWindowPictureSetting + 1:
-        case kWindowPictureSetting + 2:
-        case kWindowPictureSetting + 3:
-        case kWindowPictureSetting + 4:
-            out.number = s.further[index - kWindowPictureSetting - 1];
+        case kFurther21:
+        case kFurther22:
+        case kFurther23:
+        case kFurther24:
+            out.number = s.further21To24[static_cast<std::size_t>(index - kFurther21)];
             break;
-        case kWindowPictureSetting + 5:
-            out.number = s.setting_25;
+        case kFurther25:
+            out.number = s.further25;
             break;
-        case kWindowPictureSetting + 6:
-            out.number = s.setting_26;
+        case kFurther26:
+            out.number = s.further26;
             break;
-        case kWindowPictureSetting + 7:
-            out.number = s.setting_27;
+        case kFurther27:
+            out.number = s.further27;
             break;
-        case kWindowPictureSetting + 8:
-            out.number = s.setting_28;
+        case kFurther28:
+            out.number = s.further28;
             break;
-        case kWindowAlwaysOnTop:
-            out.number = s.always_on_top;
+        case kAlwaysOnTop:
+            out.number = s.alwaysOnTop;
             break;
-        case kWindowTextSetting:
-            out.bytes = s.text_30;
+        case kTrayTip:
+            out.bytes = s.trayTip;
             break;
-        case kWindowLastTextSetting:
-            out.bytes = s.text_31;
+        case kFurtherText31:
+            out.bytes = s.furtherText31;
             break;
         default:
             return 0;
@@ -416,7 +413,7 @@ int WindowUnit::GetProperty(int index, PropertyValue& out) {
 }
 
 int WindowUnit::Save(std::string& block) {
-    block = SaveWindowSettings(settings_);
+    block = settings_.Save();
     return 1;
 }
 
@@ -425,12 +422,11 @@ UnitOperation WindowInterface(int code) {
 }
 
 UnitTypeDescriptor WindowTypeDescriptor() {
-    using namespace units::kind;
-    return units::DescribeUnitType(
-        kChineseName, "window", kWindowTypeFlags,
-        {kText,    kWord,    kWord, kBytes,   kWord,  kBytes,   kWord, kLogical,
-         kLogical, kLogical, kWord, kLogical, kBytes, kWord,    kWord, kWord,
-         kWord,    kWord,    kWord, kWord,    kWord,  kLogical, kText, kText});
+    using namespace kind;
+    return DescribeUnitType(kChineseName, "window", kWindowTypeFlags,
+                            {kText,    kWord,    kWord, kBytes,   kWord,  kBytes,   kWord, kLogical,
+                             kLogical, kLogical, kWord, kLogical, kBytes, kWord,    kWord, kWord,
+                             kWord,    kWord,    kWord, kWord,    kWord,  kLogical, kText, kText});
 }
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -7,7 +7,7 @@
 #include "runtime/unit.h"
 #include "units/window/window_settings.h"
 
-namespace kesu {
+namespace kesu::units {
 
 // The unit of a window itself: record 0 of every window template, the top-level frame that holds
 // the other units. Its own properties are the frame, the title and the window settings; it turns
@@ -15,16 +15,35 @@ namespace kesu {
 // window's events.
 class WindowUnit : public Unit {
   public:
-    static constexpr int kEventCloseQuery = 1;
-    static constexpr int kEventMoved = 3;
-    static constexpr int kEventResized = 4;
-    static constexpr int kEventActivated = 5;
-    static constexpr int kEventDeactivated = 6;
-    static constexpr int kEventTrayIconClicked = 9;
-    static constexpr int kEventShown = 10;
-    static constexpr int kEventHidden = 11;
-    static constexpr int kEventGotFocus = -7;
-    static constexpr int kEventLostFocus = -8;
+    // The window's own properties, indices 8 to 31 (unit-relative 0 to 23).
+    enum Property {
+        kTitle = 0,
+        kFrameStyle,
+        kBackColour,
+        kBackPicture,
+        kPictureLayout,
+        kIcon,
+        kIconOption,
+        kControlBox,
+        kMaxButton,
+        kMinButton,
+        kWindowState,
+        kMovable,
+        kTrayIcon,  // property 20: no bytes, no icon
+        kFurther21,
+        kFurther22,
+        kFurther23,
+        kFurther24,
+        kFurther25,
+        kFurther26,
+        kFurther27,
+        kFurther28,
+        kAlwaysOnTop,
+        kTrayTip,  // property 30, of which 62 bytes are shown
+        kFurtherText31,
+    };
+    // The window's events are the runtime's window_event numbers and the shared focus events,
+    // since the runtime raises several of them itself.
 
     // Fails (null) for a stored block of a version above 6 or a truncated one.
     static std::unique_ptr<WindowUnit> Create(const UnitCreateInfo& info);
@@ -69,4 +88,4 @@ UnitOperation WindowInterface(int code);
 // The window type as the core library lists it: names, flags and property kinds.
 UnitTypeDescriptor WindowTypeDescriptor();
 
-}  // namespace kesu
+}  // namespace kesu::units

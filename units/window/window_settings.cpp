@@ -1,115 +1,103 @@
 #include "units/window/window_settings.h"
 
-#include <span>
-#include <vector>
+#include "runtime/unit.h"
+#include "units/common/block_fields.h"
 
-#include "runtime/image.h"
+namespace kesu::units {
 
-namespace kesu {
-
-namespace {
-
-std::string AsText(const std::vector<uint8_t>& bytes) {
-    return {bytes.begin(), bytes.end()};
-}
-std::vector<uint8_t> AsBytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-}  // namespace
-
-// The block format itself is the program image's window data; these map it onto the window's
-// properties.
-bool ParseWindowSettings(std::string_view block, WindowSettings& s) {
+bool WindowSettings::Load(std::string_view block) {
+    *this = WindowSettings{};
     if (block.empty()) return true;
-    WindowData d;
-    if (!ReadWindowData(std::span(reinterpret_cast<const uint8_t*>(block.data()), block.size()),
-                        d)) {
-        return false;
+    BlockReader in(block);
+    std::uint32_t version = 0;
+    if (!ReadVersion(in, kVersion, version)) return RejectBlock(*this);
+    ReadWord(in, frameStyle);
+    ReadWord(in, pictureLayout);
+    ReadWord(in, backColour);
+    ReadWord(in, maxButton);
+    ReadWord(in, minButton);
+    ReadWord(in, controlBox);
+    ReadWord(in, windowState);
+    ReadWord(in, movable);
+    ReadWord(in, iconOption);
+    for (std::int32_t& word : further21To24) ReadWord(in, word);
+    if (version >= 2) ReadWord(in, further25);
+    if (version >= 3) {
+        ReadWord(in, further26);
+        ReadWord(in, further28);
     }
-    s.frame_style = static_cast<int32_t>(d.borderStyle);
-    s.picture_layout = static_cast<int32_t>(d.pictureMode);
-    s.back_colour = d.backColor;
-    s.max_button = static_cast<int32_t>(d.maxButton);
-    s.min_button = static_cast<int32_t>(d.minButton);
-    s.control_box = static_cast<int32_t>(d.systemMenu);
-    s.window_state = static_cast<int32_t>(d.startPosition);
-    s.movable = static_cast<int32_t>(d.movable);
-    s.icon_option = static_cast<int32_t>(d.setting10);
-    for (int i = 0; i < 4; ++i) s.further[i] = static_cast<int32_t>(d.settings11[i]);
-    s.setting_25 = static_cast<int32_t>(d.setting15);
-    s.setting_26 = static_cast<int32_t>(d.settings16[0]);
-    s.setting_28 = static_cast<int32_t>(d.settings16[1]);
-    s.always_on_top = static_cast<int32_t>(d.stayOnTop);
-    s.setting_27 = static_cast<int32_t>(d.setting18);
-    s.text_30 = d.text19;
-    s.back_picture = AsText(d.backgroundPicture);
-    s.picture_setting = AsText(d.pictureSetting);
-    s.icon = AsText(d.icon);
-    s.title = d.title;
-    s.text_31 = d.text24;
+    if (version >= 4) ReadWord(in, alwaysOnTop);
+    if (version >= 5) ReadWord(in, further27);
+    if (version >= 6) ReadCounted(in, trayTip);
+    ReadCountedBlock(in, backPicture);
+    ReadCountedBlock(in, trayIcon);
+    ReadCountedBlock(in, icon);
+    ReadCounted(in, title);
+    ReadCounted(in, furtherText31);
+    if (in.failed()) return RejectBlock(*this);
     return true;
 }
 
-std::string SaveWindowSettings(const WindowSettings& s) {
-    WindowData d;
-    d.version = kWindowBlockVersion;
-    d.borderStyle = static_cast<uint32_t>(s.frame_style);
-    d.pictureMode = static_cast<uint32_t>(s.picture_layout);
-    d.backColor = s.back_colour;
-    d.maxButton = static_cast<uint32_t>(s.max_button);
-    d.minButton = static_cast<uint32_t>(s.min_button);
-    d.systemMenu = static_cast<uint32_t>(s.control_box);
-    d.startPosition = static_cast<uint32_t>(s.window_state);
-    d.movable = static_cast<uint32_t>(s.movable);
-    d.setting10 = static_cast<uint32_t>(s.icon_option);
-    for (int i = 0; i < 4; ++i) d.settings11[i] = static_cast<uint32_t>(s.further[i]);
-    d.setting15 = static_cast<uint32_t>(s.setting_25);
-    d.settings16[0] = static_cast<uint32_t>(s.setting_26);
-    d.settings16[1] = static_cast<uint32_t>(s.setting_28);
-    d.stayOnTop = static_cast<uint32_t>(s.always_on_top);
-    d.setting18 = static_cast<uint32_t>(s.setting_27);
-    d.text19 = s.text_30;
-    d.backgroundPicture = AsBytes(s.back_picture);
-    d.pictureSetting = AsBytes(s.picture_setting);
-    d.icon = AsBytes(s.icon);
-    d.title = s.title;
-    d.text24 = s.text_31;
-    const std::vector<uint8_t> bytes = WriteWindowData(d);
-    return std::string(bytes.begin(), bytes.end());
+std::string WindowSettings::Save(std::uint32_t version) const {
+    BlockWriter out;
+    WriteWord(out, version);
+    WriteWord(out, frameStyle);
+    WriteWord(out, pictureLayout);
+    WriteWord(out, backColour);
+    WriteWord(out, maxButton);
+    WriteWord(out, minButton);
+    WriteWord(out, controlBox);
+    WriteWord(out, windowState);
+    WriteWord(out, movable);
+    WriteWord(out, iconOption);
+    for (std::int32_t word : further21To24) WriteWord(out, word);
+    if (version >= 2) WriteWord(out, further25);
+    if (version >= 3) {
+        WriteWord(out, further26);
+        WriteWord(out, further28);
+    }
+    if (version >= 4) WriteWord(out, alwaysOnTop);
+    if (version >= 5) WriteWord(out, further27);
+    if (version >= 6) WriteCounted(out, trayTip);
+    WriteCounted(out, backPicture);
+    WriteCounted(out, trayIcon);
+    WriteCounted(out, icon);
+    WriteCounted(out, title);
+    WriteCounted(out, furtherText31);
+    return out.Take();
 }
 
 FrameDecoration ComputeFrameDecoration(const WindowSettings& s) {
     FrameDecoration d;
-    if (s.frame_style != 0) {
+    if (s.frameStyle != 0) {
         d.frame = true;
-        if (!s.title.empty() || s.control_box == 1) {
-            d.title_bar = true;
-            d.system_menu = s.control_box == 1;
+        if (!s.title.empty() || s.controlBox == 1) {
+            d.titleBar = true;
+            d.systemMenu = s.controlBox == 1;
         }
-        switch (s.frame_style) {
+        switch (s.frameStyle) {
             case 1:
                 d.resizable = true;
                 break;
             case 3:
-                d.resizable = d.tool_window = true;
+                d.resizable = d.toolWindow = true;
                 break;
             case 4:
-                d.tool_window = true;
+                d.toolWindow = true;
                 break;
             case 5:
-                d.resizable = d.sunken_edge = true;
+                d.resizable = d.sunkenEdge = true;
                 break;
             case 6:
-                d.sunken_edge = true;
+                d.sunkenEdge = true;
                 break;
             default:
                 break;
         }
     }
-    d.max_button = s.max_button == 1;
-    d.min_button = s.min_button == 1;
+    d.maxButton = s.maxButton == 1;
+    d.minButton = s.minButton == 1;
     return d;
 }
 
-}  // namespace kesu
+}  // namespace kesu::units

@@ -1,83 +1,64 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "runtime/unit.h"
+#include "platform/ui.h"
 
-namespace kesu {
+namespace kesu::units {
 
-// Indices of the window's own properties, relative to the first type-specific one.
-enum WindowProperty : int {
-    kWindowTitle = 0,
-    kWindowFrameStyle = 1,
-    kWindowBackColour = 2,
-    kWindowBackPicture = 3,
-    kWindowPictureLayout = 4,
-    kWindowIcon = 5,
-    kWindowIconOption = 6,
-    kWindowControlBox = 7,
-    kWindowMaxButton = 8,
-    kWindowMinButton = 9,
-    kWindowState = 10,
-    kWindowMovable = 11,
-    // Property 20: the picture of the window's notification-area icon; no bytes, no icon.
-    kWindowPictureSetting = 12,  // first of the further settings, 20 to 28
-    kWindowTrayIcon = kWindowPictureSetting,
-    kWindowAlwaysOnTop = 21,
-    // Property 30: the tip of the notification-area icon, of which 62 bytes are shown.
-    kWindowTextSetting = 22,  // 30
-    kWindowTrayTip = kWindowTextSetting,
-    kWindowLastTextSetting = 23,  // 31
-    kWindowPropertyCount = 24,
-};
-
-inline constexpr int32_t kWindowBlockVersion = 6;
-inline constexpr uint32_t kSystemButtonFace = 0xFF000000;
-
-// Everything the window keeps of its stored block, with the block's defaults. The settings the
-// assistant does not use are kept only so that a saved block reloads unchanged.
+// The stored settings of a window, in the order of its block, with the block's defaults. The
+// comments give the property each field answers to. The further settings have no effect on the
+// window; they are kept so that a saved block reloads unchanged, and are named after the
+// property that reads them.
 struct WindowSettings {
-    int32_t frame_style = 2;
-    int32_t picture_layout = 1;
-    uint32_t back_colour = kSystemButtonFace;
-    int32_t max_button = 0;
-    int32_t min_button = 0;
-    int32_t control_box = 1;
-    int32_t window_state = 1;  // the start position while loading
-    int32_t movable = 1;
-    int32_t icon_option = 0;
-    int32_t further[4] = {0, 1, 0, 0};  // properties 21 to 24
-    int32_t setting_25 = 1;
-    int32_t setting_26 = 0;
-    int32_t setting_28 = 0;  // a choice 0 to 29
-    int32_t always_on_top = 0;
-    int32_t setting_27 = 0;
-    std::string text_30;
-    std::string back_picture;
-    std::string picture_setting;
-    std::string icon;
-    std::string title;
-    std::string text_31;
-};
+    static constexpr std::uint32_t kVersion = 6;
 
-// Reads a stored block over the defaults. An empty block keeps the defaults; a version above 6
-// or a block that ends inside a field fails (the window is then not created).
-bool ParseWindowSettings(std::string_view block, WindowSettings& settings);
-// The newest format, which ParseWindowSettings reads back to equal settings.
-std::string SaveWindowSettings(const WindowSettings& settings);
+    std::int32_t frameStyle = 2;                       // 9
+    std::int32_t pictureLayout = 1;                    // 12
+    std::uint32_t backColour = platform::kButtonFace;  // 10
+    std::int32_t maxButton = 0;                        // 16
+    std::int32_t minButton = 0;                        // 17
+    std::int32_t controlBox = 1;                       // 15
+    std::int32_t windowState = 1;                      // 18, the start position while loading
+    std::int32_t movable = 1;                          // 19
+    std::int32_t iconOption = 0;                       // 14
+    std::array<std::int32_t, 4> further21To24 = {0, 1, 0, 0};
+    std::int32_t further25 = 1;    // version 2 and on
+    std::int32_t further26 = 0;    // version 3 and on, with further28
+    std::int32_t further28 = 0;    // a choice 0 to 29
+    std::int32_t alwaysOnTop = 0;  // 29, version 4 and on
+    std::int32_t further27 = 0;    // version 5 and on
+    std::string trayTip;           // 30, version 6: the tip of the notification-area icon
+    std::string backPicture;       // 11
+    std::string trayIcon;          // 20: the picture of the notification-area icon
+    std::string icon;              // 13
+    std::string title;             // 8
+    std::string furtherText31;
+
+    // Reads a stored block of versions 1 to 6 over the defaults; an empty block keeps them, and
+    // fields an older version lacks keep theirs. False, with the defaults kept, for a version
+    // above kVersion or a block that ends inside a field (the window is then not created).
+    bool Load(std::string_view block);
+    // The block in version kVersion, or in an older version without the fields it lacks, as
+    // older templates hold it.
+    std::string Save(std::uint32_t version = kVersion) const;
+
+    bool operator==(const WindowSettings&) const = default;
+};
 
 // The frame decorations a window shows, derived from its settings.
 struct FrameDecoration {
-    bool title_bar = false;
-    bool system_menu = false;
-    bool max_button = false;
-    bool min_button = false;
+    bool titleBar = false;
+    bool systemMenu = false;
+    bool maxButton = false;
+    bool minButton = false;
     bool frame = false;      // any border at all
     bool resizable = false;  // a thick, sizable border
-    bool tool_window = false;
-    bool sunken_edge = false;
+    bool toolWindow = false;
+    bool sunkenEdge = false;
 
     bool operator==(const FrameDecoration&) const = default;
 };
@@ -86,4 +67,4 @@ struct FrameDecoration {
 // not empty or the control box is on, and the border follows the frame style table.
 FrameDecoration ComputeFrameDecoration(const WindowSettings& settings);
 
-}  // namespace kesu
+}  // namespace kesu::units

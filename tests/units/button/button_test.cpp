@@ -1,10 +1,10 @@
 #include "units/button/button.h"
-#include "units/check_box/check_box.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
+#include "units/check_box/check_box.h"
 
 namespace kesu::units {
 namespace {
@@ -22,7 +22,7 @@ class ButtonTest : public ::testing::Test {
 TEST_F(ButtonTest, CaptionWritesShowAtOnceAndClicksRaiseClicked) {
     ButtonSettings s;
     s.caption = "\xC7\xEB\xD1\xA1\xD4\xF1\xB6\xCB\xBF\xDA";  // 请选择端口
-    auto id = h_.Add(kUnitButton, s.encode(), {16, 165, 125, 25});
+    auto id = h_.Add(kUnitButton, s.Save(), {16, 165, 125, 25});
     ASSERT_TRUE(h_.Load());
     auto& unit = h_.Get<ButtonUnit>(id);
     auto& control = dynamic_cast<HeadlessButton&>(unit.button());
@@ -44,7 +44,7 @@ TEST_F(ButtonTest, CaptionWritesShowAtOnceAndClicksRaiseClicked) {
 }
 
 TEST_F(ButtonTest, StyleWritesClampAndReachTheControl) {
-    auto id = h_.Add(kUnitButton, ButtonSettings{}.encode(), {0, 0, 60, 20});
+    auto id = h_.Add(kUnitButton, ButtonSettings{}.Save(), {0, 0, 60, 20});
     ASSERT_TRUE(h_.Load());
     auto& unit = h_.Get<ButtonUnit>(id);
     auto& control = dynamic_cast<HeadlessButton&>(unit.button());
@@ -69,12 +69,12 @@ TEST_F(ButtonTest, StoredPicturesReachTheirControls) {
     b.picture = std::string("BM\x00\x01", 4);
     CheckBoxSettings c;
     c.picture = "GIF89a";
-    auto button = h_.Add(kUnitButton, b.encode(), {0, 0, 60, 20});
-    auto box = h_.Add(kUnitCheckBox, c.encode(), {0, 30, 60, 20});
-    auto plain = h_.Add(kUnitButton, ButtonSettings{}.encode(), {0, 60, 60, 20});
+    auto button = h_.Add(kUnitButton, b.Save(), {0, 0, 60, 20});
+    auto box = h_.Add(kUnitCheckBox, c.Save(), {0, 30, 60, 20});
+    auto plain = h_.Add(kUnitButton, ButtonSettings{}.Save(), {0, 60, 60, 20});
     ASSERT_TRUE(h_.Load());
     EXPECT_EQ(h_.Get<ButtonUnit>(button).button().Picture(), b.picture);
-    EXPECT_EQ(h_.Get<CheckBoxUnit>(box).checkBox().Picture(), c.picture);
+    EXPECT_EQ(h_.Get<CheckBoxUnit>(box).check_box().Picture(), c.picture);
     EXPECT_EQ(h_.Get<ButtonUnit>(plain).button().Picture(), "");
 }
 

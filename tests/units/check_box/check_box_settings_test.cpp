@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/units/edit_box/raw_block.h"
+#include "tests/units/common/raw_block.h"
 
 namespace kesu::units {
 namespace {
@@ -19,7 +19,7 @@ RawBlock checkBlock(std::int64_t version, std::int64_t checked) {
 
 TEST(CheckBoxSettings, ReadsBothVersionsInStoredOrder) {
     CheckBoxSettings s;
-    ASSERT_TRUE(s.decode(checkBlock(1, 1)));
+    ASSERT_TRUE(s.Load(checkBlock(1, 1)));
     EXPECT_TRUE(s.pushLike);
     EXPECT_FALSE(s.flat);
     EXPECT_TRUE(s.textLeft);
@@ -30,17 +30,17 @@ TEST(CheckBoxSettings, ReadsBothVersionsInStoredOrder) {
     EXPECT_TRUE(s.checked);
     EXPECT_EQ(s.caption, "\xB8\xDF\xB5\xE7\xC6\xBD");
     EXPECT_TRUE(s.dataSource.empty());
-    ASSERT_TRUE(s.decode(checkBlock(2, 1)));
+    ASSERT_TRUE(s.Load(checkBlock(2, 1)));
     EXPECT_EQ(s.dataColumn, "c");
-    EXPECT_EQ(s.encode(), checkBlock(2, 1).str());
-    EXPECT_FALSE(s.decode(checkBlock(3, 1)));
+    EXPECT_EQ(s.Save(), checkBlock(2, 1).str());
+    EXPECT_FALSE(s.Load(checkBlock(3, 1)));
 }
 
 TEST(CheckBoxSettings, OnlyAStoredOneMarksTheBox) {
     CheckBoxSettings s;
-    ASSERT_TRUE(s.decode(checkBlock(2, 5)));
+    ASSERT_TRUE(s.Load(checkBlock(2, 5)));
     EXPECT_FALSE(s.checked);
-    ASSERT_TRUE(s.decode(checkBlock(2, 0)));
+    ASSERT_TRUE(s.Load(checkBlock(2, 0)));
     EXPECT_FALSE(s.checked);
 }
 

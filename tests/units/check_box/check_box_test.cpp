@@ -4,7 +4,7 @@
 
 #include "platform/headless/headless.h"
 #include "runtime/properties.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -15,14 +15,14 @@ using testing::UnitHarness;
 class CheckBoxTest : public ::testing::Test {
   protected:
     std::uint32_t Load(const CheckBoxSettings& s, std::uint32_t state = state_flag::kVisible) {
-        std::uint32_t id = h_.Add(kUnitCheckBox, s.encode(), {72, 17, 64, 25}, 0, state);
+        std::uint32_t id = h_.Add(kUnitCheckBox, s.Save(), {72, 17, 64, 25}, 0, state);
         EXPECT_TRUE(h_.Load());
         h_.ClearEvents();
         return id;
     }
     CheckBoxUnit& Unit(std::uint32_t id) { return h_.Get<CheckBoxUnit>(id); }
     HeadlessCheckBox& Control(std::uint32_t id) {
-        return dynamic_cast<HeadlessCheckBox&>(Unit(id).checkBox());
+        return dynamic_cast<HeadlessCheckBox&>(Unit(id).check_box());
     }
     std::int64_t Checked(std::uint32_t id) {
         PropertyValue v;
@@ -94,7 +94,7 @@ TEST_F(CheckBoxTest, StartsFromItsStoredLookAndStaysDisabledUntilEnabled) {
     std::string block;
     ASSERT_EQ(Unit(id).Save(block), 1);
     CheckBoxSettings saved;
-    ASSERT_TRUE(saved.decode(block));
+    ASSERT_TRUE(saved.Load(block));
     EXPECT_FALSE(saved.checked);
 }
 

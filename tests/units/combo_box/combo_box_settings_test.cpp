@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/units/edit_box/raw_block.h"
+#include "tests/units/common/raw_block.h"
 
 namespace kesu::units {
 namespace {
@@ -26,7 +26,7 @@ RawBlock comboBlock(std::int64_t version) {
 TEST(ComboBoxSettings, ReadsEveryVersionInStoredOrder) {
     ComboBoxSettings s;
     for (std::int64_t version : {1, 2, 3}) {
-        ASSERT_TRUE(s.decode(comboBlock(version))) << version;
+        ASSERT_TRUE(s.Load(comboBlock(version))) << version;
         EXPECT_EQ(s.listType, 2);
         EXPECT_EQ(s.maxLength, 40);
         EXPECT_EQ(s.selStart, 1);
@@ -42,8 +42,8 @@ TEST(ComboBoxSettings, ReadsEveryVersionInStoredOrder) {
         EXPECT_EQ(s.dataSource, version >= 2 ? "src" : "");
         EXPECT_EQ(s.bindingFlag, version >= 3 ? 1 : 0);
     }
-    EXPECT_EQ(s.encode(), comboBlock(3).str());
-    EXPECT_FALSE(s.decode(comboBlock(4)));
+    EXPECT_EQ(s.Save(), comboBlock(3).str());
+    EXPECT_FALSE(s.Load(comboBlock(4)));
 }
 
 TEST(ComboBoxSettings, DamagedItemListsFailWithoutHugeAllocations) {
@@ -53,13 +53,13 @@ TEST(ComboBoxSettings, DamagedItemListsFailWithoutHugeAllocations) {
     RawBlock huge = b;
     huge.words({0x7FFFFFFF});
     ComboBoxSettings s;
-    EXPECT_FALSE(s.decode(huge));
+    EXPECT_FALSE(s.Load(huge));
     RawBlock negative = b;
     negative.words({-2});
-    EXPECT_FALSE(s.decode(negative));
+    EXPECT_FALSE(s.Load(negative));
     RawBlock cut = b;
     cut.words({2}).counted("one");
-    EXPECT_FALSE(s.decode(cut));
+    EXPECT_FALSE(s.Load(cut));
 }
 
 TEST(ComboBoxSettings, ItemDataIgnoresAShortTail) {

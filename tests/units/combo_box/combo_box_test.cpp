@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
-#include "units/edit_box/block_fields.h"
+#include "tests/units/common/unit_harness.h"
+#include "units/common/block_fields.h"
 
 namespace kesu::units {
 namespace {
@@ -22,7 +22,7 @@ const std::vector<std::string> kParityItems = {
 class ComboBoxTest : public ::testing::Test {
   protected:
     std::uint32_t Load(const ComboBoxSettings& s) {
-        std::uint32_t id = h_.Add(kUnitComboBox, s.encode(), {69, 25, 75, 25});
+        std::uint32_t id = h_.Add(kUnitComboBox, s.Save(), {69, 25, 75, 25});
         EXPECT_TRUE(h_.Load());
         h_.ClearEvents();
         return id;
@@ -103,7 +103,7 @@ TEST_F(ComboBoxTest, UnsortedAddItemAppendsAndItemsKeepTheStoredList) {
     std::string stored = Read(id, ComboBoxUnit::kItems).bytes;
     BlockReader in(stored);
     std::vector<std::string> items;
-    readTextList(in, items);
+    ReadTextList(in, items);
     EXPECT_FALSE(in.failed());
     EXPECT_EQ(items, (std::vector<std::string>{"COM1"}));
 }
@@ -113,7 +113,7 @@ TEST_F(ComboBoxTest, ItemsWritesRebuildTheListAndRefuseDamagedLists) {
     s.items = {"old"};
     auto id = Load(s);
     BlockWriter list;
-    writeTextList(list, {"x", "y"});
+    WriteTextList(list, {"x", "y"});
     std::string good = list.Take();
     EXPECT_EQ(Unit(id).SetProperty(ComboBoxUnit::kItems, TextValue(good.substr(0, 9))), 0);
     EXPECT_EQ(Read(id, ComboBoxUnit::kItems).bytes.size(), 4u + 4 + 3);
@@ -121,7 +121,7 @@ TEST_F(ComboBoxTest, ItemsWritesRebuildTheListAndRefuseDamagedLists) {
     EXPECT_EQ(Read(id, ComboBoxUnit::kItems).bytes, good);
     // Through the runtime the unit is rebuilt from the new list.
     BlockWriter three;
-    writeTextList(three, {"a", "b", "c"});
+    WriteTextList(three, {"a", "b", "c"});
     std::string bytes = three.Take();
     std::uint8_t* set = MakeByteSet(bytes.data(), bytes.size());
     WriteUnitProperty(testing::kWindowId, id, 8 + ComboBoxUnit::kItems, 0,

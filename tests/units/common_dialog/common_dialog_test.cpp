@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/raw_block.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/raw_block.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -16,7 +16,7 @@ const std::string kTextFilter =
     "\xCE\xC4\xB1\xBE\xCE\xC4\xBC\xFE(*.TXT)|*.TXT|\xCB\xF9\xD3\xD0\xCE\xC4\xBC\xFE(*.*)|*.*";
 
 std::unique_ptr<CommonDialogUnit> MakeDialog(const CommonDialogSettings& s) {
-    std::string block = s.encode();
+    std::string block = s.Save();
     UnitCreateInfo info;
     info.data = block;
     info.window_id = 0x52010001;
@@ -30,7 +30,7 @@ TEST(CommonDialogSettings, ReadsStoredOrderAndRefusesNewerVersions) {
     b.counted("T").counted("F").counted("a|*.a").counted("D").counted("txt").counted("N");
     b.counted("H");
     CommonDialogSettings s;
-    ASSERT_TRUE(s.decode(b));
+    ASSERT_TRUE(s.Load(b));
     EXPECT_EQ(s.dialogType, 1);
     EXPECT_EQ(s.filterIndex, 2);
     EXPECT_TRUE(s.createPrompt);
@@ -53,10 +53,10 @@ TEST(CommonDialogSettings, ReadsStoredOrderAndRefusesNewerVersions) {
     EXPECT_EQ(s.defaultExt, "txt");
     EXPECT_EQ(s.fontName, "N");
     EXPECT_EQ(s.helpFile, "H");
-    EXPECT_EQ(s.encode(), b.str());
+    EXPECT_EQ(s.Save(), b.str());
     RawBlock newer;
     newer.words({2});
-    EXPECT_FALSE(s.decode(newer));
+    EXPECT_FALSE(s.Load(newer));
 }
 
 TEST(CommonDialog, FilterRules) {
@@ -221,7 +221,7 @@ namespace {
 class CommonDialogMethod : public ::testing::Test {
   protected:
     std::uint32_t Load(const CommonDialogSettings& s) {
-        std::uint32_t id = h_.Add(kUnitCommonDlg, s.encode(), {0, 0, 0, 0}, 0, 0);
+        std::uint32_t id = h_.Add(kUnitCommonDlg, s.Save(), {0, 0, 0, 0}, 0, 0);
         EXPECT_TRUE(h_.Load());
         return id;
     }

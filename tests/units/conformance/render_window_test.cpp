@@ -13,7 +13,7 @@
 
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/qt_widgets.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -41,7 +41,7 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     group.caption = "\xD0\xC5\xBA\xC5\xB2\xD9\xD7\xF7";  // 信号操作
     group.font = Font(15);
     group.textColour = 0x800000;
-    auto groupId = h.Add(kUnitGroupBox, group.encode(), {8, 8, 300, 150});
+    auto groupId = h.Add(kUnitGroupBox, group.Save(), {8, 8, 300, 150});
 
     LabelSettings label;
     label.caption = "RTS\xCA\xE4\xB3\xF6";  // RTS输出
@@ -50,25 +50,25 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     label.hAlign = 1;
     label.textEffect = 3;
     label.font = Font(14, 700);
-    auto labelId = h.Add(kUnitLabel, label.encode(), {10, 25, 90, 28}, groupId);
+    auto labelId = h.Add(kUnitLabel, label.Save(), {10, 25, 90, 28}, groupId);
 
     CheckBoxSettings check;
     check.caption = "\xB8\xDF\xB5\xE7\xC6\xBD";  // 高电平
     check.textColour = 0xFF0090;
     check.checked = true;
     check.font = Font(14);
-    auto checkId = h.Add(kUnitCheckBox, check.encode(), {110, 25, 100, 25}, groupId,
+    auto checkId = h.Add(kUnitCheckBox, check.Save(), {110, 25, 100, 25}, groupId,
                          state_flag::kVisible | state_flag::kDisabled);
 
     ButtonSettings button;
     button.caption = "\xB4\xF2\xBF\xAA\xB4\xAE\xBF\xDA";  // 打开串口
     button.font = Font(14);
-    auto buttonId = h.Add(kUnitButton, button.encode(), {10, 70, 120, 30}, groupId);
+    auto buttonId = h.Add(kUnitButton, button.Save(), {10, 70, 120, 30}, groupId);
 
     ButtonSettings disabled;
     disabled.caption = "\xCA\xD6\xB6\xAF\xB7\xA2\xCB\xCD";  // 手动发送
     disabled.hAlign = 0;
-    auto disabledId = h.Add(kUnitButton, disabled.encode(), {10, 110, 120, 30}, groupId,
+    auto disabledId = h.Add(kUnitButton, disabled.Save(), {10, 110, 120, 30}, groupId,
                             state_flag::kVisible | state_flag::kDisabled);
 
     ComboBoxSettings combo;
@@ -77,7 +77,7 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     combo.items = {"2\xC5\xBC\xD0\xA3\xD1\xE9", "0\xCE\xDE\xD0\xA3\xD1\xE9"};  // 2偶校验, 0无校验
     combo.listIndex = 0;
     combo.font = Font(14);
-    auto comboId = h.Add(kUnitComboBox, combo.encode(), {150, 70, 130, 25}, groupId);
+    auto comboId = h.Add(kUnitComboBox, combo.Save(), {150, 70, 130, 25}, groupId);
 
     EditBoxSettings edit;
     edit.multiLine = true;
@@ -86,7 +86,7 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     edit.backColour = 0xE0FFE0;
     edit.font = Font(13);
     edit.content = "\xBD\xD3\xCA\xD5\xC7\xF8\r\n41 42 43 \r\n";  // 接收区
-    auto editId = h.Add(kUnitEditBox, edit.encode(), {320, 8, 260, 150});
+    auto editId = h.Add(kUnitEditBox, edit.Save(), {320, 8, 260, 150});
 
     EditBoxSettings count;
     count.alignment = 2;
@@ -95,7 +95,7 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     count.content = "1234";
     count.upDownMode = 1;
     count.upDownMax = 9999;
-    auto countId = h.Add(kUnitEditBox, count.encode(), {320, 170, 100, 25});
+    auto countId = h.Add(kUnitEditBox, count.Save(), {320, 170, 100, 25});
 
     LabelSettings graded;
     graded.caption.clear();
@@ -104,12 +104,12 @@ TEST(VisualUnitsRender, OneUnitOfEachTypeRendersWhereItsPlaceSays) {
     graded.frameColours = {0x0000FF, 0xFF000000, 0xFF0000};
     graded.gradientMode = 1;
     graded.gradientColours = {0x00FFFF, 0xFF000000, 0xFFFFFF};
-    auto gradedId = h.Add(kUnitLabel, graded.encode(), {430, 170, 150, 40});
+    auto gradedId = h.Add(kUnitLabel, graded.Save(), {430, 170, 150, 40});
 
     CommonDialogSettings dialog;
     dialog.dialogType = 1;
     dialog.title = "\xC7\xEB\xCA\xE4\xC8\xEB";
-    auto dialogId = h.Add(kUnitCommonDlg, dialog.encode(), {0, 0, 0, 0}, 0, 0);
+    auto dialogId = h.Add(kUnitCommonDlg, dialog.Save(), {0, 0, 0, 0}, 0, 0);
 
     ASSERT_TRUE(h.Load());
     qt.Loop().ProcessPending();

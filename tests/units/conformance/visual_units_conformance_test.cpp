@@ -18,7 +18,7 @@
 #include "platform/qt/qt_platform.h"
 #include "tests/platform/qt_user_input.h"
 #include "tests/platform/qt_widgets.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -152,7 +152,7 @@ TEST_P(VisualUnitsConformance, EditBoxTextSelectionAndColours) {
     s.scrollBars = 2;
     s.content = "\r\n usage\r\n";
     s.textColour = 0x0000FF;
-    auto id = h_->Add(kUnitEditBox, s.encode(), {10, 10, 300, 120});
+    auto id = h_->Add(kUnitEditBox, s.Save(), {10, 10, 300, 120});
     ASSERT_TRUE(h_->Load());
     h_->ClearEvents();
     auto& box = Get<EditBoxUnit>(id);
@@ -191,7 +191,7 @@ TEST_P(VisualUnitsConformance, EditBoxTextSelectionAndColours) {
 TEST_P(VisualUnitsConformance, ByteBoxFiltersKeysAndNormalisesWhenLeft) {
     EditBoxSettings s;
     s.inputMode = 5;
-    auto id = h_->Add(kUnitEditBox, s.encode(), {10, 10, 100, 25});
+    auto id = h_->Add(kUnitEditBox, s.Save(), {10, 10, 100, 25});
     ASSERT_TRUE(h_->Load());
     auto& box = Get<EditBoxUnit>(id);
     box.SetFocus();
@@ -210,12 +210,12 @@ TEST_P(VisualUnitsConformance, CheckBoxMarksAndClicks) {
     CheckBoxSettings s;
     s.caption = "HEX\xCF\xD4\xCA\xBE";
     s.textColour = 0x800080;
-    auto id = h_->Add(kUnitCheckBox, s.encode(), {10, 10, 100, 25});
+    auto id = h_->Add(kUnitCheckBox, s.Save(), {10, 10, 100, 25});
     ASSERT_TRUE(h_->Load());
     h_->ClearEvents();
     auto& box = Get<CheckBoxUnit>(id);
-    EXPECT_EQ(box.checkBox().Text(), s.caption);
-    EXPECT_EQ(side_->ShownText(box.checkBox()), 0x800080u);
+    EXPECT_EQ(box.check_box().Text(), s.caption);
+    EXPECT_EQ(side_->ShownText(box.check_box()), 0x800080u);
     box.SetProperty(CheckBoxUnit::kChecked, NumberValue(1));
     EXPECT_EQ(Read(box, CheckBoxUnit::kChecked).number, 1);
     box.SetProperty(CheckBoxUnit::kChecked, NumberValue(5));
@@ -227,7 +227,7 @@ TEST_P(VisualUnitsConformance, CheckBoxMarksAndClicks) {
     testing::EventHook() = [&](const testing::RecordedEvent& e) {
         if (e.event == CheckBoxUnit::kEventClicked) seen = Read(box, CheckBoxUnit::kChecked).number;
     };
-    side_->Click(box.checkBox());
+    side_->Click(box.check_box());
     side_->Pump();
     EXPECT_EQ(h_->Count(id, CheckBoxUnit::kEventClicked), 1);
     EXPECT_EQ(seen, 1);
@@ -239,13 +239,13 @@ TEST_P(VisualUnitsConformance, ComboBoxItemsSelectionAndText) {
     parity.sorted = true;
     parity.items = {"4b", "3B", "2c", "1a", "0z"};
     parity.listIndex = 0;
-    auto sortedId = h_->Add(kUnitComboBox, parity.encode(), {10, 10, 100, 25});
+    auto sortedId = h_->Add(kUnitComboBox, parity.Save(), {10, 10, 100, 25});
     ComboBoxSettings baud;
     baud.listType = 1;
     baud.items = {"4800", "9600", "19200"};
     baud.listIndex = 1;
     baud.content = "115200";
-    auto baudId = h_->Add(kUnitComboBox, baud.encode(), {10, 50, 100, 25});
+    auto baudId = h_->Add(kUnitComboBox, baud.Save(), {10, 50, 100, 25});
     ASSERT_TRUE(h_->Load());
     h_->ClearEvents();
 
@@ -291,10 +291,10 @@ TEST_P(VisualUnitsConformance, ComboBoxItemsSelectionAndText) {
 TEST_P(VisualUnitsConformance, CaptionsAndGroupChildren) {
     GroupBoxSettings g;
     g.caption = "\xBD\xD3\xCA\xD5\xC7\xF8";
-    auto group = h_->Add(kUnitGroupBox, g.encode(), {5, 5, 200, 100});
+    auto group = h_->Add(kUnitGroupBox, g.Save(), {5, 5, 200, 100});
     ButtonSettings b;
     b.caption = "\xB4\xF2\xBF\xAA";
-    auto button = h_->Add(kUnitButton, b.encode(), {10, 20, 80, 25}, group);
+    auto button = h_->Add(kUnitButton, b.Save(), {10, 20, 80, 25}, group);
     ASSERT_TRUE(h_->Load());
     h_->ClearEvents();
     auto& unit = Get<ButtonUnit>(button);

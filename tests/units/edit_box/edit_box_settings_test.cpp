@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/units/edit_box/raw_block.h"
+#include "tests/units/common/raw_block.h"
 
 namespace kesu::units {
 namespace {
@@ -25,7 +25,7 @@ TEST(EditBoxSettings, ReadsEveryFieldInStoredOrder) {
     b.words({2, 3, 0x0000FF, 0x00FF00, 0, 77, 1, 3, 2, 4}).half('#');
     b.words({2, 1, -10, 10, 5, 6});
     b.counted("").counted("abc").counted("ds").counted("dc");
-    ASSERT_TRUE(s.decode(b));
+    ASSERT_TRUE(s.Load(b));
     EXPECT_EQ(s.borderStyle, 3);
     EXPECT_EQ(s.textColour, 0x0000FFu);
     EXPECT_EQ(s.backColour, 0x00FF00u);
@@ -46,30 +46,30 @@ TEST(EditBoxSettings, ReadsEveryFieldInStoredOrder) {
     EXPECT_EQ(s.dataSource, "ds");
     EXPECT_EQ(s.dataColumn, "dc");
     // Written back, the block is byte for byte what was read.
-    EXPECT_EQ(s.encode(), b.str());
+    EXPECT_EQ(s.Save(), b.str());
 }
 
 TEST(EditBoxSettings, VersionsUpToTwoLoadAndNewerOnesFail) {
     EditBoxSettings s;
-    ASSERT_TRUE(s.decode(receiveBoxBlock(1)));
+    ASSERT_TRUE(s.Load(receiveBoxBlock(1)));
     EXPECT_EQ(s.content, "\r\n usage\r\n");
     EXPECT_TRUE(s.dataSource.empty());
     EXPECT_EQ(s.scrollBars, 2);
-    ASSERT_TRUE(s.decode(receiveBoxBlock(2)));
+    ASSERT_TRUE(s.Load(receiveBoxBlock(2)));
     EXPECT_EQ(s.dataColumn, "column");
-    EXPECT_FALSE(s.decode(receiveBoxBlock(3)));
+    EXPECT_FALSE(s.Load(receiveBoxBlock(3)));
     // A damaged version word that reads negative is not an old version.
-    EXPECT_FALSE(s.decode(receiveBoxBlock(-1)));
+    EXPECT_FALSE(s.Load(receiveBoxBlock(-1)));
 }
 
 TEST(EditBoxSettings, TruncatedOrEmptyBlocksFail) {
     EditBoxSettings s;
     std::string full = receiveBoxBlock(2).str();
-    EXPECT_FALSE(s.decode(std::string_view()));
-    EXPECT_FALSE(s.decode(std::string_view(full).substr(0, 30)));
+    EXPECT_FALSE(s.Load(std::string_view()));
+    EXPECT_FALSE(s.Load(std::string_view(full).substr(0, 30)));
     // A counted text that claims more bytes than remain.
-    EXPECT_FALSE(s.decode(std::string_view(full).substr(0, full.size() - 3)));
-    EXPECT_TRUE(s.decode(full));
+    EXPECT_FALSE(s.Load(std::string_view(full).substr(0, full.size() - 3)));
+    EXPECT_TRUE(s.Load(full));
 }
 
 TEST(EditBoxSettings, OutOfRangeChoicesAreClampedOnLoad) {
@@ -78,7 +78,7 @@ TEST(EditBoxSettings, OutOfRangeChoicesAreClampedOnLoad) {
     b.words({2, 9, 0, 0, 1, -5, 0, 7, -2, 40}).half('*');
     b.words({6, 3, 0, 100, 0, 0});
     b.counted("").counted("").counted("").counted("");
-    ASSERT_TRUE(s.decode(b));
+    ASSERT_TRUE(s.Load(b));
     EXPECT_EQ(s.borderStyle, 5);
     EXPECT_EQ(s.maxLength, 0);
     EXPECT_EQ(s.scrollBars, 3);

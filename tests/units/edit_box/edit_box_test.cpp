@@ -4,7 +4,7 @@
 
 #include "platform/headless/headless.h"
 #include "runtime/value.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -18,7 +18,7 @@ class EditBoxTest : public ::testing::Test {
   protected:
     // Adds an edit box with the given settings and loads the window.
     std::uint32_t Load(const EditBoxSettings& s, platform::Rect place = {10, 10, 200, 60}) {
-        std::uint32_t id = h_.Add(kUnitEditBox, s.encode(), place);
+        std::uint32_t id = h_.Add(kUnitEditBox, s.Save(), place);
         EXPECT_TRUE(h_.Load());
         h_.ClearEvents();
         return id;
@@ -48,7 +48,7 @@ class EditBoxTest : public ::testing::Test {
 // The box that gets the first focus when its window shows hears about it once, although the
 // control reports the focus change and the loader announces it as well.
 TEST_F(EditBoxTest, FirstFocusAtLoadRaisesGotFocusOnce) {
-    std::uint32_t id = h_.Add(kUnitEditBox, EditBoxSettings{}.encode(), {10, 10, 200, 60});
+    std::uint32_t id = h_.Add(kUnitEditBox, EditBoxSettings{}.Save(), {10, 10, 200, 60});
     ASSERT_TRUE(h_.Load());
     EXPECT_TRUE(Control(id).HasFocus());
     EXPECT_EQ(h_.Count(id, kEventGotFocus), 1);
@@ -276,7 +276,7 @@ TEST_F(EditBoxTest, MousePointerShowsOnTheBoxAndSurvivesRecreation) {
 }
 
 TEST_F(EditBoxTest, NewerBlockVersionFailsTheLoad) {
-    std::string block = EditBoxSettings{}.encode();
+    std::string block = EditBoxSettings{}.Save();
     block[0] = 3;
     h_.Add(kUnitEditBox, block, {0, 0, 10, 10});
     EXPECT_FALSE(h_.Load());
@@ -302,8 +302,8 @@ TEST_F(EditBoxTest, UpDownCompanionStepsWithinItsRangeAndFollowsTheBox) {
     s.upDownMax = 100;
     s.content = "99";
     auto id = Load(s, {10, 10, 60, 24});
-    auto* up = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).upArrow());
-    auto* down = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).downArrow());
+    auto* up = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).up_arrow());
+    auto* down = dynamic_cast<platform::headless::HeadlessButton*>(Box(id).down_arrow());
     ASSERT_TRUE(up && down);
     EXPECT_EQ(up->Geometry().left, 70);
     for (int i = 0; i < 3; ++i) up->UserClick();

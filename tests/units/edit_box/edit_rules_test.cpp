@@ -10,7 +10,7 @@ namespace {
 std::string typed(std::int32_t mode, std::string_view keys) {
     std::string out;
     for (char c : keys) {
-        if (admitsTypedChar(mode, static_cast<unsigned char>(c))) out.push_back(c);
+        if (AdmitsTypedChar(mode, static_cast<unsigned char>(c))) out.push_back(c);
     }
     return out;
 }
@@ -31,56 +31,56 @@ TEST(EditRules, TypedCharacterFilterPerMode) {
 }
 
 TEST(EditRules, IntegerModesClampAndDropZero) {
-    EXPECT_EQ(normaliseForMode(5, "300"), "255");
-    EXPECT_EQ(normaliseForMode(5, "0"), "");
-    EXPECT_EQ(normaliseForMode(5, "-4"), "");
-    EXPECT_EQ(normaliseForMode(5, "abc"), "");
-    EXPECT_EQ(normaliseForMode(5, "42"), "42");
-    EXPECT_EQ(normaliseForMode(6, "40000"), "32767");
-    EXPECT_EQ(normaliseForMode(6, "-40000"), "-32768");
-    EXPECT_EQ(normaliseForMode(7, "99999999999"), "2147483647");
-    EXPECT_EQ(normaliseForMode(7, "-2147483648"), "-2147483648");
-    EXPECT_EQ(normaliseForMode(7, "12.9"), "12");
-    EXPECT_EQ(normaliseForMode(7, "007"), "7");
+    EXPECT_EQ(NormaliseForMode(5, "300"), "255");
+    EXPECT_EQ(NormaliseForMode(5, "0"), "");
+    EXPECT_EQ(NormaliseForMode(5, "-4"), "");
+    EXPECT_EQ(NormaliseForMode(5, "abc"), "");
+    EXPECT_EQ(NormaliseForMode(5, "42"), "42");
+    EXPECT_EQ(NormaliseForMode(6, "40000"), "32767");
+    EXPECT_EQ(NormaliseForMode(6, "-40000"), "-32768");
+    EXPECT_EQ(NormaliseForMode(7, "99999999999"), "2147483647");
+    EXPECT_EQ(NormaliseForMode(7, "-2147483648"), "-2147483648");
+    EXPECT_EQ(NormaliseForMode(7, "12.9"), "12");
+    EXPECT_EQ(NormaliseForMode(7, "007"), "7");
     // A long integer keeps all its digits, which a double could not.
-    EXPECT_EQ(normaliseForMode(8, "9007199254740993"), "9007199254740993");
-    EXPECT_EQ(normaliseForMode(8, "-0"), "");
+    EXPECT_EQ(NormaliseForMode(8, "9007199254740993"), "9007199254740993");
+    EXPECT_EQ(NormaliseForMode(8, "-0"), "");
 }
 
 TEST(EditRules, RealModesRewriteInCanonicalForm) {
-    EXPECT_EQ(normaliseForMode(9, "1.50"), "1.5");
-    EXPECT_EQ(normaliseForMode(9, "3.14159265"), "3.14159");
-    EXPECT_EQ(normaliseForMode(10, "3.14159265358979"), "3.14159265359");
-    EXPECT_EQ(normaliseForMode(10, "0.000"), "");
-    EXPECT_EQ(normaliseForMode(10, "-"), "");
+    EXPECT_EQ(NormaliseForMode(9, "1.50"), "1.5");
+    EXPECT_EQ(NormaliseForMode(9, "3.14159265"), "3.14159");
+    EXPECT_EQ(NormaliseForMode(10, "3.14159265358979"), "3.14159265359");
+    EXPECT_EQ(NormaliseForMode(10, "0.000"), "");
+    EXPECT_EQ(NormaliseForMode(10, "-"), "");
 }
 
 TEST(EditRules, DateTimeModeParsesOrEmpties) {
     // 2024-03-05 10:20 written back in the calendar form.
-    EXPECT_EQ(normaliseForMode(11, "2024-03-05 10:20"),
+    EXPECT_EQ(NormaliseForMode(11, "2024-03-05 10:20"),
               "2024\xC4\xEA"
               "3\xD4\xC2"
               "5\xC8\xD5"
               "10\xCA\xB1"
               "20\xB7\xD6");
-    EXPECT_EQ(normaliseForMode(11, "2024/3/5"),
+    EXPECT_EQ(NormaliseForMode(11, "2024/3/5"),
               "2024\xC4\xEA"
               "3\xD4\xC2"
               "5\xC8\xD5");
-    EXPECT_EQ(normaliseForMode(11,
+    EXPECT_EQ(NormaliseForMode(11,
                                "2024\xC4\xEA"
                                "3\xD4\xC2"
                                "5\xC8\xD5"),
               "2024\xC4\xEA"
               "3\xD4\xC2"
               "5\xC8\xD5");
-    EXPECT_EQ(normaliseForMode(11, "hello"), "");
-    EXPECT_EQ(normaliseForMode(11, "2024-04-31"), "");
-    EXPECT_EQ(normaliseForMode(11, "1899-12-30"), "");  // the zero date-time
+    EXPECT_EQ(NormaliseForMode(11, "hello"), "");
+    EXPECT_EQ(NormaliseForMode(11, "2024-04-31"), "");
+    EXPECT_EQ(NormaliseForMode(11, "1899-12-30"), "");  // the zero date-time
 }
 
 TEST(EditRules, OtherModesKeepTheirText) {
-    for (int mode : {0, 1, 2, 3, 4}) EXPECT_EQ(normaliseForMode(mode, " 0x "), " 0x ");
+    for (int mode : {0, 1, 2, 3, 4}) EXPECT_EQ(NormaliseForMode(mode, " 0x "), " 0x ");
 }
 
 TEST(EditRules, LetterCaseLeavesDoubleByteCharactersIntact) {
@@ -89,40 +89,28 @@ TEST(EditRules, LetterCaseLeavesDoubleByteCharactersIntact) {
         "aB\xB0"
         "A"
         "c";
-    EXPECT_EQ(applyLetterCase(1, mixed),
+    EXPECT_EQ(ApplyLetterCase(1, mixed),
               "ab\xB0"
               "A"
               "c");
-    EXPECT_EQ(applyLetterCase(2,
+    EXPECT_EQ(ApplyLetterCase(2,
                               "\xB0"
                               "az"),
               "\xB0"
               "aZ");
-    EXPECT_EQ(applyLetterCase(0, mixed), mixed);
+    EXPECT_EQ(ApplyLetterCase(0, mixed), mixed);
 }
 
 TEST(EditRules, FitToRoomNeverSplitsACharacter) {
     const std::string text =
         "ab\xD6\xD0"
         "c";
-    EXPECT_EQ(fitToRoom(text, 10), text);
-    EXPECT_EQ(fitToRoom(text, 4), "ab\xD6\xD0");
-    EXPECT_EQ(fitToRoom(text, 3), "ab");
-    EXPECT_EQ(fitToRoom(text, 0), "");
-    EXPECT_EQ(effectiveTextLimit(0), kDefaultTextLimit);
-    EXPECT_EQ(effectiveTextLimit(5), 5u);
-}
-
-TEST(EditRules, SelectionConventions) {
-    EXPECT_EQ(selectionForStart(-1, 7).start, 7);
-    EXPECT_EQ(selectionForStart(-1, 7).length, 0);
-    EXPECT_EQ(selectionForStart(-9, 7).start, 0);
-    EXPECT_EQ(selectionForStart(3, 7).start, 3);
-    Selection all = selectionForLength(3, -1, 7);
-    EXPECT_EQ(all.start, 0);
-    EXPECT_EQ(all.length, 7);
-    EXPECT_EQ(selectionForLength(3, -4, 7).length, 0);
-    EXPECT_EQ(selectionForLength(3, 2, 7).start, 3);
+    EXPECT_EQ(FitToRoom(text, 10), text);
+    EXPECT_EQ(FitToRoom(text, 4), "ab\xD6\xD0");
+    EXPECT_EQ(FitToRoom(text, 3), "ab");
+    EXPECT_EQ(FitToRoom(text, 0), "");
+    EXPECT_EQ(EffectiveTextLimit(0), kDefaultTextLimit);
+    EXPECT_EQ(EffectiveTextLimit(5), 5u);
 }
 
 }  // namespace

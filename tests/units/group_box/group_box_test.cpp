@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -22,15 +22,15 @@ TEST_F(GroupBoxTest, HoldsItsChildrenAndShowsItsCaption) {
     GroupBoxSettings g;
     g.caption = "\xD0\xC5\xBA\xC5\xB2\xD9\xD7\xF7";  // 信号操作
     g.hAlign = 1;
-    auto group = h_.Add(kUnitGroupBox, g.encode(), {8, 206, 140, 74});
+    auto group = h_.Add(kUnitGroupBox, g.Save(), {8, 206, 140, 74});
     CheckBoxSettings c;
-    auto check = h_.Add(kUnitCheckBox, c.encode(), {72, 17, 64, 25}, group);
+    auto check = h_.Add(kUnitCheckBox, c.Save(), {72, 17, 64, 25}, group);
     LabelSettings l;
-    auto label = h_.Add(kUnitLabel, l.encode(), {10, 17, 50, 25}, group);
+    auto label = h_.Add(kUnitLabel, l.Save(), {10, 17, 50, 25}, group);
     ASSERT_TRUE(h_.Load());
 
     auto& unit = h_.Get<GroupBoxUnit>(group);
-    auto& box = dynamic_cast<HeadlessGroupBox&>(unit.groupBox());
+    auto& box = dynamic_cast<HeadlessGroupBox&>(unit.group_box());
     EXPECT_EQ(box.Text(), g.caption);
     EXPECT_EQ(box.Alignment(), platform::HAlign::Centre);
     auto* checkNode =
@@ -53,7 +53,7 @@ TEST_F(GroupBoxTest, HoldsItsChildrenAndShowsItsCaption) {
     std::string block;
     unit.Save(block);
     GroupBoxSettings saved;
-    ASSERT_TRUE(saved.decode(block));
+    ASSERT_TRUE(saved.Load(block));
     EXPECT_EQ(saved.caption, "x");
     EXPECT_EQ(GroupBoxTypeDescriptor().properties.size(), 8u + GroupBoxUnit::kFont + 1);
 }

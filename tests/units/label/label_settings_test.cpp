@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/units/edit_box/raw_block.h"
+#include "tests/units/common/raw_block.h"
 
 namespace kesu::units {
 namespace {
@@ -17,7 +17,7 @@ TEST(LabelSettings, ReadsStoredOrderWithClampedValues) {
     b.counted(std::string(60, '\0')).counted("").counted("RTS\xCA\xE4\xB3\xF6");
     b.counted("").counted("");
     LabelSettings s;
-    ASSERT_TRUE(s.decode(b));
+    ASSERT_TRUE(s.Load(b));
     EXPECT_EQ(s.frameWidth, 8);
     EXPECT_EQ(s.textColour, 0xFF0090u);
     EXPECT_EQ(s.backColour, 0xFF000000u);
@@ -27,12 +27,12 @@ TEST(LabelSettings, ReadsStoredOrderWithClampedValues) {
     EXPECT_FALSE(s.wordWrap);
     EXPECT_EQ(s.font.size(), 60u);
     EXPECT_EQ(s.caption, "RTS\xCA\xE4\xB3\xF6");
-    EXPECT_EQ(s.encode(), b.str());
+    EXPECT_EQ(s.Save(), b.str());
 
     RawBlock wild;
     wild.words({1, 9, 2, 8, 0, 0, 0, 0, 0, 5, 12, 0, 0, 0, 7, -1, 1});
     wild.counted("").counted("").counted("x");
-    ASSERT_TRUE(s.decode(wild));
+    ASSERT_TRUE(s.Load(wild));
     EXPECT_EQ(s.textEffect, 3);
     EXPECT_EQ(s.frameWidth, 5);
     EXPECT_EQ(s.borderStyle, 6);
@@ -41,7 +41,7 @@ TEST(LabelSettings, ReadsStoredOrderWithClampedValues) {
     EXPECT_EQ(s.hAlign, 2);
     EXPECT_EQ(s.vAlign, 0);
     EXPECT_TRUE(s.wordWrap);
-    EXPECT_FALSE(s.decode(RawBlock().words({3})));
+    EXPECT_FALSE(s.Load(RawBlock().words({3})));
 }
 
 }  // namespace

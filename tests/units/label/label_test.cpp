@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
-#include "tests/units/edit_box/unit_harness.h"
+#include "tests/units/common/unit_harness.h"
 
 namespace kesu::units {
 namespace {
@@ -26,7 +26,7 @@ TEST_F(LabelTest, PaintsItsStoredCaptionLookAndFollowsWrites) {
     s.vAlign = 1;
     s.textEffect = 2;
     s.font = FontToBytes(DefaultInterfaceFont());
-    auto id = h_.Add(kUnitLabel, s.encode(), {10, 43, 50, 25});
+    auto id = h_.Add(kUnitLabel, s.Save(), {10, 43, 50, 25});
     ASSERT_TRUE(h_.Load());
     auto& unit = h_.Get<LabelUnit>(id);
     auto& canvas = dynamic_cast<HeadlessLabel&>(unit.label());
@@ -75,7 +75,7 @@ TEST_F(LabelTest, HandsFrameGradientAndPictureToTheCanvasAndFollowsWrites) {
     s.gradientColours = {0x111111, 0x222222, 0x333333};
     s.picture = std::string("\x89PNG\0\x01", 6);
     s.pictureLayout = 2;
-    auto id = h_.Add(kUnitLabel, s.encode(), {10, 43, 50, 25});
+    auto id = h_.Add(kUnitLabel, s.Save(), {10, 43, 50, 25});
     ASSERT_TRUE(h_.Load());
     auto& unit = h_.Get<LabelUnit>(id);
     auto& canvas = dynamic_cast<HeadlessLabel&>(unit.label());

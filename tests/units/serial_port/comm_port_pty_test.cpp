@@ -15,9 +15,9 @@
 namespace kesu::units {
 namespace {
 
-class BytePort : public CCommPort {
+class BytePort : public CommPort {
   public:
-    explicit BytePort(testing::WindowQueue& window) : CCommPort(window.Poster()) {}
+    explicit BytePort(testing::WindowQueue& window) : CommPort(window.Poster()) {}
     ~BytePort() override { Shutdown(); }
     std::string bytes;
     int line_events = 0;

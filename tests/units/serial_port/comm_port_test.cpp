@@ -22,9 +22,9 @@ using testing::GatedDevice;
 using testing::WindowQueue;
 
 // Records what the drain fires: "L<code>" for line notifications, the byte itself for data.
-class RecordingPort : public CCommPort {
+class RecordingPort : public CommPort {
   public:
-    explicit RecordingPort(WindowQueue& window) : CCommPort(window.Poster()) {}
+    explicit RecordingPort(WindowQueue& window) : CommPort(window.Poster()) {}
     ~RecordingPort() override { Shutdown(); }
 
     std::vector<std::string> fired;
@@ -129,28 +129,28 @@ TEST_F(CommPortTest, BurstsBecomeOneDataEventPerByteInOrderWithFewWakeUps) {
 
 TEST_F(CommPortTest, AFloodIsHeldInABoundedQueueAndDeliveredInSlicesWhileWritesGoOn) {
     GatedDevice* device = Start(0x1F9, 0, true);
-    std::string sent(3 * CCommPort::kQueueLimit, '\0');
+    std::string sent(3 * CommPort::kQueueLimit, '\0');
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('A' + i * 7 % 26);
     Send(sent);
 
     // While the window thread takes nothing, the I/O thread reads up to the limit and no further,
     // and a write still goes out past the full queue instead of waiting for the window thread.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (device->bytes_read < CCommPort::kQueueLimit &&
+    while (device->bytes_read < CommPort::kQueueLimit &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
     const uint8_t ping[] = {'!'};
     EXPECT_EQ(port.Write(ping, 1), 1);
-    EXPECT_GE(device->bytes_read, CCommPort::kQueueLimit);
-    EXPECT_LE(device->bytes_read, CCommPort::kQueueLimit + 16384);
+    EXPECT_GE(device->bytes_read, CommPort::kQueueLimit);
+    EXPECT_LE(device->bytes_read, CommPort::kQueueLimit + 16384);
     EXPECT_EQ(window.posted(), 1u);  // one drain waits, and nothing has run it yet
 
     // One drain does not deliver a whole queue in one go: it stops after its slice and posts
     // itself again, so the window thread gets to its input in between.
     ASSERT_TRUE(window.RunOne());
     EXPECT_GT(port.fired.size(), 0u);
-    EXPECT_LT(port.fired.size(), CCommPort::kQueueLimit);
+    EXPECT_LT(port.fired.size(), CommPort::kQueueLimit);
 
     ASSERT_TRUE(window.RunUntil([&] { return port.fired.size() >= sent.size(); }));
     window.RunPending();

@@ -38,7 +38,7 @@ class SerialPortUnitPtyTest : public ::testing::Test {
         install = std::make_unique<platform::ScopedInstall>(backend);
         info.window_id = 0x52010001;
         info.unit_id = 0x16010033;
-        unit = std::make_unique<CSerialPortUnit>(info, window.Poster());
+        unit = std::make_unique<SerialPortUnit>(info, window.Poster());
     }
     void TearDown() override {
         unit.reset();
@@ -61,7 +61,7 @@ class SerialPortUnitPtyTest : public ::testing::Test {
     std::unique_ptr<platform::ScopedInstall> install;
     testing::WindowQueue window;
     UnitCreateInfo info;
-    std::unique_ptr<CSerialPortUnit> unit;
+    std::unique_ptr<SerialPortUnit> unit;
 };
 
 TEST_F(SerialPortUnitPtyTest, ClosingDuringASendToAPeerThatNeverReadsReturnsAtOnce) {
@@ -105,7 +105,7 @@ TEST_F(SerialPortUnitPtyTest, FlowControlHoldsOutputOnlyOnCts) {
     // cannot watch, so output is held by nothing; 5 is XON/XOFF.
     const bool crtscts[] = {false, true, true, false, false, false};
     for (int flow = 0; flow <= 5; ++flow) {
-        unit->properties().flow_control = flow;
+        unit->settings().flowControl = flow;
         ASSERT_TRUE(unit->Open()) << flow;
         termios2 tio{};
         ASSERT_EQ(::ioctl(fd, TCGETS2, &tio), 0);

@@ -26,7 +26,7 @@ namespace {
 using platform::LineControl;
 using platform::Parity;
 using platform::StopBits;
-using Props = SerialPortProperties;
+using Settings = SerialPortSettings;
 
 std::string Words(std::initializer_list<int32_t> words) {
     std::string out;
@@ -41,97 +41,64 @@ PropertyValue Number(int64_t n) {
     return PropertyValue{n, {}};
 }
 
-TEST(SerialPortPropertiesTest, WritesClampAsTheTableSays) {
-    Props p;
-    struct Case {
-        int index;
-        int64_t written;
-        int64_t read;
-    };
-    const Case cases[] = {
-        {Props::kPortNumber, 0, 1},  {Props::kPortNumber, -7, 1},    {Props::kPortNumber, 12, 12},
-        {Props::kBaudRate, -1, 0},   {Props::kBaudRate, 9600, 9600}, {Props::kDataBits, 99, 99},
-        {Props::kDataBits, -3, -3},  {Props::kStopBits, 0, 1},       {Props::kStopBits, 7, 3},
-        {Props::kStopBits, 2, 2},    {Props::kParityCheck, 5, 1},    {Props::kTimeout, -10, 0},
-        {Props::kOpenAtStart, 1, 1}, {Props::kParity, 9, 4},         {Props::kParity, -1, 0},
-        {Props::kFlowControl, 6, 5}, {Props::kRtsMode, 3, 2},        {Props::kDtrMode, -2, 0},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(p.Set(c.index, Number(c.written)));
-        PropertyValue out;
-        ASSERT_TRUE(p.Get(c.index, out));
-        EXPECT_EQ(out.number, c.read) << "index " << c.index << " written " << c.written;
-    }
-    ASSERT_TRUE(p.Set(Props::kEventChar, PropertyValue{0, "\nrest"}));
-    PropertyValue out;
-    ASSERT_TRUE(p.Get(Props::kEventChar, out));
-    EXPECT_EQ(out.bytes, "\nrest");
-
-    const Props before = p;
-    EXPECT_FALSE(p.Set(12, Number(1)));
-    EXPECT_FALSE(p.Set(-1, Number(1)));
-    EXPECT_FALSE(p.Get(12, out));
-    EXPECT_EQ(p.Save(), before.Save());
-}
-
-TEST(SerialPortPropertiesTest, StoredBlocksOfEveryVersionLoad) {
-    Props p;
+TEST(SerialPortSettingsTest, StoredBlocksOfEveryVersionLoad) {
+    Settings p;
     // The assistant's own 52-byte block: the defaults with ParityCheck true.
     const std::string assistant = Words({4, 1, 19200, 8, 1, 1, 1000, 0, 0, 0, 0, 0, 0});
     ASSERT_EQ(assistant.size(), 52u);
     ASSERT_TRUE(p.Load(assistant));
-    Props expected;
-    expected.parity_check = true;
+    Settings expected;
+    expected.parityCheck = true;
     EXPECT_EQ(p.Save(), expected.Save());
 
     // Version 1 stops after the event character; later fields keep their defaults even when a
     // stale previous load had set them.
     p.parity = 3;
-    p.flow_control = 2;
+    p.flowControl = 2;
     ASSERT_TRUE(p.Load(Words({1, 7, 4800, 7, 3, 0, 250, 1, 1}) + "\r"));
-    EXPECT_EQ(p.port_number, 7);
-    EXPECT_EQ(p.baud_rate, 4800);
-    EXPECT_EQ(p.data_bits, 7);
-    EXPECT_EQ(p.stop_bits, 3);
-    EXPECT_FALSE(p.parity_check);
+    EXPECT_EQ(p.portNumber, 7);
+    EXPECT_EQ(p.baudRate, 4800);
+    EXPECT_EQ(p.dataBits, 7);
+    EXPECT_EQ(p.stopBits, 3);
+    EXPECT_FALSE(p.parityCheck);
     EXPECT_EQ(p.timeout, 250);
-    EXPECT_TRUE(p.open_at_start);
-    EXPECT_EQ(p.event_char, "\r");
+    EXPECT_TRUE(p.openAtStart);
+    EXPECT_EQ(p.eventChar, "\r");
     EXPECT_EQ(p.parity, 0);
-    EXPECT_EQ(p.flow_control, 0);
-    EXPECT_EQ(p.rts_mode, 0);
+    EXPECT_EQ(p.flowControl, 0);
+    EXPECT_EQ(p.rtsMode, 0);
 
     ASSERT_TRUE(p.Load(Words({3, 2, 9600, 8, 1, 0, 100, 0, 0, 2, 5})));
     EXPECT_EQ(p.parity, 2);
-    EXPECT_EQ(p.flow_control, 5);
-    EXPECT_EQ(p.dtr_mode, 0);
+    EXPECT_EQ(p.flowControl, 5);
+    EXPECT_EQ(p.dtrMode, 0);
 
     // Read values are taken as they stand, without the clamps of property writes.
     ASSERT_TRUE(p.Load(Words({4, -5, -1, 99, 9, 1, -2, 0, 0, 8, 9, 7, 6})));
-    EXPECT_EQ(p.port_number, -5);
-    EXPECT_EQ(p.stop_bits, 9);
-    EXPECT_EQ(p.flow_control, 9);
+    EXPECT_EQ(p.portNumber, -5);
+    EXPECT_EQ(p.stopBits, 9);
+    EXPECT_EQ(p.flowControl, 9);
 
-    Props saved;
-    saved.port_number = 12;
-    saved.event_char = "\n";
-    saved.dtr_mode = 2;
+    Settings saved;
+    saved.portNumber = 12;
+    saved.eventChar = "\n";
+    saved.dtrMode = 2;
     ASSERT_TRUE(p.Load(saved.Save()));
     EXPECT_EQ(p.Save(), saved.Save());
 
     EXPECT_TRUE(p.Load(""));
-    EXPECT_EQ(p.Save(), Props{}.Save());
+    EXPECT_EQ(p.Save(), Settings{}.Save());
 }
 
-TEST(SerialPortPropertiesTest, NewerOrTruncatedBlocksFailAndLeaveDefaults) {
-    Props p;
+TEST(SerialPortSettingsTest, NewerOrTruncatedBlocksFailAndLeaveDefaults) {
+    Settings p;
     EXPECT_FALSE(p.Load(Words({5, 1, 19200, 8, 1, 1, 1000, 0, 0, 0, 0, 0, 0})));
-    EXPECT_EQ(p.Save(), Props{}.Save());
+    EXPECT_EQ(p.Save(), Settings{}.Save());
     EXPECT_FALSE(p.Load(Words({4, 3, 9600})));
-    EXPECT_EQ(p.Save(), Props{}.Save());
+    EXPECT_EQ(p.Save(), Settings{}.Save());
     // An event character whose length runs past the end.
     EXPECT_FALSE(p.Load(Words({1, 3, 9600, 8, 1, 0, 100, 0, 50}) + "ab"));
-    EXPECT_EQ(p.port_number, 1);
+    EXPECT_EQ(p.portNumber, 1);
 }
 
 TEST(SerialPortValuesTest, BasicValuesBecomeTheirLineBytes) {
@@ -188,18 +155,18 @@ TEST(SerialPortValuesTest, BasicValuesBecomeTheirLineBytes) {
 
 TEST(SerialPortValuesTest, NotificationCodesMapToLineEvents) {
     const int codes[] = {1026, 1027, 1028, 1029, 1030, 1031, 1033, 1034, 1035, 1036};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(LineEventOf(codes[i]), i + 1);
-    EXPECT_EQ(LineEventOf(1032), 0);
-    EXPECT_EQ(LineEventOf(1025), 0);
-    EXPECT_EQ(LineEventOf(1037), 0);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(static_cast<int>(LineEventOf(codes[i])), i + 1);
+    EXPECT_EQ(LineEventOf(1032), LineEvent::kNone);
+    EXPECT_EQ(LineEventOf(1025), LineEvent::kNone);
+    EXPECT_EQ(LineEventOf(1037), LineEvent::kNone);
 }
 
 // ---- The unit over virtual ports ----------------------------------------------------------------
 
-class RecordingUnit : public CSerialPortUnit {
+class RecordingUnit : public SerialPortUnit {
   public:
     RecordingUnit(const UnitCreateInfo& info, testing::WindowQueue& window)
-        : CSerialPortUnit(info, window.Poster()) {}
+        : SerialPortUnit(info, window.Poster()) {}
     std::vector<std::pair<int, int>> events;
 
   protected:
@@ -224,7 +191,7 @@ class SerialPortUnitTest : public ::testing::Test {
         install.reset();
     }
 
-    Props& props() { return unit->properties(); }
+    SerialPortSettings& props() { return unit->settings(); }
 
     std::string FarReceived(platform::SerialDevice& far, size_t count) {
         std::string got;
@@ -248,13 +215,47 @@ class SerialPortUnitTest : public ::testing::Test {
     std::unique_ptr<RecordingUnit> unit;
 };
 
+TEST_F(SerialPortUnitTest, WritesClampAsTheTableSays) {
+    using P = SerialPortUnit;
+    struct Case {
+        int index;
+        int64_t written;
+        int64_t read;
+    };
+    const Case cases[] = {
+        {P::kPortNumber, 0, 1},  {P::kPortNumber, -7, 1},    {P::kPortNumber, 12, 12},
+        {P::kBaudRate, -1, 0},   {P::kBaudRate, 9600, 9600}, {P::kDataBits, 99, 99},
+        {P::kDataBits, -3, -3},  {P::kStopBits, 0, 1},       {P::kStopBits, 7, 3},
+        {P::kStopBits, 2, 2},    {P::kParityCheck, 5, 1},    {P::kTimeout, -10, 0},
+        {P::kOpenAtStart, 1, 1}, {P::kParity, 9, 4},         {P::kParity, -1, 0},
+        {P::kFlowControl, 6, 5}, {P::kRtsMode, 3, 2},        {P::kDtrMode, -2, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(unit->SetProperty(c.index, Number(c.written)), 0);
+        PropertyValue out;
+        ASSERT_EQ(unit->GetProperty(c.index, out), 1);
+        EXPECT_EQ(out.number, c.read) << "index " << c.index << " written " << c.written;
+    }
+    ASSERT_EQ(unit->SetProperty(P::kEventChar, PropertyValue{0, "\nrest"}), 0);
+    PropertyValue out;
+    ASSERT_EQ(unit->GetProperty(P::kEventChar, out), 1);
+    EXPECT_EQ(out.bytes, "\nrest");
+
+    // Indices outside the table change nothing and read nothing.
+    const std::string before = props().Save();
+    EXPECT_EQ(unit->SetProperty(12, Number(1)), 0);
+    EXPECT_EQ(unit->SetProperty(-1, Number(1)), 0);
+    EXPECT_EQ(unit->GetProperty(12, out), 0);
+    EXPECT_EQ(props().Save(), before);
+}
+
 TEST_F(SerialPortUnitTest, OpenAppliesTheLineSettingsOfTheProperties) {
-    props().port_number = 12;
-    props().baud_rate = 57600;
-    props().data_bits = 7 + 256;  // only the low byte counts
+    props().portNumber = 12;
+    props().baudRate = 57600;
+    props().dataBits = 7 + 256;  // only the low byte counts
     props().parity = 2;
-    props().stop_bits = 2;
-    props().parity_check = true;
+    props().stopBits = 2;
+    props().parityCheck = true;
     props().timeout = 300;
     ASSERT_TRUE(unit->Open());
     ASSERT_TRUE(hub.IsOpen("COM12"));
@@ -276,14 +277,14 @@ TEST_F(SerialPortUnitTest, OpenAppliesTheLineSettingsOfTheProperties) {
           {1, 3, StopBits::One, Parity::Mark},
           {9, 7, StopBits::One, Parity::None},
           {0, -1, StopBits::One, Parity::None}}) {
-        props().stop_bits = stop;
+        props().stopBits = stop;
         props().parity = parity;
         ASSERT_TRUE(unit->Open());
         EXPECT_EQ(hub.Settings("COM12")->stop_bits, want_stop) << stop;
         EXPECT_EQ(hub.Settings("COM12")->parity, want_parity) << parity;
     }
 
-    props().event_char = "\nX";
+    props().eventChar = "\nX";
     ASSERT_TRUE(unit->Open());
     EXPECT_EQ(hub.EventMask("COM12"), 0x1FBu);
     EXPECT_EQ(hub.Settings("COM12")->event_char, '\n');
@@ -307,9 +308,9 @@ TEST_F(SerialPortUnitTest, FlowControlAndTheRtsAndDtrModes) {
         {5, 0, 0, false, false, LineControl::Enable, LineControl::Enable, true},
     };
     for (const Case& c : cases) {
-        props().flow_control = c.flow;
-        props().rts_mode = c.rts_mode;
-        props().dtr_mode = c.dtr_mode;
+        props().flowControl = c.flow;
+        props().rtsMode = c.rts_mode;
+        props().dtrMode = c.dtr_mode;
         ASSERT_TRUE(unit->Open());
         const auto s = hub.Settings("COM1");
         ASSERT_TRUE(s);
@@ -332,20 +333,20 @@ TEST_F(SerialPortUnitTest, FlowControlAndTheRtsAndDtrModes) {
 TEST_F(SerialPortUnitTest, AFailedOpenAlwaysLeavesThePortClosed) {
     ASSERT_TRUE(unit->Open());
     ASSERT_TRUE(hub.IsOpen("COM1"));
-    props().data_bits = 9;
+    props().dataBits = 9;
     EXPECT_FALSE(unit->Open());
     EXPECT_FALSE(hub.IsOpen("COM1"));
     EXPECT_FALSE(unit->SendData("x"));
 
-    props().data_bits = 8;
-    props().baud_rate = 0;  // a baud rate typed as text
+    props().dataBits = 8;
+    props().baudRate = 0;  // a baud rate typed as text
     EXPECT_FALSE(unit->Open());
-    props().baud_rate = 9600;
-    props().port_number = 0;  // only a stored block can hold this
+    props().baudRate = 9600;
+    props().portNumber = 0;  // only a stored block can hold this
     EXPECT_FALSE(unit->Open());
-    props().port_number = 3;  // no such port
+    props().portNumber = 3;  // no such port
     EXPECT_FALSE(unit->Open());
-    props().port_number = 1;
+    props().portNumber = 1;
     auto other = hub.OpenNamed("COM1");  // in use by another program
     EXPECT_FALSE(unit->Open());
     other.reset();
@@ -357,9 +358,9 @@ TEST_F(SerialPortUnitTest, AFailedOpenAlwaysLeavesThePortClosed) {
 
 TEST_F(SerialPortUnitTest, SendDataAndLineSignals) {
     EXPECT_FALSE(unit->SendData("x"));
-    EXPECT_FALSE(unit->SetLineSignal(2, 2));
-    props().rts_mode = 1;
-    props().dtr_mode = 1;
+    EXPECT_FALSE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kRts));
+    props().rtsMode = 1;
+    props().dtrMode = 1;
     ASSERT_TRUE(unit->Open());
     auto far = hub.OpenNamed("FAR1");
     ASSERT_NE(far, nullptr);
@@ -370,30 +371,32 @@ TEST_F(SerialPortUnitTest, SendDataAndLineSignals) {
 
     uint32_t status = 0;
     ASSERT_FALSE(hub.OutputLine("COM1", platform::Line::Rts));
-    EXPECT_TRUE(unit->SetLineSignal(2, 2));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kRts));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Rts));
     ASSERT_TRUE(far->ModemStatus(status));
     EXPECT_TRUE(status & platform::kMsCtsOn);
-    EXPECT_TRUE(unit->SetLineSignal(2, 1));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kDtr));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Dtr));
-    EXPECT_TRUE(unit->SetLineSignal(1, 1));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kDtr));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Dtr));
-    EXPECT_TRUE(unit->SetLineSignal(2, 3));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kSet, SignalLine::kBreak));
     EXPECT_TRUE(hub.OutputLine("COM1", platform::Line::Break));
-    EXPECT_TRUE(unit->SetLineSignal(1, 3));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kBreak));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Break));
-    EXPECT_TRUE(unit->SetLineSignal(1, 2));
+    EXPECT_TRUE(unit->SetLineSignal(SignalAction::kClear, SignalLine::kRts));
 
     // Refusals change nothing.
     for (auto [action, line] : {std::pair{3, 1}, {0, 2}, {1, 0}, {2, 4}, {-1, -1}}) {
-        EXPECT_FALSE(unit->SetLineSignal(action, line)) << action << "," << line;
+        EXPECT_FALSE(
+            unit->SetLineSignal(static_cast<SignalAction>(action), static_cast<SignalLine>(line)))
+            << action << "," << line;
     }
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Rts));
     EXPECT_FALSE(hub.OutputLine("COM1", platform::Line::Dtr));
 }
 
 TEST_F(SerialPortUnitTest, EventsCarryBytesAndLineChangesInOrder) {
-    props().event_char = "\n";
+    props().eventChar = "\n";
     ASSERT_TRUE(unit->Open());
     auto far = hub.OpenNamed("FAR1");
     ASSERT_NE(far, nullptr);
@@ -423,7 +426,7 @@ TEST_F(SerialPortUnitTest, EventsCarryBytesAndLineChangesInOrder) {
 TEST_F(SerialPortUnitTest, CreateLoadsTheBlockAndOpensAtStart) {
     const std::string block = Words({4, 12, 9600, 8, 3, 0, 1000, 1, 0, 0, 0, 0, 0});
     info.data = block;
-    auto created = CSerialPortUnit::Create(info);
+    auto created = SerialPortUnit::Create(info);
     ASSERT_NE(created, nullptr);
     EXPECT_TRUE(hub.IsOpen("COM12"));
     EXPECT_EQ(hub.Settings("COM12")->stop_bits, StopBits::Two);
@@ -431,18 +434,18 @@ TEST_F(SerialPortUnitTest, CreateLoadsTheBlockAndOpensAtStart) {
     EXPECT_EQ(created->Save(saved), 1);
     EXPECT_EQ(saved, block);
     PropertyValue out;
-    EXPECT_EQ(created->GetProperty(Props::kOpenAtStart, out), 1);
+    EXPECT_EQ(created->GetProperty(SerialPortUnit::kOpenAtStart, out), 1);
     EXPECT_EQ(out.number, 1);
     EXPECT_EQ(created->GetProperty(12, out), 0);
-    EXPECT_EQ(created->SetProperty(Props::kPortNumber, Number(-4)), 0);
-    created->GetProperty(Props::kPortNumber, out);
+    EXPECT_EQ(created->SetProperty(SerialPortUnit::kPortNumber, Number(-4)), 0);
+    created->GetProperty(SerialPortUnit::kPortNumber, out);
     EXPECT_EQ(out.number, 1);
     created->OnDestroy();
     EXPECT_FALSE(hub.IsOpen("COM12"));
 
     const std::string newer = Words({5, 12, 9600, 8, 3, 0, 1000, 1, 0, 0, 0, 0, 0});
     info.data = newer;
-    EXPECT_EQ(CSerialPortUnit::Create(info), nullptr);
+    EXPECT_EQ(SerialPortUnit::Create(info), nullptr);
     EXPECT_FALSE(hub.IsOpen("COM12"));
 }
 
@@ -519,7 +522,7 @@ TEST_F(SerialPortUnitTest, SendOpenAndCloseFromManyThreadsAreSerialised) {
     // Property writes arrive from the window thread while a worker opens the port.
     threads.emplace_back([this] {
         for (int i = 0; i < 200; ++i) {
-            unit->SetProperty(Props::kBaudRate, Number(i % 2 ? 9600 : 19200));
+            unit->SetProperty(SerialPortUnit::kBaudRate, Number(i % 2 ? 9600 : 19200));
         }
     });
     for (auto& t : threads) t.join();

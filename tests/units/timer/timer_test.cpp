@@ -41,7 +41,7 @@ TEST_F(TimerTest, TemplatePeriodTicksFromCreation) {
     EXPECT_EQ(ticks, (std::vector<uint64_t>{150, 300, 450}));
     EXPECT_EQ(ReadInterval(), 150);
     // A timer has no visible window whatever its record says.
-    EXPECT_FALSE(Unit<TimerUnit>(kTimer)->IsVisible());
+    EXPECT_FALSE(Unit<units::TimerUnit>(kTimer)->IsVisible());
 }
 
 TEST_F(TimerTest, ZeroPeriodNeverTicksUntilWritten) {
@@ -64,7 +64,7 @@ TEST_F(TimerTest, SameValueKeepsThePhaseNewValueRestartsZeroStops) {
     loop().AdvanceTo(1800);
     EXPECT_EQ(ticks, (std::vector<uint64_t>{1000, 1400, 1700}));
     WriteInterval(0);
-    EXPECT_FALSE(Unit<TimerUnit>(kTimer)->running());
+    EXPECT_FALSE(Unit<units::TimerUnit>(kTimer)->running());
     loop().AdvanceTo(5000);
     EXPECT_EQ(ticks.size(), 3u);
     EXPECT_EQ(ReadInterval(), 0);
@@ -76,7 +76,7 @@ TEST_F(TimerTest, NegativeIntervalStopsAndReadsZero) {
     EXPECT_EQ(ReadInterval(), 0);
     loop().AdvanceBy(1000);
     EXPECT_TRUE(ticks.empty());
-    EXPECT_FALSE(loop().HasTimer(Unit<TimerUnit>(kTimer)));
+    EXPECT_FALSE(loop().HasTimer(Unit<units::TimerUnit>(kTimer)));
 }
 
 TEST_F(TimerTest, TicksStopWithTheWindow) {
@@ -90,27 +90,27 @@ TEST_F(TimerTest, TicksStopWithTheWindow) {
 
 TEST_F(TimerTest, StoredBlockVersionsAndSave) {
     // An empty block is period 0; a newer version fails the creation and with it the load.
-    EXPECT_EQ(TimerUnit::Create(UnitCreateInfo{})->interval(), 0);
+    EXPECT_EQ(units::TimerUnit::Create(UnitCreateInfo{})->interval(), 0);
     BlockWriter newer;
     newer.Word(2);
     newer.Word(100);
     UnitCreateInfo info;
     const std::string block = newer.Take();
     info.data = block;
-    EXPECT_EQ(TimerUnit::Create(info), nullptr);
+    EXPECT_EQ(units::TimerUnit::Create(info), nullptr);
     const std::string truncated("\x01\0\0\0\x05", 5);
     info.data = truncated;
-    EXPECT_EQ(TimerUnit::Create(info), nullptr);
+    EXPECT_EQ(units::TimerUnit::Create(info), nullptr);
 
     Build(250);
     std::string saved;
-    ASSERT_EQ(Unit<TimerUnit>(kTimer)->Save(saved), 1);
+    ASSERT_EQ(Unit<units::TimerUnit>(kTimer)->Save(saved), 1);
     EXPECT_EQ(saved, std::string("\x01\0\0\0\xFA\0\0\0", 8));
     // Only the first own property exists.
     PropertyValue v;
-    EXPECT_EQ(Unit<TimerUnit>(kTimer)->GetProperty(1, v), 0);
+    EXPECT_EQ(Unit<units::TimerUnit>(kTimer)->GetProperty(1, v), 0);
     v.number = 5;
-    EXPECT_EQ(Unit<TimerUnit>(kTimer)->SetProperty(1, v), 0);
+    EXPECT_EQ(Unit<units::TimerUnit>(kTimer)->SetProperty(1, v), 0);
     EXPECT_EQ(ReadInterval(), 250);
 }
 

@@ -94,12 +94,12 @@ inline std::vector<uint8_t> AnimatedCursor(const std::vector<uint8_t>& frame) {
 // pointer is the cursor file above.
 inline WindowTemplate PiecesWindow() {
     WindowTemplate t = Window(kMain);
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = "pieces";
-    s.window_state = 0;
-    s.picture_setting = "tray picture";
-    s.text_30 = std::string(61, 't') + Gbk("串口") + "xyz";
-    t.records[0].typeData = Bytes(SaveWindowSettings(s));
+    s.windowState = 0;
+    s.trayIcon = "tray picture";
+    s.trayTip = std::string(61, 't') + Gbk("串口") + "xyz";
+    t.records[0].typeData = Bytes(s.Save());
     t.records[0].events = {Bind(9, 3)};
     t.records.push_back(MenuItem(kFileMenu, Gbk("文件(&F)"), 0));
     t.records.push_back(MenuItem(kOpenItem, Gbk("打开(&O)"), 1, 0, kCtrl | 'O', 1));
@@ -108,7 +108,7 @@ inline WindowTemplate PiecesWindow() {
     t.records.push_back(MenuItem(kRecentItem, "a.txt", 2, menu_state::kChecked, 0, 2));
     t.records.push_back(MenuItem(kHelpMenu, Gbk("帮助"), 0, menu_state::kDisabled));
     UnitRecord label = Record(kPointed, kLabelType, 20, 30, 120, 40);
-    label.typeData = Bytes(units::LabelSettings{}.encode());
+    label.typeData = Bytes(units::LabelSettings{}.Save());
     label.mousePointer = CursorFile();
     t.records.push_back(label);
     return t;

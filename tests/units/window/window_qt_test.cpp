@@ -27,7 +27,7 @@ class WindowOnQt : public ::testing::Test {
         LibraryInfo lib;
         lib.identifier = kFrameLibraryId;
         lib.types.resize(kLabelType - 0x10000);
-        lib.types[0] = WindowTypeDescriptor();
+        lib.types[0] = units::WindowTypeDescriptor();
         AddPiecesTypes(lib);
         image.libraries.push_back(lib);
         image.constants.assign(4, 0);
@@ -36,7 +36,7 @@ class WindowOnQt : public ::testing::Test {
         NativeLibrary native;
         native.identifier = kFrameLibraryId;
         native.unitInterfaces.assign(lib.types.size(), nullptr);
-        native.unitInterfaces[0] = WindowInterface;
+        native.unitInterfaces[0] = units::WindowInterface;
         native.unitInterfaces[kLabelType - 0x10001] = units::LabelInterface;
         RegisterLibrary(native);
         SetProgramImage(bytes);
@@ -72,7 +72,7 @@ TEST_F(WindowOnQt, LoadsAndShowsWithItsTitleAtItsPlace) {
     static const EventHandler none[1] = {nullptr};
     Load(w, none);
 
-    auto* unit = dynamic_cast<WindowUnit*>(FindUnit(kMain, 0));
+    auto* unit = dynamic_cast<units::WindowUnit*>(FindUnit(kMain, 0));
     ASSERT_NE(unit, nullptr);
     QWidget* widget = platform::qt::WidgetOf(unit->window());
     ASSERT_NE(widget, nullptr);
@@ -103,7 +103,7 @@ TEST_F(WindowOnQt, ShowingAddsOnlyTheActivationToTheFirstEvents) {
 // shows the pointer drawn from its cursor data, and a new pointer at once.
 TEST_F(WindowOnQt, MenuTrayAndPointerOnTheDesktop) {
     Load(PiecesWindow(), kHandlers);
-    auto* unit = dynamic_cast<WindowUnit*>(FindUnit(kMain, 0));
+    auto* unit = dynamic_cast<units::WindowUnit*>(FindUnit(kMain, 0));
     ASSERT_NE(unit, nullptr);
     QWidget* top = platform::qt::WidgetOf(unit->window());
     QWindow* window = top->windowHandle();

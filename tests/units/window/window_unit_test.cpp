@@ -37,18 +37,18 @@ std::string ReadTitle() {
 
 class WindowUnitTest : public FrameTest {
   protected:
-    void Open(const WindowSettings& s) {
+    void Open(const units::WindowSettings& s) {
         WindowTemplate w = Window(kMain);
-        w.records[0].typeData = Bytes(SaveWindowSettings(s));
+        w.records[0].typeData = Bytes(s.Save());
         image.windows.push_back(w);
         Start();
         Load();
     }
     void Open() {
-        WindowSettings s;
+        units::WindowSettings s;
         s.title = "Kesu";
-        s.min_button = 1;
-        s.window_state = 0;
+        s.minButton = 1;
+        s.windowState = 0;
         Open(s);
     }
 };
@@ -109,9 +109,9 @@ TEST_F(WindowUnitTest, ChoicesAreClamped) {
 }
 
 TEST_F(WindowUnitTest, BackPictureLayoutAndIconReachTheWindow) {
-    WindowSettings s;
-    s.back_picture = "BMstored";
-    s.picture_layout = 3;
+    units::WindowSettings s;
+    s.backPicture = "BMstored";
+    s.pictureLayout = 3;
     s.icon = "icon bytes";
     Open(s);
     EXPECT_EQ(Native()->BackPicture(), "BMstored");
@@ -145,8 +145,8 @@ TEST_F(WindowUnitTest, WindowStateReadsTheLiveState) {
 }
 
 TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
-    WindowSettings s;
-    s.window_state = 2;
+    units::WindowSettings s;
+    s.windowState = 2;
     Open(s);
     EXPECT_EQ(Native()->State(), platform::WindowShow::Minimised);
     EXPECT_TRUE(Native()->IsVisible());
@@ -155,9 +155,9 @@ TEST_F(WindowUnitTest, StartPositionAppliesAtTheFirstShow) {
 // Only a window with a sizable frame starts maximised; a fixed frame shows normally, though a
 // later write of the state maximises it.
 TEST_F(WindowUnitTest, StartPositionThreeMaximisesOnlyASizableFrame) {
-    WindowSettings s;
-    s.window_state = 3;
-    s.frame_style = 2;
+    units::WindowSettings s;
+    s.windowState = 3;
+    s.frameStyle = 2;
     Open(s);
     EXPECT_EQ(Native()->State(), platform::WindowShow::Normal);
     EXPECT_TRUE(Native()->IsVisible());
@@ -167,8 +167,8 @@ TEST_F(WindowUnitTest, StartPositionThreeMaximisesOnlyASizableFrame) {
 
 TEST_F(WindowUnitTest, StartPositionOneCentresTheNewWindow) {
     platform_.ui().SetScreen({0, 0, 1200, 900});
-    WindowSettings s;
-    s.window_state = 1;
+    units::WindowSettings s;
+    s.windowState = 1;
     Open(s);
     EXPECT_EQ(Native()->Geometry(), (platform::Rect{400, 300, 400, 300}));
 }
@@ -286,51 +286,78 @@ TEST_F(WindowEventsTest, WindowShowsItsMousePointer) {
 }
 
 TEST(WindowSettingsBlock, RoundTripDefaultsAndFailures) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = "title";
-    s.text_30 = "t30";
-    s.back_picture = std::string("\0\1\2", 3);
-    s.always_on_top = 1;
-    s.further[2] = 9;
-    WindowSettings back;
-    ASSERT_TRUE(ParseWindowSettings(SaveWindowSettings(s), back));
-    EXPECT_EQ(SaveWindowSettings(back), SaveWindowSettings(s));
+    s.trayTip = "t30";
+    s.backPicture = std::string("\0\1\2", 3);
+    s.alwaysOnTop = 1;
+    s.further21To24[2] = 9;
+    units::WindowSettings back;
+    ASSERT_TRUE(back.Load(s.Save()));
+    EXPECT_EQ(back.Save(), s.Save());
     EXPECT_EQ(back.title, "title");
-    EXPECT_EQ(back.back_picture, s.back_picture);
+    EXPECT_EQ(back.backPicture, s.backPicture);
 
     // An empty block keeps the defaults.
-    WindowSettings defaults;
-    ASSERT_TRUE(ParseWindowSettings("", defaults));
-    EXPECT_EQ(defaults.frame_style, 2);
-    EXPECT_EQ(defaults.control_box, 1);
-    EXPECT_EQ(defaults.window_state, 1);
+    units::WindowSettings defaults;
+    ASSERT_TRUE(defaults.Load(""));
+    EXPECT_EQ(defaults.frameStyle, 2);
+    EXPECT_EQ(defaults.controlBox, 1);
+    EXPECT_EQ(defaults.windowState, 1);
 
-    std::string newer = SaveWindowSettings(s);
+    std::string newer = s.Save();
     newer[0] = 7;
-    EXPECT_FALSE(ParseWindowSettings(newer, back));
-    std::string cut = SaveWindowSettings(s);
+    EXPECT_FALSE(back.Load(newer));
+    std::string cut = s.Save();
     cut.pop_back();
-    EXPECT_FALSE(ParseWindowSettings(cut, back));
+    EXPECT_FALSE(back.Load(cut));
+}
+
+TEST(WindowSettingsBlock, AVersionAboveSixIsRejected) {
+    units::WindowSettings d;
+    std::string bytes = d.Save();
+    bytes[0] = 7;
+    units::WindowSettings out;
+    EXPECT_FALSE(out.Load(bytes));
+    bytes[0] = 6;
+    EXPECT_TRUE(out.Load(bytes));
+    bytes.pop_back();
+    EXPECT_FALSE(out.Load(bytes));
+}
+
+TEST(WindowSettingsBlock, OlderVersionsCarryOnlyTheirFields) {
+    // Version 1: 14 words then five empty counted fields.
+    units::WindowSettings d;
+    EXPECT_EQ(d.Save(1).size(), 14u * 4 + 5 * 4);
+    EXPECT_EQ(d.Save(5).size(), 14u * 4 + 5 * 4 + 5 * 4);
+    EXPECT_EQ(d.Save(6).size(), 14u * 4 + 5 * 4 + 6 * 4);
+    // Defaults are what an empty title and old versions read back as.
+    units::WindowSettings read;
+    ASSERT_TRUE(read.Load(units::WindowSettings{}.Save()));
+    EXPECT_EQ(read, units::WindowSettings{});
+    EXPECT_EQ(read.frameStyle, 2);
+    EXPECT_EQ(read.backColour, 0xFF000000u);
+    EXPECT_TRUE(read.title.empty());
 }
 
 TEST(WindowFrame, DecorationTable) {
-    WindowSettings s;
+    units::WindowSettings s;
     s.title = "";
-    s.control_box = 0;
-    EXPECT_FALSE(ComputeFrameDecoration(s).title_bar);
-    EXPECT_TRUE(ComputeFrameDecoration(s).frame);
-    s.frame_style = 5;
-    FrameDecoration d = ComputeFrameDecoration(s);
-    EXPECT_TRUE(d.resizable && d.sunken_edge && !d.tool_window);
-    s.frame_style = 4;
-    d = ComputeFrameDecoration(s);
-    EXPECT_TRUE(!d.resizable && d.tool_window);
-    s.frame_style = 0;
-    s.control_box = 1;
-    s.min_button = 1;
-    d = ComputeFrameDecoration(s);
-    EXPECT_FALSE(d.title_bar || d.system_menu || d.frame);
-    EXPECT_TRUE(d.min_button);
+    s.controlBox = 0;
+    EXPECT_FALSE(units::ComputeFrameDecoration(s).titleBar);
+    EXPECT_TRUE(units::ComputeFrameDecoration(s).frame);
+    s.frameStyle = 5;
+    units::FrameDecoration d = units::ComputeFrameDecoration(s);
+    EXPECT_TRUE(d.resizable && d.sunkenEdge && !d.toolWindow);
+    s.frameStyle = 4;
+    d = units::ComputeFrameDecoration(s);
+    EXPECT_TRUE(!d.resizable && d.toolWindow);
+    s.frameStyle = 0;
+    s.controlBox = 1;
+    s.minButton = 1;
+    d = units::ComputeFrameDecoration(s);
+    EXPECT_FALSE(d.titleBar || d.systemMenu || d.frame);
+    EXPECT_TRUE(d.minButton);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "units/edit_box/visual_unit.h"
+#include "units/common/visual_unit.h"
 
 #include "platform/platform.h"
-#include "runtime/notify.h"
 
 namespace kesu::units {
 
@@ -11,25 +10,6 @@ platform::Control* CreationParent(const UnitCreateInfo& info) {
 
 platform::Ui& CurrentUi() {
     return platform::Current().UserInterface();
-}
-
-Unit* LookUpUnit(const ArgRecord& reference) {
-    return reinterpret_cast<Unit*>(
-        NotifyRuntime(notify::kFindUnitOrFail, reference.low, reference.high));
-}
-
-Unit* FindLiveUnit(const ArgRecord& reference) {
-    return reinterpret_cast<Unit*>(NotifyRuntime(notify::kFindUnit, reference.low, reference.high));
-}
-
-std::string TextArgument(const ArgRecord& arg) {
-    if (arg.type != kTypeText) return std::string();
-    return TextToString(arg.AsText());
-}
-
-std::string TextOf(const PropertyValue& value) {
-    const std::string& b = value.bytes;
-    return b.substr(0, b.find('\0'));
 }
 
 VisualUnit::~VisualUnit() {
@@ -56,22 +36,44 @@ int VisualUnit::WriteCaption(std::string& field, const PropertyValue& value) {
     return 0;
 }
 
-int VisualUnit::WriteTextColour(std::uint32_t& field, const PropertyValue& value) {
-    field = ColourOf(value);
-    control_->SetTextColour(field);
+int VisualUnit::SetProperty(int index, const PropertyValue& value) {
+    auto is = [index](const auto& shared) { return shared.field && shared.index == index; };
+    if (is(shared_.font)) {
+        *shared_.font.field = value.bytes;
+        ShowSharedProperty(Shared::kFont);
+    } else if (is(shared_.textColour)) {
+        *shared_.textColour.field = ColourOf(value);
+        ShowSharedProperty(Shared::kTextColour);
+    } else if (is(shared_.backColour)) {
+        *shared_.backColour.field = ColourOf(value);
+        ShowSharedProperty(Shared::kBackColour);
+    } else if (is(shared_.dataSource)) {
+        *shared_.dataSource.field = TextOf(value);
+        ShowSharedProperty(Shared::kDataSource);
+    } else if (is(shared_.dataColumn)) {
+        *shared_.dataColumn.field = TextOf(value);
+        ShowSharedProperty(Shared::kDataColumn);
+    } else {
+        return SetOwnProperty(index, value);
+    }
     return 0;
 }
 
-int VisualUnit::WriteBackColour(std::uint32_t& field, const PropertyValue& value) {
-    field = ColourOf(value);
-    control_->SetBackColour(field);
-    return 0;
-}
-
-int VisualUnit::WriteFont(std::string& field, const PropertyValue& value) {
-    field = value.bytes;
-    control_->SetFont(PlatformFont(field));
-    return 0;
+void VisualUnit::ShowSharedProperty(Shared which) {
+    switch (which) {
+        case Shared::kFont:
+            control_->SetFont(PlatformFont(*shared_.font.field));
+            break;
+        case Shared::kTextColour:
+            control_->SetTextColour(*shared_.textColour.field);
+            break;
+        case Shared::kBackColour:
+            control_->SetBackColour(*shared_.backColour.field);
+            break;
+        case Shared::kDataSource:
+        case Shared::kDataColumn:
+            break;
+    }
 }
 
 platform::Font VisualUnit::PlatformFont(std::string_view stored) {

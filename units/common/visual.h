@@ -1,19 +1,15 @@
 #pragma once
 
-// Rules shared by every visual unit: colour values, clamping of choices and the
-// frame styles of units that have a border property.
+// Rules shared by every visual unit: clamping of choices and the frame styles of
+// units that have a border property. Colours and their special values are the
+// platform's (platform/ui.h).
 
 #include <algorithm>
 #include <cstdint>
 
 namespace kesu::units {
 
-// Colours are 0x00BBGGRR values; this one stands for the platform's button-face
-// colour instead of a literal colour.
-inline constexpr std::uint32_t kButtonFaceColour = 0xFF000000;
-inline constexpr std::uint32_t kWhite = 0x00FFFFFF;
-
-inline std::int32_t clampChoice(std::int32_t v, std::int32_t lo, std::int32_t hi) {
+inline std::int32_t ClampChoice(std::int32_t v, std::int32_t lo, std::int32_t hi) {
     return std::clamp(v, lo, hi);
 }
 

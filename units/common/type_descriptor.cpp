@@ -1,4 +1,4 @@
-#include "units/edit_box/type_descriptor.h"
+#include "units/common/type_descriptor.h"
 
 namespace kesu::units {
 

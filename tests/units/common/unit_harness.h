@@ -27,9 +27,9 @@
 #include "units/button/button.h"
 #include "units/check_box/check_box.h"
 #include "units/combo_box/combo_box.h"
+#include "units/common/type_descriptor.h"
 #include "units/common_dialog/common_dialog.h"
 #include "units/edit_box/edit_box.h"
-#include "units/edit_box/type_descriptor.h"
 #include "units/group_box/group_box.h"
 #include "units/label/label.h"
 
