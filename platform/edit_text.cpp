@@ -328,9 +328,8 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
             // from the old text is one the new text needs there, and a block
             // after a line break has none.
             const std::size_t op = old_offset(np);
-            const bool old_after_line_break = pair_crlf_ && op >= 2 &&
-                                              old_byte(op - 1) == '\n' &&
-                                              old_byte(op - 2) == '\r';
+            const bool old_after_line_break =
+                pair_crlf_ && op >= 2 && old_byte(op - 1) == '\n' && old_byte(op - 2) == '\r';
             if (soft ? SoftBreakAt(op) : col.count == 0 && old_after_line_break) break;
         }
         if (soft) {

@@ -7,7 +7,7 @@
 // an offset from the start of the image (0 for none). The reader checks every
 // count, length and offset against the bounds of the block it reads: a fault
 // gives a failed read (never an out-of-bounds access), which start-up turns
-// into the runtime error "载入窗口模板数据段出错!". The image builder in tools/
+// into the runtime error "载入窗口模板数据段出错!". The image builder in image_builder/
 // writes these same structures back into bytes.
 #pragma once
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config ccache
+  cmake g++ make pkg-config ccache clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgmp-dev
   qt6-base-dev libgl-dev libcanberra-dev
   fonts-wqy-microhei sound-theme-freedesktop

@@ -10,6 +10,11 @@ root=$(pwd)
 
 scripts/deps.sh
 
+# The tree is kept formatted with the checked-in .clang-format; a difference fails the run
+# before anything is built.
+echo "== formatting"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 jobs=$(nproc)
 # Paths relative to the checkout let a cache of an earlier build in another
 # folder serve this one.

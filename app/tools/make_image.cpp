@@ -9,8 +9,8 @@
 
 #include "app/form/main_window_form.h"
 #include "app/program_libraries.h"
+#include "image_builder/image_builder.h"
 #include "runtime/image.h"
-#include "tools/image_builder.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 // program image at start-up.
 #include <benchmark/benchmark.h>
 
+#include "image_builder/image_builder.h"
 #include "runtime/image.h"
 #include "runtime/runtime_state.h"
 #include "runtime/value.h"
 #include "tests/runtime/sample_image.h"
-#include "tools/image_builder.h"
 
 namespace kesu {
 namespace {

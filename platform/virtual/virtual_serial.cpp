@@ -66,7 +66,7 @@ struct Port {
     bool open = false;
     bool unplugged = false;
     bool writes_fail = false;  // a fault: writes fail while the device stays
-    uint64_t generation = 0;  // changes whenever an opener's handle stops owning the port
+    uint64_t generation = 0;   // changes whenever an opener's handle stops owning the port
     std::shared_ptr<DeviceSimulator> device;
     LineSettings settings;
     SerialTimeouts timeouts;

@@ -33,8 +33,8 @@ std::string QuarteredPng() {
         for (int x = 0; x < 4; ++x) {
             const bool right = x >= 2;
             const bool bottom = y >= 2;
-            img.setPixelColor(x, y, bottom ? (right ? Qt::yellow : Qt::blue)
-                                           : (right ? Qt::green : Qt::red));
+            img.setPixelColor(
+                x, y, bottom ? (right ? Qt::yellow : Qt::blue) : (right ? Qt::green : Qt::red));
         }
     }
     QByteArray bytes;
@@ -89,8 +89,8 @@ class LabelRender : public ::testing::Test {
         return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure()
-           << "label pixel (" << x << ", " << y << ") is " << got.name().toStdString()
-           << ", not " << want.name().toStdString();
+           << "label pixel (" << x << ", " << y << ") is " << got.name().toStdString() << ", not "
+           << want.name().toStdString();
 }
 
 struct Sample {
@@ -113,8 +113,14 @@ TEST_F(LabelRender, GradedFrameRunsFromOuterToInnerEdgeThroughItsUsableColours) 
         // starts inside the frame.
         {"frame3",
          {9, {kRed, kGreen, kBlue}},
-         {{0, 0, kRed}, {59, 39, kRed}, {30, 4, kGreen}, {55, 20, kGreen}, {8, 20, kBlue},
-          {30, 31, kBlue}, {9, 20, kBack}, {50, 30, kBack}}},
+         {{0, 0, kRed},
+          {59, 39, kRed},
+          {30, 4, kGreen},
+          {55, 20, kGreen},
+          {8, 20, kBlue},
+          {30, 31, kBlue},
+          {9, 20, kBack},
+          {50, 30, kBack}}},
         // An unusable colour in the middle: the other two meet halfway.
         {"frame2",
          {5, {kRed, kButtonFace, kBlue}},
@@ -144,10 +150,8 @@ TEST_F(LabelRender, EachGradientModePutsItsColoursWhereItsDirectionSays) {
     } kCases[] = {
         {{Gradient::LeftToRight, rgb}, {{0, 20, kRed}, {30, 20, kGreen}, {60, 20, kBlue}}},
         {{Gradient::TopToBottom, rgb}, {{30, 0, kRed}, {30, 20, kGreen}, {30, 40, kBlue}}},
-        {{Gradient::TopLeftToBottomRight, rgb},
-         {{0, 0, kRed}, {30, 20, kGreen}, {60, 40, kBlue}}},
-        {{Gradient::BottomLeftToTopRight, rgb},
-         {{0, 40, kRed}, {30, 20, kGreen}, {60, 0, kBlue}}},
+        {{Gradient::TopLeftToBottomRight, rgb}, {{0, 0, kRed}, {30, 20, kGreen}, {60, 40, kBlue}}},
+        {{Gradient::BottomLeftToTopRight, rgb}, {{0, 40, kRed}, {30, 20, kGreen}, {60, 0, kBlue}}},
         {{Gradient::SidesToCentre, rgb},
          {{0, 20, kRed}, {15, 20, kGreen}, {30, 20, kBlue}, {45, 20, kGreen}, {60, 20, kRed}}},
         {{Gradient::TopAndBottomToCentre, rgb},
@@ -174,9 +178,12 @@ TEST_F(LabelRender, PictureIsPlacedByItsLayoutInsideTheFrameAndReplacesTheBackgr
     style.gradient = {Gradient::LeftToRight, {kRed, kGreen, kBlue}};
     style.picture_layout = PictureLayout::TopLeft;
     // Beside the picture neither gradient nor colour: what is behind shows.
-    ExpectPixels(Render(40, 20, style, "picture_topleft"),
-                 {{0, 0, kRed}, {3, 1, kGreen}, {1, 3, kBlue}, {3, 3, kYellow}, {4, 0, kBehind},
-                  {30, 15, kBehind}});
+    ExpectPixels(Render(40, 20, style, "picture_topleft"), {{0, 0, kRed},
+                                                            {3, 1, kGreen},
+                                                            {1, 3, kBlue},
+                                                            {3, 3, kYellow},
+                                                            {4, 0, kBehind},
+                                                            {30, 15, kBehind}});
     style.picture_layout = PictureLayout::Tiled;
     ExpectPixels(Render(40, 20, style, "picture_tiled"),
                  {{4, 0, kRed}, {6, 2, kYellow}, {37, 19, kBlue}, {39, 18, kYellow}});

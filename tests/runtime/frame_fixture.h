@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image_builder/image_builder.h"
 #include "platform/headless/headless.h"
 #include "runtime/dispatch.h"
 #include "runtime/image.h"
@@ -19,7 +20,6 @@
 #include "runtime/unit.h"
 #include "runtime/windows.h"
 #include "tests/runtime/runtime_test_support.h"
-#include "tools/image_builder.h"
 #include "units/timer/timer.h"
 #include "units/window/window.h"
 

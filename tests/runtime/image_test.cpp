@@ -4,10 +4,10 @@
 
 #include <random>
 
+#include "image_builder/image_builder.h"
 #include "runtime/errors.h"
 #include "tests/runtime/runtime_test_support.h"
 #include "tests/runtime/sample_image.h"
-#include "tools/image_builder.h"
 
 namespace kesu {
 namespace {

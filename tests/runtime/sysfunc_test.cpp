@@ -11,11 +11,11 @@
 #include <set>
 #include <thread>
 
+#include "image_builder/image_builder.h"
 #include "runtime/image.h"
 #include "runtime/library.h"
 #include "tests/runtime/runtime_test_support.h"
 #include "tests/runtime/sample_image.h"
-#include "tools/image_builder.h"
 
 namespace kesu {
 namespace {

@@ -190,8 +190,7 @@ bool SerialPortUnit::OpenLocked() {
     if (!platform::HasCurrent()) {
         return false;
     }
-    std::unique_ptr<platform::SerialDevice> device =
-        platform::Current().Ports().Open(p.portNumber);
+    std::unique_ptr<platform::SerialDevice> device = platform::Current().Ports().Open(p.portNumber);
     if (!device) {
         return false;
     }

@@ -7,12 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "image_builder/image_builder.h"
 #include "runtime/image.h"
 #include "runtime/notify.h"
 #include "runtime/sysfunc.h"
 #include "runtime/value.h"
 #include "tests/runtime/runtime_test_support.h"
-#include "tools/image_builder.h"
 
 namespace kesu {
 namespace {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "image_builder/image_builder.h"
 #include "platform/platform.h"
 #include "runtime/dispatch.h"
 #include "runtime/errors.h"
@@ -23,7 +24,6 @@
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
 #include "runtime/windows.h"
-#include "tools/image_builder.h"
 #include "units/button/button.h"
 #include "units/check_box/check_box.h"
 #include "units/combo_box/combo_box.h"

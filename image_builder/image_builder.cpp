@@ -1,4 +1,4 @@
-#include "tools/image_builder.h"
+#include "image_builder/image_builder.h"
 
 #include <algorithm>
 #include <string_view>
