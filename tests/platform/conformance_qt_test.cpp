@@ -168,6 +168,9 @@ class QtDriver final : public Driver {
     std::unique_ptr<QWidget> elsewhere_;
     // An answer is used up only once its dialog has closed: a dialog still
     // setting itself up gets the same answer again at the next poll.
+    // The dialogs are answered by their buttons directly: these scripted answers stand in for
+    // the user of the dialog, which is not what the suite tests (the desktop suite answers
+    // real dialogs by keys through the X server).
     void Poll() {
         if (!boxes_.empty()) {
             if (auto* box = OpenDialog<QMessageBox>()) {
