@@ -56,6 +56,9 @@ bool HasCurrent();
 
 // Installs `p` (not owned; null uninstalls). Returns the previous one.
 Platform* Install(Platform* p);
+// Whether the calling thread is the UI thread of the installed backend's loop (true when none
+// is installed). Cheap: the answer is kept per thread until the next install.
+bool OnUiThreadOfCurrent();
 
 // Installs a backend, with every part of it, for the lifetime of the guard
 // and restores the previous one afterwards; for tests and `main`.

@@ -52,13 +52,48 @@ const UnitRecord* FirstRepeatOfChain(const WindowTemplate& tmpl, const UnitRecor
 
 void SetEventHandlers(std::span<const EventHandler> handlers) {
     State().handlers = handlers;
+    NoteLookupsChanged();
     // A program installs its handlers once, before it starts; the window part of the runtime is
     // wired up at the same moment.
     InstallFrame();
 }
 
+namespace {
+
+// The handler bound to a unit's event, found from the templates; errors for a missing window or
+// unit or a unit that has no events end the program here.
+std::pair<EventHandler, uint32_t> LookUpHandler(uint32_t window_id, uint32_t unit_id,
+                                                int32_t event);
+
+}  // namespace
+
 EventHandler FindEventHandler(uint32_t window_id, uint32_t unit_id, int32_t event) {
     if (EventsSuspended()) return nullptr;
+    // Events come from the window thread, which keeps where it found their handlers lately.
+    RuntimeState::Lookups& lookups = Runtime().lookups;
+    RuntimeState::Lookups::Handler& entry =
+        lookups.handlers[(unit_id ^ (unit_id >> 8) ^ static_cast<uint32_t>(event) * 5u) %
+                         lookups.handlers.size()];
+    if (entry.generation != lookups.generation || entry.window_id != window_id ||
+        entry.unit_id != unit_id || entry.event != event) {
+        const auto [handler, source_unit] = LookUpHandler(window_id, unit_id, event);
+        entry.window_id = window_id;
+        entry.unit_id = unit_id;
+        entry.event = event;
+        entry.handler = handler;
+        entry.source_unit = source_unit;
+        entry.generation = lookups.generation;
+    }
+    if (!entry.handler) return nullptr;
+    State().source_window = window_id;
+    State().source_unit = entry.source_unit;
+    return entry.handler;
+}
+
+namespace {
+
+std::pair<EventHandler, uint32_t> LookUpHandler(uint32_t window_id, uint32_t unit_id,
+                                                int32_t event) {
     LoadedWindow* window = FindLoadedWindow(window_id);
     if (!window) ReportRuntimeError(errmsg::kEventWindowMissing, 0);
     const UnitRecord* requested =
@@ -100,11 +135,10 @@ EventHandler FindEventHandler(uint32_t window_id, uint32_t unit_id, int32_t even
             }
         }
     }
-    if (!handler) return nullptr;
-    State().source_window = window_id;
-    State().source_unit = unit_id == 0 ? requested->id : unit_id;
-    return handler;
+    return {handler, unit_id == 0 ? requested->id : unit_id};
 }
+
+}  // namespace
 
 int RaiseEvent(SimpleEventRecord& record) {
     EventHandler handler = FindEventHandler(record.window_id, record.unit_id, record.event);

@@ -57,6 +57,7 @@ bool StartLibraries(const std::vector<LibraryInfo>& libraries) {
         loaded.push_back(LoadedLibrary{&info, native, 0});
     }
     Runtime().libraries.loaded = std::move(loaded);
+    NoteLookupsChanged();
     for (const LoadedLibrary& lib : Runtime().libraries.loaded) {
         if (lib.native->notify) {
             lib.native->notify(1, reinterpret_cast<intptr_t>(&NotifyRuntime), 0);
@@ -68,6 +69,7 @@ bool StartLibraries(const std::vector<LibraryInfo>& libraries) {
 void StopLibraries() {
     std::vector<LoadedLibrary> loaded = std::move(Runtime().libraries.loaded);
     Runtime().libraries.loaded.clear();
+    NoteLookupsChanged();
     for (const LoadedLibrary& lib : loaded) {
         if (lib.native->notify) lib.native->notify(6, lib.dataWord, 0);
     }

@@ -8,6 +8,7 @@
 #include "runtime/font.h"
 #include "runtime/library.h"
 #include "runtime/menus.h"
+#include "runtime/runtime_state.h"
 #include "runtime/startup.h"
 #include "runtime/value.h"
 #include "runtime/windows.h"
@@ -22,13 +23,12 @@ struct Target {
     uint32_t type_code = 0;
     LoadedWindow* window = nullptr;
     size_t index = 0;
+    // The type's operations, when the lookup already knows them.
+    UnitTypeOperations type;
+    bool type_known = false;
 };
 
-Target Locate(uint32_t window_id, uint32_t unit_id) {
-    LoadedWindow* window = FindLoadedWindow(window_id);
-    if (!window) ReportRuntimeError(errmsg::kWindowNotLoaded, 0);
-    UnitRecord* record = FindUnitRecord(*window, unit_id);
-    if (!record) ReportRuntimeError(errmsg::kUnitMissing, 0);
+Target TargetOf(LoadedWindow* window, UnitRecord* record) {
     Target t;
     t.window = window;
     t.record = record;
@@ -36,6 +36,34 @@ Target Locate(uint32_t window_id, uint32_t unit_id) {
     t.type_code = record->type;
     t.index = static_cast<size_t>(record - window->tmpl->records.data());
     return t;
+}
+
+// Finds the record a property access names, through the window thread's recent lookups.
+Target Locate(uint32_t window_id, uint32_t unit_id) {
+    RuntimeState::Lookups& lookups = Runtime().lookups;
+    RuntimeState::Lookups::Unit& entry =
+        lookups.units[(unit_id ^ (unit_id >> 8) ^ window_id) % lookups.units.size()];
+    if (entry.generation != lookups.generation || entry.window_id != window_id ||
+        entry.unit_id != unit_id) {
+        LoadedWindow* window = FindLoadedWindow(window_id);
+        if (!window) ReportRuntimeError(errmsg::kWindowNotLoaded, 0);
+        UnitRecord* record = FindUnitRecord(*window, unit_id);
+        if (!record) ReportRuntimeError(errmsg::kUnitMissing, 0);
+        entry.window_id = window_id;
+        entry.unit_id = unit_id;
+        entry.window = window;
+        entry.record = record;
+        entry.type = FindUnitType(record->type);
+        entry.generation = lookups.generation;
+    }
+    Target t = TargetOf(entry.window, entry.record);
+    t.type = entry.type;
+    t.type_known = true;
+    return t;
+}
+
+UnitTypeOperations TypeOf(const Target& t) {
+    return t.type_known ? t.type : FindUnitType(t.type_code);
 }
 
 uint64_t PointerBits(const void* p) {
@@ -186,7 +214,7 @@ uint64_t FreshFontValue(const FontRecord& font) {
 
 uint64_t ReadTyped(const Target& t, int property, int component) {
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
-    const UnitTypeOperations type = FindUnitType(t.type_code);
+    const UnitTypeOperations type = TypeOf(t);
     GetPropertyFn get = GetPropertyOperation(type.interface);
     PropertyValue value;
     if (!get || get(*t.unit, property - kFirstTypeProperty, value) == 0) return 0;
@@ -218,7 +246,7 @@ uint64_t ReadTyped(const Target& t, int property, int component) {
 
 void WriteTyped(const Target& t, int property, int component, uint32_t low, uint32_t high) {
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
-    const UnitTypeOperations type = FindUnitType(t.type_code);
+    const UnitTypeOperations type = TypeOf(t);
     UnitInterfaceFn interface = type.interface;
     SetPropertyFn set = SetPropertyOperation(interface);
     if (!set) return;

@@ -20,6 +20,7 @@
 // by a mutex of their own, as each says; everything else belongs to the UI thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <list>
@@ -153,6 +154,35 @@ struct RuntimeState : CurrentObject<RuntimeState> {
         bool loop_running = false;
     } windows;
 
+    // Where the window thread found units and handlers lately. A property access and an event
+    // name their unit by window and unit id; finding the record, its type's operations and its
+    // bound handler costs many times the handler's own work on the receive path, where every
+    // byte reads three properties and raises one event. What they find depends only on the
+    // templates, the loaded libraries and the handler table, so an entry holds until one of
+    // those changes (`generation`, bumped by NoteLookupsChanged). The unit itself is read from
+    // its record each time. Window thread only.
+    struct Lookups {
+        struct Unit {
+            uint32_t window_id = 0;
+            uint32_t unit_id = 0;
+            uint64_t generation = 0;
+            LoadedWindow* window = nullptr;
+            UnitRecord* record = nullptr;
+            UnitTypeOperations type;
+        };
+        struct Handler {
+            uint32_t window_id = 0;
+            uint32_t unit_id = 0;
+            int32_t event = 0;
+            uint64_t generation = 0;
+            EventHandler handler = nullptr;
+            uint32_t source_unit = 0;
+        };
+        uint64_t generation = 1;
+        std::array<Unit, 32> units{};
+        std::array<Handler, 16> handlers{};
+    } lookups;
+
     // The message loop, idle time and shutdown of the window part.
     struct Frame {
         bool shutting_down = false;
@@ -161,6 +191,11 @@ struct RuntimeState : CurrentObject<RuntimeState> {
         std::set<uint32_t> idle_skipped;  // windows whose Idle handler asked for no more this burst
     } frame;
 };
+
+// What the lookups found may have changed: templates, libraries or handlers were replaced.
+inline void NoteLookupsChanged() {
+    ++RuntimeState::Get().lookups.generation;
+}
 
 // The current state. One must exist: the program makes it at start-up, and each test that reaches
 // the runtime makes its own.

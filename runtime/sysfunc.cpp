@@ -294,6 +294,7 @@ void SetProgramImage(std::span<const uint8_t> bytes) {
 void InitialiseRuntime() {
     RuntimeState::Program& program = Runtime().program;
     ReadProgramImageOrFail(program.imageBytes, program.image);
+    NoteLookupsChanged();
 
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);

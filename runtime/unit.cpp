@@ -150,7 +150,7 @@ platform::EventLoop& UiLoop() {
 }
 
 bool OnUiThread() {
-    return !platform::HasCurrent() || platform::Current().Loop().IsUiThread();
+    return platform::OnUiThreadOfCurrent();
 }
 
 void RunOnUiThread(const std::function<void()>& task) {

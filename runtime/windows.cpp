@@ -39,6 +39,7 @@ void SyncRecords() {
         return;
     }
     windows.clear();
+    NoteLookupsChanged();
     for (WindowTemplate& t : templates) {
         auto w = std::make_unique<LoadedWindow>();
         w->tmpl = &t;
