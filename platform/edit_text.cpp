@@ -284,7 +284,8 @@ std::size_t EditText::FitLength(std::string_view s, std::size_t room) {
     return i;
 }
 
-EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::string_view s) {
+EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::string_view s,
+                                     bool with_view_text) {
     start = Snap(start);
     end = std::max(start, Snap(end));
     // The character before the change may read differently afterwards (a CR
@@ -315,12 +316,20 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     // inserted bytes, at a position that no earlier byte can influence and,
     // with soft breaks, where both views start a block at the same byte.
     std::u16string inserted;
+    std::size_t inserted_length = 0;
     std::vector<std::size_t> breaks;
     std::size_t np = from;
     std::size_t last_start = from;
     char16_t shown;
     while (np < bytes_.size()) {
-        const std::size_t len = UnitAt(bytes_, np, pair_crlf_, &shown);
+        // Printable ASCII, most of what arrives, is its own view character.
+        const auto c = static_cast<unsigned char>(bytes_[np]);
+        std::size_t len = 1;
+        if (c >= 0x20 && c < 0x80) {
+            shown = static_cast<char16_t>(c);
+        } else {
+            len = UnitAt(bytes_, np, pair_crlf_, &shown);
+        }
         const bool soft = BreaksBefore(col, shown, wrap_);
         if (np > changed_end && IsAnchor(bytes_, np)) {
             if (wrap_ == 0) break;
@@ -333,13 +342,15 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
             if (soft ? SoftBreakAt(op) : col.count == 0 && old_after_line_break) break;
         }
         if (soft) {
-            inserted += u'\n';
+            if (with_view_text) inserted += u'\n';
+            ++inserted_length;
             breaks.push_back(np);
             col = Column{};
         }
         last_start = np;
         np += len;
-        inserted += shown;
+        if (with_view_text) inserted += shown;
+        ++inserted_length;
         Advance(col, shown);
     }
     const bool to_end = np >= bytes_.size();
@@ -366,8 +377,8 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     first = soft_breaks_.erase(first, last);
     soft_breaks_.insert(first, breaks.begin(), breaks.end());
 
-    view_length_ = view_length_ - removed + inserted.size();
-    return ViewEdit{view_from, removed, std::move(inserted)};
+    view_length_ = view_length_ - removed + inserted_length;
+    return ViewEdit{view_from, removed, std::move(inserted), inserted_length};
 }
 
 }  // namespace kesu::platform

@@ -60,7 +60,8 @@ class EditText {
     struct ViewEdit {
         std::size_t start = 0;
         std::size_t removed = 0;
-        std::u16string inserted;
+        std::u16string inserted;          // empty when the change was made without view text
+        std::size_t inserted_length = 0;  // the characters inserted, also without view text
     };
 
     // Replaces bytes [start, end) by `s` (positions are clamped and snapped
@@ -68,8 +69,13 @@ class EditText {
     // rendered again, so adding at the end costs the size of the piece. A CR
     // at the end followed by an LF added later become one line break, and a
     // lone lead byte followed by its trail byte becomes one character.
-    ViewEdit Replace(std::size_t start, std::size_t end, std::string_view s);
-    ViewEdit Assign(std::string_view s) { return Replace(0, bytes_.size(), s); }
+    // A view drawn from the model itself needs only where the change starts, not the characters
+    // it inserts (`with_view_text` false), which saves building them.
+    ViewEdit Replace(std::size_t start, std::size_t end, std::string_view s,
+                     bool with_view_text = true);
+    ViewEdit Assign(std::string_view s, bool with_view_text = true) {
+        return Replace(0, bytes_.size(), s, with_view_text);
+    }
 
     // Byte offset of view position `v` (clamped to the end). Both sides of a
     // soft break map to the character after it.

@@ -75,10 +75,6 @@ bool IsMenuItemId(uint32_t id) {
     return (id & 0xF0000000) == 0x20000000 && (id & 0x0F000000) == 0x06000000;
 }
 
-bool UnitRecord::IsMenuItem() const {
-    return type == 0x00010003;
-}
-
 bool UnitRecord::SameStoredFields(const UnitRecord& o) const {
     return id == o.id && type == o.type && eventSource == o.eventSource &&
            std::memcmp(reserved, o.reserved, sizeof reserved) == 0 && name == o.name &&

@@ -162,7 +162,7 @@ struct UnitRecord {
     void* object = nullptr;
     void* cursor = nullptr;
 
-    bool IsMenuItem() const;
+    bool IsMenuItem() const { return type == 0x00010003; }
     // Compares the stored fields, not the run-time slots.
     bool SameStoredFields(const UnitRecord& other) const;
 };

@@ -97,6 +97,8 @@ UnitTypeOperations FindUnitType(uint32_t typeCode) {
     if (!found.descriptor) return found;
     const auto& interfaces = lib->native->unitInterfaces;
     if (n <= interfaces.size()) found.interface = interfaces[n - 1];
+    found.get = GetPropertyOperation(found.interface);
+    found.set = SetPropertyOperation(found.interface);
     return found;
 }
 

@@ -66,6 +66,8 @@ UnitInterfaceFn FindUnitInterface(uint32_t typeCode);
 struct UnitTypeOperations {
     const UnitTypeDescriptor* descriptor = nullptr;
     UnitInterfaceFn interface = nullptr;
+    GetPropertyFn get = nullptr;
+    SetPropertyFn set = nullptr;
 };
 UnitTypeOperations FindUnitType(uint32_t typeCode);
 // The command body `index` of library `libraryNumber` (1-based), or null.

@@ -215,7 +215,7 @@ uint64_t FreshFontValue(const FontRecord& font) {
 uint64_t ReadTyped(const Target& t, int property, int component) {
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
     const UnitTypeOperations type = TypeOf(t);
-    GetPropertyFn get = GetPropertyOperation(type.interface);
+    GetPropertyFn get = type.get;
     PropertyValue value;
     if (!get || get(*t.unit, property - kFirstTypeProperty, value) == 0) return 0;
     switch (FormOfKind(KindIn(type.descriptor, property))) {
@@ -248,7 +248,7 @@ void WriteTyped(const Target& t, int property, int component, uint32_t low, uint
     if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
     const UnitTypeOperations type = TypeOf(t);
     UnitInterfaceFn interface = type.interface;
-    SetPropertyFn set = SetPropertyOperation(interface);
+    SetPropertyFn set = type.set;
     if (!set) return;
     // A property the type does not list has no kind to read its value by; its words may be
     // anything, so nothing is taken from them and the write changes nothing.
@@ -420,10 +420,14 @@ void OnUi(Body&& body) {
 // Requests are judged on the UI thread, when they are served: a worker's request may wait there
 // while the window closes.
 uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int component) {
+    if (OnUiThread()) {
+        // The window thread's own reads, one for every received byte and every option it
+        // looks at, go straight to the unit.
+        return property < 0 ? 0 : Read(Locate(window_id, unit_id), property, component);
+    }
     uint64_t result = 0;
-    const bool worker = !OnUiThread();
-    OnUi([&] {
-        if (property < 0 || (worker && IgnoresWorkerRequests(window_id))) return;
+    RunOnUiThread([&] {
+        if (property < 0 || IgnoresWorkerRequests(window_id)) return;
         result = Read(Locate(window_id, unit_id), property, component);
     });
     return result;

@@ -13,7 +13,7 @@ HeadlessEdit::HeadlessEdit(HeadlessUi& ui, Node* parent, const EditStyle& style)
 }
 
 void HeadlessEdit::SetText(std::string_view gbk) {
-    text_model_.Assign(gbk);
+    text_model_.Assign(gbk, false);
     sel_start_ = sel_end_ = 0;
     Emit(Notify::TextChanged);
 }
@@ -27,7 +27,7 @@ void HeadlessEdit::Insert(std::string_view gbk) {
     std::string_view piece =
         EditText::CutToLimit(gbk, text_model_.Size(), sel_end_ - sel_start_, limit_);
     if (piece.empty() && sel_start_ == sel_end_) return;
-    text_model_.Replace(sel_start_, sel_end_, piece);
+    text_model_.Replace(sel_start_, sel_end_, piece, false);
     sel_start_ = sel_end_ = text_model_.Snap(sel_start_ + piece.size());
     Emit(Notify::TextChanged);
 }

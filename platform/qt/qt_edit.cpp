@@ -60,7 +60,7 @@ class QtEditBase : public QtLeaf<Edit, W> {
     }
 
     void SetText(std::string_view gbk) override {
-        Apply(model_.Assign(gbk));
+        Apply(model_.Assign(gbk, ViewNeedsText()));
         SetSelection(0, 0);
         this->Emit(Notify::TextChanged);
     }
@@ -93,6 +93,8 @@ class QtEditBase : public QtLeaf<Edit, W> {
     }
 
     virtual void ApplyView(const EditText::ViewEdit& e) = 0;
+    // Whether ApplyView needs the characters a change inserts, or only where it starts.
+    virtual bool ViewNeedsText() const { return true; }
     virtual void SetViewSelection(std::size_t a, std::size_t b) = 0;
     virtual std::pair<std::size_t, std::size_t> ViewSelection() const = 0;
 
@@ -105,7 +107,7 @@ class QtEditBase : public QtLeaf<Edit, W> {
     void Insert(std::size_t a, std::size_t b, std::string_view gbk) {
         std::string_view piece = EditText::CutToLimit(gbk, model_.Size(), b - a, limit_);
         if (piece.empty() && a == b) return;
-        Apply(model_.Replace(a, b, piece));
+        Apply(model_.Replace(a, b, piece, ViewNeedsText()));
         std::size_t caret = model_.ByteToView(a + piece.size());
         SetViewSelection(caret, caret);
         this->Emit(Notify::TextChanged);
@@ -132,7 +134,7 @@ class QtEditBase : public QtLeaf<Edit, W> {
         (void)widget_len;
         std::size_t caret = model_.ByteToView(a + bytes.size());
         if (ShownText(e.start, shown_len) != e.inserted) {
-            Correct(EditText::ViewEdit{e.start, shown_len, e.inserted}, caret);
+            Correct(EditText::ViewEdit{e.start, shown_len, e.inserted, e.inserted.size()}, caret);
         } else {
             SetViewSelection(caret, caret);
         }
@@ -193,6 +195,7 @@ class QtViewEdit final : public QtEditBase<TextView> {
     void ApplyView(const EditText::ViewEdit& ed) override {
         if (w_) w_->TextChanged(ed.start);
     }
+    bool ViewNeedsText() const override { return false; }
     void SetViewSelection(std::size_t a, std::size_t b) override {
         if (w_) w_->SetSelection(a, b);
     }
