@@ -38,13 +38,13 @@ Target TargetOf(LoadedWindow* window, UnitRecord* record) {
     return t;
 }
 
-// Finds the record a property access names, through the window thread's recent lookups.
-Target Locate(uint32_t window_id, uint32_t unit_id) {
+// The window thread's recent lookup of the record a property access names.
+const RuntimeState::Lookups::Unit& LookUp(uint32_t window_id, uint32_t unit_id) {
     RuntimeState::Lookups& lookups = Runtime().lookups;
     RuntimeState::Lookups::Unit& entry =
         lookups.units[(unit_id ^ (unit_id >> 8) ^ window_id) % lookups.units.size()];
     if (entry.generation != lookups.generation || entry.window_id != window_id ||
-        entry.unit_id != unit_id) {
+        entry.unit_id != unit_id) [[unlikely]] {
         LoadedWindow* window = FindLoadedWindow(window_id);
         if (!window) ReportRuntimeError(errmsg::kWindowNotLoaded, 0);
         UnitRecord* record = FindUnitRecord(*window, unit_id);
@@ -56,6 +56,11 @@ Target Locate(uint32_t window_id, uint32_t unit_id) {
         entry.type = FindUnitType(record->type);
         entry.generation = lookups.generation;
     }
+    return entry;
+}
+
+Target Locate(uint32_t window_id, uint32_t unit_id) {
+    const RuntimeState::Lookups::Unit& entry = LookUp(window_id, unit_id);
     Target t = TargetOf(entry.window, entry.record);
     t.type = entry.type;
     t.type_known = true;
@@ -212,12 +217,11 @@ uint64_t FreshFontValue(const FontRecord& font) {
     return PointerBits(value);
 }
 
-uint64_t ReadTyped(const Target& t, int property, int component) {
-    if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
-    const UnitTypeOperations type = TypeOf(t);
+// A type's own property of a live unit.
+uint64_t ReadOwn(Unit& unit, const UnitTypeOperations& type, int property, int component) {
     GetPropertyFn get = type.get;
     PropertyValue value;
-    if (!get || get(*t.unit, property - kFirstTypeProperty, value) == 0) return 0;
+    if (!get || get(unit, property - kFirstTypeProperty, value) == 0) return 0;
     switch (FormOfKind(KindIn(type.descriptor, property))) {
         case KindForm::kOneWord:
             return static_cast<uint32_t>(value.number);
@@ -242,6 +246,11 @@ uint64_t ReadTyped(const Target& t, int property, int component) {
         }
     }
     return 0;
+}
+
+uint64_t ReadTyped(const Target& t, int property, int component) {
+    if (!t.unit) ReportRuntimeError(errmsg::kUnitNotLive, 0);
+    return ReadOwn(*t.unit, TypeOf(t), property, component);
 }
 
 void WriteTyped(const Target& t, int property, int component, uint32_t low, uint32_t high) {
@@ -423,7 +432,13 @@ uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int co
     if (OnUiThread()) {
         // The window thread's own reads, one for every received byte and every option it
         // looks at, go straight to the unit.
-        return property < 0 ? 0 : Read(Locate(window_id, unit_id), property, component);
+        if (property < 0) return 0;
+        const RuntimeState::Lookups::Unit& entry = LookUp(window_id, unit_id);
+        Unit* unit = static_cast<Unit*>(entry.record->object);
+        if (property >= kFirstTypeProperty && unit && !entry.record->IsMenuItem()) [[likely]] {
+            return ReadOwn(*unit, entry.type, property, component);
+        }
+        return Read(Locate(window_id, unit_id), property, component);
     }
     uint64_t result = 0;
     RunOnUiThread([&] {

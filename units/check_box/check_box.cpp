@@ -75,8 +75,14 @@ int CheckBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
 }
 
 int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
-    // The mark is asked of the control, since the user may have toggled it.
-    if (index == kChecked) s_.checked = box_->IsChecked();
+    // The mark is asked of the control, since the user may have toggled it. It is read for
+    // every received byte (the display options are check boxes), so it skips the table.
+    if (index == kChecked) {
+        s_.checked = box_->IsChecked();
+        out.number = s_.checked ? 1 : 0;
+        out.bytes.clear();
+        return 1;
+    }
     using S = CheckBoxSettings;
     static const StoredField<S> kFields[] = {
         &S::picture, &S::pushLike,   &S::flat,       &S::caption,    &S::textLeft,
