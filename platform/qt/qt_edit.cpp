@@ -42,6 +42,9 @@ class QtEditBase : public QtLeaf<Edit, W> {
         : QtLeaf<Edit, W>(ui, w, parent), style_(style), model_(style.multi_line) {
         this->back_colour_ = kWhite;
         this->ApplyPalette();
+        // A box covers its rectangle: when its text changes (a counter at every refresh), the
+        // frame or box drawn beneath it need not be painted again.
+        if (this->w_) this->w_->setAutoFillBackground(true);
     }
     EditStyle Style() const override { return style_; }
     std::string Text() const override { return model_.Bytes(); }
@@ -60,7 +63,8 @@ class QtEditBase : public QtLeaf<Edit, W> {
     }
 
     void SetText(std::string_view gbk) override {
-        Apply(model_.Assign(gbk, ViewNeedsText()));
+        // A counter written with the count it already shows is not drawn again.
+        if (gbk != model_.Bytes()) Apply(model_.Assign(gbk, ViewNeedsText()));
         SetSelection(0, 0);
         this->Emit(Notify::TextChanged);
     }

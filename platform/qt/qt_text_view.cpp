@@ -35,6 +35,10 @@ TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent) {
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
     verticalScrollBar()->setSingleStep(1);
+    // The scroll bars change with every append; they cover their rectangles, so what lies
+    // beneath the box (a group box's frame) is not painted again each time.
+    verticalScrollBar()->setAutoFillBackground(true);
+    horizontalScrollBar()->setAutoFillBackground(true);
 }
 
 void TextView::SetModel(const EditText* model) {
@@ -115,8 +119,11 @@ void TextView::EnsureLayout() {
             blank_x_ = -1;
             continue;
         }
-        const std::size_t len = GbkUnitLength(b, i);
-        const double a = Advance(std::string_view(b).substr(i, len));
+        // Printable ASCII, most of what arrives, is one byte whose width is in the table.
+        const auto c = static_cast<unsigned char>(b[i]);
+        const bool ascii = c >= 0x20 && c < 0x80 && !advances_.empty() && advances_[c] >= 0;
+        const std::size_t len = ascii ? 1 : GbkUnitLength(b, i);
+        const double a = ascii ? advances_[c] : Advance(std::string_view(b).substr(i, len));
         if (row_x_ + a > room && v > row_view_.back()) {
             if (blank_x_ >= 0 && blank_view_ > row_view_.back()) {
                 row_byte_.push_back(blank_byte_);
