@@ -52,8 +52,8 @@ void TextView::SetWrap(bool wrap) {
 }
 
 void TextView::Relayout() {
-    row_byte_.assign(1, 0);
-    row_view_.assign(1, 0);
+    row_byte_.Reset();
+    row_view_.Reset();
     laid_bytes_ = 0;
     laid_view_ = 0;
     row_x_ = 0;
@@ -174,8 +174,7 @@ std::size_t TextView::TopRow() const {
 }
 
 std::size_t TextView::RowOf(std::size_t view_pos) {
-    auto it = std::upper_bound(row_view_.begin(), row_view_.end(), view_pos);
-    return static_cast<std::size_t>(it - row_view_.begin()) - 1;
+    return row_view_.LastAtOrBefore(view_pos);
 }
 
 std::u16string TextView::RowText(std::size_t row) const {

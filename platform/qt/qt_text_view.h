@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/edit_text.h"
+#include "platform/qt/row_positions.h"
 
 namespace kesu::platform::qt {
 
@@ -96,8 +97,8 @@ class TextView final : public QAbstractScrollArea {
     bool read_only_ = false;
     // Row starts: byte offsets and view positions. The first `rows_` entries are laid out; the
     // last of them may still grow when text is appended.
-    std::vector<std::size_t> row_byte_{0};
-    std::vector<std::size_t> row_view_{0};
+    RowPositions row_byte_;
+    RowPositions row_view_;
     std::size_t laid_bytes_ = 0;                   // how far the rows are laid out, in bytes
     std::size_t laid_view_ = 0;                    // and in view characters
     double row_x_ = 0;                             // width of the last row so far

@@ -23,10 +23,12 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
+#include <random>
 
 #include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text_view.h"
+#include "platform/qt/row_positions.h"
 #include "tests/platform/qt_widgets.h"
 
 namespace kesu::platform::qt {
@@ -55,6 +57,40 @@ class QtBackend : public ::testing::Test {
     QtPlatform p;
     std::unique_ptr<Window> window;
 };
+
+// The compact row table against a plain one: short and long steps (some beyond four bytes),
+// blocks filled and cut back across their edges, and every lookup in between.
+TEST(RowPositions, HoldAndFindWhatAPlainTableWould) {
+    std::mt19937_64 rng(7);
+    RowPositions compact;
+    std::vector<std::size_t> plain{0};
+    for (int round = 0; round < 60; ++round) {
+        const int adds = static_cast<int>(rng() % 3000);
+        for (int i = 0; i < adds; ++i) {
+            const std::uint64_t kind = rng() % 100;
+            const std::size_t step = kind == 0  ? (std::size_t{5} << 30) + rng() % 1000
+                                     : kind < 3 ? 0
+                                                : 1 + rng() % 120;
+            plain.push_back(plain.back() + step);
+            compact.push_back(plain.back());
+        }
+        const std::size_t keep = 1 + rng() % plain.size();
+        if (rng() % 2) {
+            plain.resize(keep);
+            compact.resize(keep);
+        }
+        ASSERT_EQ(compact.size(), plain.size());
+        ASSERT_EQ(compact.back(), plain.back());
+        for (int probe = 0; probe < 200; ++probe) {
+            const std::size_t i = rng() % plain.size();
+            ASSERT_EQ(compact[i], plain[i]);
+            const std::size_t p = plain[i] + rng() % 3;
+            const auto want = static_cast<std::size_t>(
+                std::upper_bound(plain.begin(), plain.end(), p) - plain.begin() - 1);
+            ASSERT_EQ(compact.LastAtOrBefore(p), want) << p;
+        }
+    }
+}
 
 TEST_F(QtBackend, TheWidgetShowsEveryByteAsOneCharacter) {
     auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
