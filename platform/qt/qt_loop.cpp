@@ -49,7 +49,6 @@ bool QtLoop::Receiver::event(QEvent* e) {
     // Before anything of the event is read, whatever its kind.
     TakeOver(e);
     if (e->type() != TaskEvent::kType) return QObject::event(e);
-    loop_.pending_posts_.fetch_sub(1, std::memory_order_relaxed);
     auto* posted = static_cast<TaskEvent*>(e);
     if (posted->task) loop_.Work(posted->task);
     return true;
@@ -72,7 +71,6 @@ QtLoop::~QtLoop() {
 }
 
 void QtLoop::Post(Task task) {
-    pending_posts_.fetch_add(1, std::memory_order_relaxed);
     QCoreApplication::postEvent(&receiver_, new TaskEvent(std::move(task)));
 }
 
@@ -126,19 +124,15 @@ void QtLoop::OnAboutToBlock() {
 
 void QtLoop::IdlePass() {
     work_since_idle_ = false;
-    // A few passes run back to back: each is short, and a round of the loop between them would
-    // only find nothing to do. A burst that goes on yields to input after them. Other work in
-    // between, or a task waiting, ends the burst; the next one starts at pass 0.
-    for (int n = 0; n < kIdlePassesPerRound; ++n) {
-        std::function<bool(int)> hook = idle_hook_;
-        const bool more = hook && hook(idle_pass_);
-        if (!more || work_since_idle_ || pending_posts_.load(std::memory_order_relaxed) > 0) {
-            idle_active_ = false;
-            return;
-        }
+    std::function<bool(int)> hook = idle_hook_;
+    bool more = hook && hook(idle_pass_);
+    // Other work in between ends the burst; the next one starts at pass 0.
+    if (more && !work_since_idle_) {
         ++idle_pass_;
+        idle_timer_.start();
+    } else {
+        idle_active_ = false;
     }
-    idle_timer_.start();
 }
 
 void QtLoop::AfterWork() {
@@ -146,11 +140,7 @@ void QtLoop::AfterWork() {
 }
 
 int QtLoop::Run() {
-    // The outer loop ends only by Quit, which posts a wake-up: it needs no check timer, and
-    // an idle program is not woken two hundred times a second.
-    while (!quit_.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
+    RunUntil([] { return false; });
     quit_.store(false);
     return quit_code_.load();
 }
@@ -177,7 +167,7 @@ void QtLoop::Quit(int code) {
     quit_code_.store(code);
     quit_.store(true);
     // Wakes the UI thread so that its loops see the request.
-    Post({});
+    QCoreApplication::postEvent(&receiver_, new TaskEvent({}));
 }
 
 bool QtLoop::QuitRequested() const {

@@ -80,9 +80,6 @@ class QtLoop final : public EventLoop {
     // Wakes the running loops now and then to re-check their conditions: a
     // worker may meet one without giving the UI thread any work.
     QTimer check_timer_;
-    // Tasks posted and not yet delivered: a waiting one ends an idle burst.
-    std::atomic<int> pending_posts_{0};
-    static constexpr int kIdlePassesPerRound = 4;
     bool work_since_idle_ = true;
     bool idle_active_ = false;
     int idle_pass_ = 0;
