@@ -68,7 +68,7 @@ std::pair<EventHandler, uint32_t> LookUpHandler(uint32_t window_id, uint32_t uni
 }  // namespace
 
 EventHandler FindEventHandler(uint32_t window_id, uint32_t unit_id, int32_t event) {
-    if (EventsSuspended()) return nullptr;
+    if (State().suspension.load() > 0) return nullptr;  // EventsSuspended, for every byte
     // Events come from the window thread, which keeps where it found their handlers lately.
     RuntimeState::Lookups& lookups = Runtime().lookups;
     RuntimeState::Lookups::Handler& entry =

@@ -99,6 +99,7 @@ UnitTypeOperations FindUnitType(uint32_t typeCode) {
     if (n <= interfaces.size()) found.interface = interfaces[n - 1];
     found.get = GetPropertyOperation(found.interface);
     found.set = SetPropertyOperation(found.interface);
+    found.get_word = GetWordOperation(found.interface);
     return found;
 }
 

@@ -68,6 +68,7 @@ struct UnitTypeOperations {
     UnitInterfaceFn interface = nullptr;
     GetPropertyFn get = nullptr;
     SetPropertyFn set = nullptr;
+    GetWordFn get_word = nullptr;
 };
 UnitTypeOperations FindUnitType(uint32_t typeCode);
 // The command body `index` of library `libraryNumber` (1-based), or null.

@@ -38,23 +38,31 @@ Target TargetOf(LoadedWindow* window, UnitRecord* record) {
     return t;
 }
 
+// Finds the record for an entry that does not hold it yet; errors end the program here.
+[[gnu::noinline]] void FillLookUp(RuntimeState::Lookups::Unit& entry, uint64_t generation,
+                                  uint32_t window_id, uint32_t unit_id) {
+    LoadedWindow* window = FindLoadedWindow(window_id);
+    if (!window) ReportRuntimeError(errmsg::kWindowNotLoaded, 0);
+    UnitRecord* record = FindUnitRecord(*window, unit_id);
+    if (!record) ReportRuntimeError(errmsg::kUnitMissing, 0);
+    entry.window_id = window_id;
+    entry.unit_id = unit_id;
+    entry.window = window;
+    entry.record = record;
+    entry.type = FindUnitType(record->type);
+    entry.word_property = -1;
+    entry.generation = generation;
+}
+
 // The window thread's recent lookup of the record a property access names.
-const RuntimeState::Lookups::Unit& LookUp(uint32_t window_id, uint32_t unit_id) {
+[[gnu::always_inline]] inline RuntimeState::Lookups::Unit& LookUp(uint32_t window_id,
+                                                                  uint32_t unit_id) {
     RuntimeState::Lookups& lookups = Runtime().lookups;
     RuntimeState::Lookups::Unit& entry =
         lookups.units[(unit_id ^ (unit_id >> 8) ^ window_id) % lookups.units.size()];
     if (entry.generation != lookups.generation || entry.window_id != window_id ||
         entry.unit_id != unit_id) [[unlikely]] {
-        LoadedWindow* window = FindLoadedWindow(window_id);
-        if (!window) ReportRuntimeError(errmsg::kWindowNotLoaded, 0);
-        UnitRecord* record = FindUnitRecord(*window, unit_id);
-        if (!record) ReportRuntimeError(errmsg::kUnitMissing, 0);
-        entry.window_id = window_id;
-        entry.unit_id = unit_id;
-        entry.window = window;
-        entry.record = record;
-        entry.type = FindUnitType(record->type);
-        entry.generation = lookups.generation;
+        FillLookUp(entry, lookups.generation, window_id, unit_id);
     }
     return entry;
 }
@@ -217,18 +225,36 @@ uint64_t FreshFontValue(const FontRecord& font) {
     return PointerBits(value);
 }
 
+// The program's words for a word-kind value: one word, both, or a logical that is true only
+// for 1. False for the other forms.
+bool WordValue(KindForm form, int64_t number, uint64_t& out) {
+    switch (form) {
+        case KindForm::kOneWord:
+            out = static_cast<uint32_t>(number);
+            return true;
+        case KindForm::kTwoWords:
+            out = static_cast<uint64_t>(number);
+            return true;
+        case KindForm::kLogical:
+            out = number == 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
 // A type's own property of a live unit.
 uint64_t ReadOwn(Unit& unit, const UnitTypeOperations& type, int property, int component) {
     GetPropertyFn get = type.get;
     PropertyValue value;
     if (!get || get(unit, property - kFirstTypeProperty, value) == 0) return 0;
-    switch (FormOfKind(KindIn(type.descriptor, property))) {
+    const KindForm form = FormOfKind(KindIn(type.descriptor, property));
+    if (uint64_t word; WordValue(form, value.number, word)) return word;
+    switch (form) {
         case KindForm::kOneWord:
-            return static_cast<uint32_t>(value.number);
         case KindForm::kTwoWords:
-            return static_cast<uint64_t>(value.number);
         case KindForm::kLogical:
-            return value.number == 1;
+            return 0;  // answered above
         case KindForm::kByteSet:
             return FreshByteSet(value.bytes);
         case KindForm::kMousePointer:
@@ -426,16 +452,18 @@ void OnUi(Body&& body) {
     }
 }
 
-// Requests are judged on the UI thread, when they are served: a worker's request may wait there
-// while the window closes.
-uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int component) {
+namespace {
+
+// Every read but the window thread's reads of a word-kind property of a live unit. Requests are
+// judged on the UI thread, when they are served: a worker's request may wait there while the
+// window closes.
+[[gnu::noinline]] uint64_t ReadAnyProperty(uint32_t window_id, uint32_t unit_id, int property,
+                                           int component) {
     if (OnUiThread()) {
-        // The window thread's own reads, one for every received byte and every option it
-        // looks at, go straight to the unit.
         if (property < 0) return 0;
         const RuntimeState::Lookups::Unit& entry = LookUp(window_id, unit_id);
         Unit* unit = static_cast<Unit*>(entry.record->object);
-        if (property >= kFirstTypeProperty && unit && !entry.record->IsMenuItem()) [[likely]] {
+        if (property >= kFirstTypeProperty && unit && !entry.record->IsMenuItem()) {
             return ReadOwn(*unit, entry.type, property, component);
         }
         return Read(Locate(window_id, unit_id), property, component);
@@ -446,6 +474,27 @@ uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int co
         result = Read(Locate(window_id, unit_id), property, component);
     });
     return result;
+}
+
+}  // namespace
+
+uint64_t ReadProperty(uint32_t window_id, uint32_t unit_id, int property, int component) {
+    // The window thread reads options for every received byte (check marks, one word each);
+    // such a read goes from the lookup straight to the unit's word reader.
+    if (property >= kFirstTypeProperty && OnUiThread()) [[likely]] {
+        RuntimeState::Lookups::Unit& entry = LookUp(window_id, unit_id);
+        Unit* unit = static_cast<Unit*>(entry.record->object);
+        int64_t word;
+        if (unit && entry.type.get_word && !entry.record->IsMenuItem() &&
+            entry.type.get_word(*unit, property - kFirstTypeProperty, word) == 1) {
+            if (entry.word_property != property) {
+                entry.word_form = FormOfKind(KindIn(entry.type.descriptor, property));
+                entry.word_property = property;
+            }
+            if (uint64_t result; WordValue(entry.word_form, word, result)) return result;
+        }
+    }
+    return ReadAnyProperty(window_id, unit_id, property, component);
 }
 
 void WriteProperty(uint32_t window_id, uint32_t unit_id, int property, int component, uint32_t low,

@@ -41,6 +41,7 @@
 #include "runtime/image.h"
 #include "runtime/library.h"
 #include "runtime/notify.h"
+#include "runtime/properties.h"
 #include "runtime/startup.h"
 #include "runtime/sysfunc.h"
 #include "runtime/unit.h"
@@ -169,6 +170,9 @@ struct RuntimeState : CurrentObject<RuntimeState> {
             LoadedWindow* window = nullptr;
             UnitRecord* record = nullptr;
             UnitTypeOperations type;
+            // How the word-kind property the unit was last read for travels.
+            int word_property = -1;
+            KindForm word_form = KindForm::kOneWord;
         };
         struct Handler {
             uint32_t window_id = 0;

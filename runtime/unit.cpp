@@ -21,6 +21,9 @@ GetPropertyFn GetPropertyOperation(UnitInterfaceFn interface) {
 SaveUnitFn SaveOperation(UnitInterfaceFn interface) {
     return interface ? reinterpret_cast<SaveUnitFn>(interface(kUnitSave)) : nullptr;
 }
+GetWordFn GetWordOperation(UnitInterfaceFn interface) {
+    return interface ? reinterpret_cast<GetWordFn>(interface(kUnitGetWord)) : nullptr;
+}
 
 Unit::Unit(const UnitCreateInfo& info)
     : window_id_(info.window_id),
@@ -35,6 +38,9 @@ int Unit::SetProperty(int, const PropertyValue&) {
     return 0;
 }
 int Unit::GetProperty(int, PropertyValue&) {
+    return 0;
+}
+int Unit::GetWordProperty(int, int64_t&) {
     return 0;
 }
 int Unit::Save(std::string&) {
@@ -147,10 +153,6 @@ bool Unit::RaiseTypedEvent(int event, std::span<const TypedArgument> args, Event
 
 platform::EventLoop& UiLoop() {
     return platform::Current().Loop();
-}
-
-bool OnUiThread() {
-    return platform::OnUiThreadOfCurrent();
 }
 
 void RunOnUiThread(const std::function<void()>& task) {

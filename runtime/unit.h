@@ -13,12 +13,15 @@
 //     kUnitSetProperty  SetPropertyFn:  writes a type-specific property; 1 asks for recreation
 //     kUnitSave         SaveUnitFn:     writes the current type-specific data as a stored block
 //     kUnitGetProperty  GetPropertyFn:  reads a type-specific property; 1 when it filled the value
+//     kUnitGetWord      GetWordFn:      optional; reads a one-word, two-word or logical property
+//                                       without building a PropertyValue; 0 sends the read on to
+//                                       kUnitGetProperty
 //
 // StandardUnitInterface<T> builds such a function for a class T that has
 //     static std::unique_ptr<T> Create(const UnitCreateInfo&);
-// and overrides the virtual SetProperty, GetProperty and Save below. The type registers by
-// naming its interface function in its library's unit type descriptor (libs/core for the core
-// library's types); the runtime reaches the type through nothing else.
+// and overrides the virtual SetProperty, GetProperty, GetWordProperty and Save below. The type
+// registers by naming its interface function in its library's unit type descriptor (libs/core for
+// the core library's types); the runtime reaches the type through nothing else.
 //
 // Property indices handed to a type are unit-relative: the property index minus 8. Indices 0 to 7
 // (left, top, width, height, tag, visible, disabled, mouse pointer) are the runtime's own; the
@@ -58,6 +61,7 @@
 #include "runtime/mouse_pointer.h"
 
 namespace kesu::platform {
+bool OnUiThreadOfCurrent();
 class Control;
 class EventLoop;
 class MenuBar;
@@ -74,6 +78,7 @@ inline constexpr int kUnitCreate = 1;
 inline constexpr int kUnitSetProperty = 4;
 inline constexpr int kUnitSave = 5;
 inline constexpr int kUnitGetProperty = 6;
+inline constexpr int kUnitGetWord = 7;
 
 // Style bits handed to create, as the loader computes them from the record's state flags.
 inline constexpr uint32_t kStyleVisible = 0x10000000;
@@ -108,12 +113,14 @@ using CreateUnitFn = std::unique_ptr<Unit> (*)(const UnitCreateInfo& info);
 using SetPropertyFn = int (*)(const PropertyValue& value, Unit& unit, int index);
 using GetPropertyFn = int (*)(Unit& unit, int index, PropertyValue& out);
 using SaveUnitFn = int (*)(Unit& unit, std::string& block);
+using GetWordFn = int (*)(Unit& unit, int index, int64_t& out);
 
 // Typed access to an interface function's operations; null when the type lacks one.
 CreateUnitFn CreateOperation(UnitInterfaceFn interface);
 SetPropertyFn SetPropertyOperation(UnitInterfaceFn interface);
 GetPropertyFn GetPropertyOperation(UnitInterfaceFn interface);
 SaveUnitFn SaveOperation(UnitInterfaceFn interface);
+GetWordFn GetWordOperation(UnitInterfaceFn interface);
 
 // ---- Geometry -----------------------------------------------------------------------------------
 
@@ -176,6 +183,10 @@ class Unit {
     // Type-specific properties with unit-relative indices. The defaults know no property.
     virtual int SetProperty(int index, const PropertyValue& value);
     virtual int GetProperty(int index, PropertyValue& out);
+    // A word-kind property the program reads often (a check box's mark, read for every
+    // received byte), answered without the PropertyValue; 1 when out holds it. The default
+    // answers nothing, and GetProperty serves the read.
+    virtual int GetWordProperty(int index, int64_t& out);
     // The current type-specific data in the stored block format, for recreation. 1 on success.
     virtual int Save(std::string& block);
 
@@ -246,7 +257,9 @@ class Unit {
 // The UI thread's event loop of the installed platform backend.
 platform::EventLoop& UiLoop();
 // True on the thread that runs the event loop (and before any loop is installed).
-bool OnUiThread();
+inline bool OnUiThread() {
+    return platform::OnUiThreadOfCurrent();
+}
 // Runs the task on the UI thread: inline there, otherwise sent and waited for.
 void RunOnUiThread(const std::function<void()>& task);
 
@@ -303,6 +316,11 @@ inline int Get(Unit& unit, int index, PropertyValue& out) {
 inline int Save(Unit& unit, std::string& block) {
     return unit.Save(block);
 }
+// Called on the type itself, so that a final type's read is one call.
+template <class T>
+int GetWord(Unit& unit, int index, int64_t& out) {
+    return static_cast<T&>(unit).GetWordProperty(index, out);
+}
 }  // namespace unit_detail
 
 template <class T>
@@ -316,6 +334,8 @@ UnitOperation StandardUnitInterface(int code) {
             return reinterpret_cast<UnitOperation>(&unit_detail::Save);
         case kUnitGetProperty:
             return reinterpret_cast<UnitOperation>(&unit_detail::Get);
+        case kUnitGetWord:
+            return reinterpret_cast<UnitOperation>(&unit_detail::GetWord<T>);
         default:
             return nullptr;
     }

@@ -96,11 +96,16 @@ class CheckWidget final : public QCheckBox {
 
 class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
   public:
-    QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new CheckWidget, parent) {}
+    QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new CheckWidget, parent) {
+        // The mark is kept as the widget reports every change of it, by the user or by the
+        // program, before anything hears of a click: it is read for every received byte.
+        QObject::connect(w_, &QAbstractButton::toggled, ctx_.get(),
+                         [this](bool on) { checked_ = on; });
+    }
     void SetChecked(bool c) override {
         if (w_) w_->setChecked(c);
     }
-    bool IsChecked() const override { return w_ && w_->isChecked(); }
+    bool IsChecked() const override { return w_ && checked_; }
     void SetCheckStyle(const CheckStyle& s) override {
         if (!w_) return;
         w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
@@ -108,6 +113,9 @@ class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
         w_->flat = s.flat;
         w_->update();
     }
+
+  private:
+    bool checked_ = false;
 };
 
 class QtGroupBox final : public QtLeaf<GroupBox, QGroupBox> {

@@ -74,14 +74,19 @@ int CheckBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
     }
 }
 
-int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
+int CheckBoxUnit::GetWordProperty(int index, int64_t& out) {
     // The mark is asked of the control, since the user may have toggled it. It is read for
-    // every received byte (the display options are check boxes), so it skips the table.
+    // every received byte (the display options are check boxes).
+    if (index != kChecked) return 0;
+    s_.checked = box_->IsChecked();
+    out = s_.checked ? 1 : 0;
+    return 1;
+}
+
+int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
     if (index == kChecked) {
-        s_.checked = box_->IsChecked();
-        out.number = s_.checked ? 1 : 0;
         out.bytes.clear();
-        return 1;
+        return GetWordProperty(index, out.number);
     }
     using S = CheckBoxSettings;
     static const StoredField<S> kFields[] = {

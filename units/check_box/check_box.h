@@ -13,7 +13,7 @@
 
 namespace kesu::units {
 
-class CheckBoxUnit : public VisualUnit {
+class CheckBoxUnit final : public VisualUnit {
   public:
     enum Property {
         kPicture = 0,
@@ -35,6 +35,7 @@ class CheckBoxUnit : public VisualUnit {
     static std::unique_ptr<CheckBoxUnit> Create(const UnitCreateInfo& info);
 
     int GetProperty(int index, PropertyValue& out) override;
+    int GetWordProperty(int index, int64_t& out) override;
     int Save(std::string& block) override;
 
     platform::CheckBox& check_box() { return *box_; }
