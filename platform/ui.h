@@ -64,6 +64,7 @@ enum class PictureLayout { TopLeft, Stretched, Tiled, Centred };
 
 enum class Notify {
     Clicked,         // button, check box (after the mark toggled)
+    Toggled,         // check box: the user changed the mark; comes before the focus and Clicked
     TextChanged,     // edit: any change of its text, also programmatic
     DropDown,        // combo box: the list is about to open
     SelectionEnded,  // combo box: the user chose an item (text already updated)

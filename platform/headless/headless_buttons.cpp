@@ -15,6 +15,7 @@ bool HeadlessCheckBox::UserClick() {
     if (!UserCanReach()) return false;
     TakeFocus();
     checked_ = !checked_;
+    Emit(Notify::Toggled);
     Emit(Notify::Clicked);
     return true;
 }

@@ -97,13 +97,18 @@ class CheckWidget final : public QCheckBox {
 class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
   public:
     QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new CheckWidget, parent) {
-        // The mark is kept as the widget reports every change of it, by the user or by the
-        // program, before anything hears of a click: it is read for every received byte.
-        QObject::connect(w_, &QAbstractButton::toggled, ctx_.get(),
-                         [this](bool on) { checked_ = on; });
+        // The widget reports every change of the mark; one the user made is told at once,
+        // before the click moves the focus and is told.
+        QObject::connect(w_, &QAbstractButton::toggled, ctx_.get(), [this](bool on) {
+            checked_ = on;
+            if (!setting_) Notify_(Notify::Toggled);
+        });
     }
     void SetChecked(bool c) override {
-        if (w_) w_->setChecked(c);
+        if (!w_) return;
+        setting_ = true;
+        w_->setChecked(c);
+        setting_ = false;
     }
     bool IsChecked() const override { return w_ && checked_; }
     void SetCheckStyle(const CheckStyle& s) override {
@@ -116,6 +121,7 @@ class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
 
   private:
     bool checked_ = false;
+    bool setting_ = false;
 };
 
 class QtGroupBox final : public QtLeaf<GroupBox, QGroupBox> {

@@ -107,46 +107,59 @@ void TextView::EnsureLayout() {
     const std::size_t n = b.size();
     const bool pairs = model_->PairsCrLf();
     const double room = wrap_ ? std::max(width, 1) : 1e300;
+    // A whole refresh's worth of text comes here at once; the row being laid out is kept in
+    // locals, and the widest row is taken where a row ends rather than at every character.
     std::size_t i = laid_bytes_;
     std::size_t v = laid_view_;
+    double row_x = row_x_, blank_x = blank_x_, widest = widest_;
+    std::size_t blank_byte = blank_byte_, blank_view = blank_view_;
+    std::size_t row_start = row_view_.back();
+    const auto end_row = [&](std::size_t byte, std::size_t view) {
+        widest = std::max(widest, row_x);
+        row_byte_.push_back(byte);
+        row_view_.push_back(view);
+        row_start = view;
+        blank_x = -1;
+    };
     while (i < n) {
-        if (pairs && b[i] == '\r' && i + 1 < n && b[i + 1] == '\n') {
+        const auto c = static_cast<unsigned char>(b[i]);
+        if (c == '\r' && pairs && i + 1 < n && b[i + 1] == '\n') {
             i += 2;
             ++v;
-            row_byte_.push_back(i);
-            row_view_.push_back(v);
-            row_x_ = 0;
-            blank_x_ = -1;
+            end_row(i, v);
+            row_x = 0;
             continue;
         }
         // Printable ASCII, most of what arrives, is one byte whose width is in the table.
-        const auto c = static_cast<unsigned char>(b[i]);
-        const bool ascii = c >= 0x20 && c < 0x80 && !advances_.empty() && advances_[c] >= 0;
+        const float known = c >= 0x20 && c < 0x80 && !advances_.empty() ? advances_[c] : -1.0F;
+        const bool ascii = known >= 0;
         const std::size_t len = ascii ? 1 : GbkUnitLength(b, i);
-        const double a = ascii ? advances_[c] : Advance(std::string_view(b).substr(i, len));
-        if (row_x_ + a > room && v > row_view_.back()) {
-            if (blank_x_ >= 0 && blank_view_ > row_view_.back()) {
-                row_byte_.push_back(blank_byte_);
-                row_view_.push_back(blank_view_);
-                row_x_ -= blank_x_;
+        const double a = ascii ? known : Advance(std::string_view(b).substr(i, len));
+        if (row_x + a > room && v > row_start) {
+            if (blank_x >= 0 && blank_view > row_start) {
+                const double carried = row_x - blank_x;
+                end_row(blank_byte, blank_view);
+                row_x = carried;
             } else {
-                row_byte_.push_back(i);
-                row_view_.push_back(v);
-                row_x_ = 0;
+                end_row(i, v);
+                row_x = 0;
             }
-            blank_x_ = -1;
             continue;
         }
-        row_x_ += a;
-        widest_ = std::max(widest_, row_x_);
-        if (b[i] == ' ') {
-            blank_byte_ = i + 1;
-            blank_view_ = v + 1;
-            blank_x_ = row_x_;
+        row_x += a;
+        if (c == ' ') {
+            blank_byte = i + 1;
+            blank_view = v + 1;
+            blank_x = row_x;
         }
         i += len;
         ++v;
     }
+    widest_ = std::max(widest, row_x);
+    row_x_ = row_x;
+    blank_x_ = blank_x;
+    blank_byte_ = blank_byte;
+    blank_view_ = blank_view;
     laid_bytes_ = i;
     laid_view_ = v;
 

@@ -34,6 +34,10 @@ void CheckBoxUnit::ApplyCheckStyle() {
 }
 
 void CheckBoxUnit::OnNotify(platform::Notify n) {
+    if (n == platform::Notify::Toggled) {
+        s_.checked = box_->IsChecked();
+        return;
+    }
     if (n == platform::Notify::Clicked) {
         // The control has already toggled its mark, so a handler reading
         // Checked sees the new state.
@@ -75,10 +79,9 @@ int CheckBoxUnit::SetOwnProperty(int index, const PropertyValue& value) {
 }
 
 int CheckBoxUnit::GetWordProperty(int index, int64_t& out) {
-    // The mark is asked of the control, since the user may have toggled it. It is read for
-    // every received byte (the display options are check boxes).
+    // The mark as the program set it or the user changed it (the control tells every such
+    // change first). It is read for every received byte: the display options are check boxes.
     if (index != kChecked) return 0;
-    s_.checked = box_->IsChecked();
     out = s_.checked ? 1 : 0;
     return 1;
 }
