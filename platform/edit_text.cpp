@@ -321,7 +321,21 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     std::size_t np = from;
     std::size_t last_start = from;
     char16_t shown;
+    const auto printable = [](char c) { return static_cast<unsigned char>(c) - 0x20u < 0x60u; };
     while (np < bytes_.size()) {
+        if (wrap_ == 0 && !with_view_text && np < changed_end && printable(bytes_[np])) {
+            // A run of printable ASCII within the inserted bytes, most of what a receive box
+            // is given: each byte is a character of its own, no soft break can come and no
+            // position in it is compared with the old text, so the run is only counted.
+            std::size_t run = np + 1;
+            while (run < changed_end && printable(bytes_[run])) ++run;
+            inserted_length += run - np;
+            col.count += run - np;
+            col.after_blank = bytes_[run - 1] == ' ';
+            last_start = run - 1;
+            np = run;
+            continue;
+        }
         // Printable ASCII, most of what arrives, is its own view character.
         const auto c = static_cast<unsigned char>(bytes_[np]);
         std::size_t len = 1;

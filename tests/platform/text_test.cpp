@@ -88,8 +88,8 @@ std::vector<std::size_t> SoftBreaksOf(const EditText& t) {
 
 TEST(EditText, IncrementalEditsKeepTheViewInStep) {
     std::mt19937 rng(7);
-    const std::string alphabet[] = {"\r",   "\n",   "\r\n", "a",       "\x81",
-                                    "\xB4", "\xAE", "\xFF", Gbk("口"), "\x7C"};
+    const std::string alphabet[] = {"\r",   "\n",   "\r\n",    "a",    "\x81",   "\xB4",
+                                    "\xAE", "\xFF", Gbk("口"), "\x7C", "4F 0A ", "\x7F "};
     struct Case {
         bool pair;
         std::size_t wrap;
@@ -118,7 +118,15 @@ TEST(EditText, IncrementalEditsKeepTheViewInStep) {
             std::string expect = t.Bytes();
             std::size_t sa = t.Snap(a), sb = std::max(sa, t.Snap(b));
             expect.replace(sa, sb - sa, piece);
-            CheckMirror(t, mirror, t.Replace(a, b, piece));
+            // A view that lays its text out itself asks only where a change starts; half the
+            // edits take that way, which counts runs of plain characters without rendering them.
+            if (c.wrap == 0 && step % 2 == 1) {
+                t.Replace(a, b, piece, false);
+                mirror = EditText::Render(t.Bytes(), t.PairsCrLf(), 0);
+                ASSERT_EQ(t.ViewLength(), mirror.size());
+            } else {
+                CheckMirror(t, mirror, t.Replace(a, b, piece));
+            }
             ASSERT_EQ(t.Bytes(), expect);
             // Character starts read the same as in a text built in one go.
             EditText fresh(pair, c.wrap);
