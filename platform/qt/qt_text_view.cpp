@@ -28,6 +28,16 @@ std::u16string FromQString(const QString& s) {
                           static_cast<std::size_t>(s.size()));
 }
 
+void FillInBands(QPainter& p, const QRect& r, const QBrush& brush) {
+    // The toolkit fills a rectangle of about a hundred rows or more on worker threads, and
+    // waits for them: a round of thread wake-ups at every repaint of a box that is shown
+    // again for each refresh. Bands of fewer rows are filled on this thread.
+    constexpr int kBand = 64;
+    for (int y = r.top(); y <= r.bottom(); y += kBand) {
+        p.fillRect(QRect(r.left(), y, r.width(), std::min(kBand, r.bottom() + 1 - y)), brush);
+    }
+}
+
 }  // namespace
 
 TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -222,7 +232,7 @@ void TextView::paintEvent(QPaintEvent*) {
     EnsureLayout();
     QPainter p(viewport());
     const QPalette& pal = palette();
-    p.fillRect(viewport()->rect(), pal.base());
+    FillInBands(p, viewport()->rect(), pal.base());
     p.setFont(font());
     const QFontMetricsF fm(font());
     const int line = LineHeight();
