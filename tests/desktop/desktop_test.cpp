@@ -76,11 +76,13 @@ bool ShowsEnabled(Desktop& d, uint32_t button) {
 // Clicks a check box and waits until its square shows the mark, or no mark. The mark takes the
 // caption's colour, dark or strong, where the square is grey. The device's bytes travel beside
 // the X server's events, so a scenario waits for a click to show before they come.
-void Toggle(Desktop& d, uint32_t box, bool checked = true) {
+bool ShowsMark(Desktop& d, uint32_t box) {
     const auto ink = [](int r, int g, int b) { return std::min({r, g, b}) < 0x90; };
+    return d.CountPixels(box, ink, 16) >= 5;
+}
+void Toggle(Desktop& d, uint32_t box, bool checked = true) {
     d.Click(box);
-    EXPECT_TRUE(d.WaitUntil([&] { return (d.CountPixels(box, ink, 16) >= 5) == checked; }))
-        << std::hex << box;
+    EXPECT_TRUE(d.WaitUntil([&] { return ShowsMark(d, box) == checked; })) << std::hex << box;
 }
 
 // Opens the port with 串口状态按钮 and waits until the window shows it open: the device's side
@@ -313,6 +315,18 @@ TEST(Desktop, ReceivingTriggersAndCompare) {
     EXPECT_TRUE(d.WaitUntil([&] { return d.Copy(id::kReceiveBox) == "33 "; }))
         << d.Copy(id::kReceiveBox);
     EXPECT_EQ(d.CountPixels(id::kReceiveBox, red), 0);
+
+    // A click takes the hex display off and Space in the box it focused puts it back on; each
+    // byte is shown as the box stands when the byte comes.
+    Toggle(d, id::kHexDisplay, false);
+    d.Keys("space");
+    ASSERT_TRUE(d.WaitUntil([&] { return ShowsMark(d, id::kHexDisplay); }));
+    ASSERT_TRUE(d.device().Send("4"));
+    EXPECT_TRUE(d.WaitUntil([&] { return d.Copy(id::kReceiveBox) == "33 34 "; }));
+    Toggle(d, id::kHexDisplay, false);
+    ASSERT_TRUE(d.device().Send("5"));
+    EXPECT_TRUE(d.WaitUntil([&] { return d.Copy(id::kReceiveBox) == "33 34 5"; }))
+        << d.Copy(id::kReceiveBox);
 }
 
 // The save dialog answered by keys writes the receive box to the file named; the open dialog
