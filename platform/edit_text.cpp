@@ -325,13 +325,12 @@ EditText::ViewEdit EditText::Replace(std::size_t start, std::size_t end, std::st
     while (np < bytes_.size()) {
         if (wrap_ == 0 && !with_view_text && np < changed_end && printable(bytes_[np])) {
             // A run of printable ASCII within the inserted bytes, most of what a receive box
-            // is given: each byte is a character of its own, no soft break can come and no
-            // position in it is compared with the old text, so the run is only counted.
+            // is given: each byte is a character of its own, no soft break can come (columns
+            // count only with a wrap column) and no position in it is compared with the old
+            // text, so the run is only counted.
             std::size_t run = np + 1;
             while (run < changed_end && printable(bytes_[run])) ++run;
             inserted_length += run - np;
-            col.count += run - np;
-            col.after_blank = bytes_[run - 1] == ' ';
             last_start = run - 1;
             np = run;
             continue;

@@ -97,10 +97,9 @@ class CheckWidget final : public QCheckBox {
 class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
   public:
     QtCheckBox(QtUi& ui, Control* parent) : QtClickable(ui, new CheckWidget, parent) {
-        // The widget reports every change of the mark; one the user made is told at once,
-        // before the click moves the focus and is told.
-        QObject::connect(w_, &QAbstractButton::toggled, ctx_.get(), [this](bool on) {
-            checked_ = on;
+        // A change of the mark the user made is told at once, before the click moves the focus
+        // and is told.
+        QObject::connect(w_, &QAbstractButton::toggled, ctx_.get(), [this] {
             if (!setting_) Notify_(Notify::Toggled);
         });
     }
@@ -110,7 +109,7 @@ class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
         w_->setChecked(c);
         setting_ = false;
     }
-    bool IsChecked() const override { return w_ && checked_; }
+    bool IsChecked() const override { return w_ && w_->isChecked(); }
     void SetCheckStyle(const CheckStyle& s) override {
         if (!w_) return;
         w_->setLayoutDirection(s.text_left ? Qt::RightToLeft : Qt::LeftToRight);
@@ -120,7 +119,6 @@ class QtCheckBox final : public QtClickable<CheckBox, CheckWidget> {
     }
 
   private:
-    bool checked_ = false;
     bool setting_ = false;
 };
 

@@ -87,10 +87,6 @@ int CheckBoxUnit::GetWordProperty(int index, int64_t& out) {
 }
 
 int CheckBoxUnit::GetProperty(int index, PropertyValue& out) {
-    if (index == kChecked) {
-        out.bytes.clear();
-        return GetWordProperty(index, out.number);
-    }
     using S = CheckBoxSettings;
     static const StoredField<S> kFields[] = {
         &S::picture, &S::pushLike,   &S::flat,       &S::caption,    &S::textLeft,
