@@ -51,7 +51,9 @@ class PressWatch final : public QObject {
   protected:
     bool eventFilter(QObject* o, QEvent* e) override {
         // A disabled widget is handed the press too, but lets it pass to its parent untouched.
-        if (e->type() == QEvent::MouseButtonPress && !got && o->isWidgetType() &&
+        // The receiver is looked at first: tasks that workers post to the loop's own receiver
+        // are handed over when that receiver takes them, not before.
+        if (!got && o->isWidgetType() && e->type() == QEvent::MouseButtonPress &&
             static_cast<QWidget*>(o)->isEnabled()) {
             got = static_cast<QWidget*>(o);
         }
