@@ -51,6 +51,7 @@ bool QtLoop::Receiver::event(QEvent* e) {
     if (e->type() != TaskEvent::kType) return QObject::event(e);
     auto* posted = static_cast<TaskEvent*>(e);
     if (posted->task) loop_.Work(posted->task);
+    if (loop_.outer_ && loop_.quit_.load()) loop_.outer_->exit();
     return true;
 }
 
@@ -140,7 +141,19 @@ void QtLoop::AfterWork() {
 }
 
 int QtLoop::Run() {
-    RunUntil([] { return false; });
+    // The outer loop has no condition to re-check, only Quit to wait for, which wakes it: it is
+    // the toolkit's own loop and sleeps until there is something to do. Should the toolkit end
+    // its loops on its own (after QCoreApplication::exit no QEventLoop runs again), rounds of
+    // events take over until Quit.
+    while (!quit_.load()) {
+        QEventLoop loop;
+        outer_ = &loop;
+        const bool ended_at_once = loop.exec() == -1;
+        outer_ = nullptr;
+        if (ended_at_once && !quit_.load()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
     quit_.store(false);
     return quit_code_.load();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -18,9 +19,9 @@
 namespace kesu::platform::qt {
 
 // Posts and sends are events posted to an object living on the UI thread. A
-// loop of the program processes events until its condition holds or Quit is
-// asked for; it is not a QEventLoop, which the toolkit could end on its own
-// (after QCoreApplication::exit every QEventLoop returns at once).
+// nested loop of the program processes events until its condition holds or
+// Quit is asked for; it is not a QEventLoop, which the toolkit could end on its
+// own (after QCoreApplication::exit every QEventLoop returns at once).
 class QtLoop final : public EventLoop {
   public:
     QtLoop();
@@ -74,7 +75,8 @@ class QtLoop final : public EventLoop {
     std::atomic<int> quit_code_{0};
 
     std::map<const void*, QTimer*> timers_;
-    int depth_ = 0;  // loops of the program running, nested
+    int depth_ = 0;                // nested loops of the program running
+    QEventLoop* outer_ = nullptr;  // the loop of Run, while it runs
     std::function<bool(int)> idle_hook_;
     QTimer idle_timer_;
     // Wakes the running loops now and then to re-check their conditions: a
