@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <algorithm>
 
 #include "platform/gbk.h"
@@ -28,15 +31,62 @@ std::u16string FromQString(const QString& s) {
                           static_cast<std::size_t>(s.size()));
 }
 
-void FillInBands(QPainter& p, const QRect& r, const QBrush& brush) {
-    // The toolkit fills a rectangle of about a hundred rows or more on worker threads, and
-    // waits for them: a round of thread wake-ups at every repaint of a box that is shown
-    // again for each refresh. Bands of fewer rows are filled on this thread.
+// The toolkit fills a rectangle of about a hundred rows or more on worker threads, and waits
+// for them: a round of thread wake-ups at every repaint of a part that is shown again for each
+// refresh. Bands of fewer rows are filled on this thread.
+template <class F>
+void InBands(const QRect& r, F&& paint) {
     constexpr int kBand = 64;
     for (int y = r.top(); y <= r.bottom(); y += kBand) {
-        p.fillRect(QRect(r.left(), y, r.width(), std::min(kBand, r.bottom() + 1 - y)), brush);
+        paint(QRect(r.left(), y, r.width(), std::min(kBand, r.bottom() + 1 - y)));
     }
 }
+
+void FillInBands(QPainter& p, const QRect& r, const QBrush& brush) {
+    InBands(r, [&](const QRect& band) { p.fillRect(band, brush); });
+}
+
+// The box's vertical bar changes at every refresh of a growing text. The style paints its
+// groove in one fill and one line from top to bottom, so it is painted a band at a time, as
+// the bar itself would, with the part under the pointer or held by it marked.
+class BandedScrollBar final : public QScrollBar {
+  public:
+    using QScrollBar::QScrollBar;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        opt.subControls = QStyle::SC_All;
+        if (pressed_ != QStyle::SC_None) {
+            opt.activeSubControls = pressed_;
+            opt.state |= QStyle::State_Sunken;
+        } else if (underMouse()) {
+            opt.activeSubControls = style()->hitTestComplexControl(
+                QStyle::CC_ScrollBar, &opt, mapFromGlobal(QCursor::pos()), this);
+        }
+        QPainter p(this);
+        InBands(e->rect(), [&](const QRect& band) {
+            p.setClipRect(band);
+            style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &p, this);
+        });
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        pressed_ = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &opt,
+                                                  e->position().toPoint(), this);
+        QScrollBar::mousePressEvent(e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        pressed_ = QStyle::SC_None;
+        QScrollBar::mouseReleaseEvent(e);
+        update();
+    }
+
+  private:
+    QStyle::SubControl pressed_ = QStyle::SC_None;
+};
 
 }  // namespace
 
@@ -44,6 +94,7 @@ TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
+    setVerticalScrollBar(new BandedScrollBar(Qt::Vertical, this));
     verticalScrollBar()->setSingleStep(1);
     // The scroll bars change with every append; they cover their rectangles, so what lies
     // beneath the box (a group box's frame) is not painted again each time.
