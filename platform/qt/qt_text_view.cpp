@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCursor>
 #include <QFocusEvent>
+#include <QHoverEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <optional>
 
 #include "platform/gbk.h"
 
@@ -61,9 +62,9 @@ class BandedScrollBar final : public QScrollBar {
         if (pressed_ != QStyle::SC_None) {
             opt.activeSubControls = pressed_;
             opt.state |= QStyle::State_Sunken;
-        } else if (underMouse()) {
-            opt.activeSubControls = style()->hitTestComplexControl(
-                QStyle::CC_ScrollBar, &opt, mapFromGlobal(QCursor::pos()), this);
+        } else if (hovered_) {
+            opt.activeSubControls =
+                style()->hitTestComplexControl(QStyle::CC_ScrollBar, &opt, *hovered_, this);
         }
         QPainter p(this);
         InBands(e->rect(), [&](const QRect& band) {
@@ -84,8 +85,18 @@ class BandedScrollBar final : public QScrollBar {
         update();
     }
 
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::HoverEnter || e->type() == QEvent::HoverMove) {
+            hovered_ = static_cast<QHoverEvent*>(e)->position().toPoint();
+        } else if (e->type() == QEvent::HoverLeave) {
+            hovered_.reset();
+        }
+        return QScrollBar::event(e);
+    }
+
   private:
     QStyle::SubControl pressed_ = QStyle::SC_None;
+    std::optional<QPoint> hovered_;  // where the pointer is over the bar, as hover events tell
 };
 
 }  // namespace
