@@ -140,6 +140,14 @@ TEST_P(Conformance, QuitEndsNestedLoopsAndRunReturnsTheCode) {
     EXPECT_FALSE(loop().QuitRequested());  // consumed by Run
 }
 
+// Run sleeps while nothing happens; a Quit from another thread wakes it and ends it.
+TEST_P(Conformance, QuitFromAWorkerEndsASleepingRun) {
+    std::thread worker;
+    loop().Post([&] { worker = std::thread([&] { loop().Quit(3); }); });
+    EXPECT_EQ(loop().Run(), 3);
+    worker.join();
+}
+
 TEST_P(Conformance, SendAfterCloseFailsInsteadOfBlocking) {
     loop().Close();
     bool result = true;
