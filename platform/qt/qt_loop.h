@@ -79,8 +79,9 @@ class QtLoop final : public EventLoop {
     QEventLoop* outer_ = nullptr;  // the loop of Run, while it runs
     std::function<bool(int)> idle_hook_;
     QTimer idle_timer_;
-    // Wakes the running loops now and then to re-check their conditions: a
-    // worker may meet one without giving the UI thread any work.
+    // Wakes the nested loops now and then to re-check their conditions: a
+    // worker may meet one without giving the UI thread any work. Run's loop,
+    // which has no condition, runs without it.
     QTimer check_timer_;
     bool work_since_idle_ = true;
     bool idle_active_ = false;
