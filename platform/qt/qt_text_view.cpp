@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QGlyphRun>
 #include <QHoverEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -11,7 +12,10 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTextLayout>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/gbk.h"
@@ -105,8 +109,12 @@ TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
+    // The paint fills the whole view itself.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setVerticalScrollBar(new BandedScrollBar(Qt::Vertical, this));
     verticalScrollBar()->setSingleStep(1);
+    TakeFont();
     // The scroll bars change with every append; they cover their rectangles, so what lies
     // beneath the box (a group box's frame) is not painted again each time.
     verticalScrollBar()->setAutoFillBackground(true);
@@ -308,7 +316,7 @@ void TextView::paintEvent(QPaintEvent*) {
         const std::size_t start = row_view_[r];
         const std::size_t end = start + text.size();
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QPointF(x0, y + fm.ascent()), s);
+        DrawRow(p, QPointF(x0, y + fm.ascent()), s);
         if (sel_a < sel_b && sel_a <= end && sel_b > start) {
             const std::size_t a = std::max(sel_a, start) - start;
             const std::size_t b = std::min(sel_b, end) - start;
@@ -320,7 +328,7 @@ void TextView::paintEvent(QPaintEvent*) {
             p.save();
             p.setClipRect(band);
             p.setPen(pal.color(QPalette::HighlightedText));
-            p.drawText(QPointF(x0, y + fm.ascent()), s);
+            DrawRow(p, QPointF(x0, y + fm.ascent()), s);
             p.restore();
         }
         if (hasFocus() && caret_ >= start && caret_ <= end && RowOf(caret_) == r) {
@@ -332,6 +340,85 @@ void TextView::paintEvent(QPaintEvent*) {
     }
 }
 
+void TextView::TakeFont() {
+    ascii_glyphs_.clear();
+    const QFont& f = font();
+    raw_font_ = QRawFont::fromFont(f);
+    unshaped_ok_ = raw_font_.isValid() && !f.underline() && !f.strikeOut() && !f.overline() &&
+                   f.letterSpacing() == 0 && f.wordSpacing() == 0;
+}
+
+void TextView::DrawRow(QPainter& p, const QPointF& at, const QString& s) {
+    if (!DrawUnshaped(p, at, s)) p.drawText(at, s);
+}
+
+bool TextView::DrawUnshaped(QPainter& p, const QPointF& at, const QString& s) {
+    // Right to left, the blanks and punctuation at the ends of a row would move.
+    if (!unshaped_ok_ || s.isEmpty() || p.layoutDirection() != Qt::LeftToRight ||
+        !PrintableAsciiGlyphs()) {
+        return false;
+    }
+    run_glyphs_.clear();
+    run_positions_.clear();
+    double x = 0;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < 0x20 || c >= 0x7F) return false;
+        if (i > 0) {
+            const float step = PairAdvance(s[i - 1].unicode(), c);
+            if (step < 0) return false;
+            x += step;
+        }
+        run_glyphs_.push_back(ascii_glyphs_[c - 0x20]);
+        run_positions_.emplace_back(x, 0);
+    }
+    QGlyphRun run;
+    run.setRawFont(raw_font_);
+    run.setRawData(run_glyphs_.data(), run_positions_.data(), static_cast<int>(run_glyphs_.size()));
+    p.drawGlyphRun(at, run);
+    return true;
+}
+
+bool TextView::PrintableAsciiGlyphs() {
+    if (ascii_glyphs_.empty()) {
+        QString all;
+        for (char16_t c = 0x20; c < 0x7F; ++c) all += QChar(c);
+        ascii_glyphs_.assign(kAscii, 0);
+        int n = kAscii;
+        if (!raw_font_.glyphIndexesForChars(all.constData(), kAscii, ascii_glyphs_.data(), &n) ||
+            n != kAscii) {
+            n = 0;
+        }
+        // A character the font lacks comes from a fallback font: such a font is always shaped.
+        if (std::count(ascii_glyphs_.begin(), ascii_glyphs_.begin() + n, 0u) != 0 || n == 0) {
+            unshaped_ok_ = false;
+        }
+        pair_advances_.assign(static_cast<std::size_t>(kAscii) * kAscii,
+                              std::numeric_limits<float>::quiet_NaN());
+    }
+    return unshaped_ok_;
+}
+
+float TextView::PairAdvance(char16_t a, char16_t b) {
+    float& step = pair_advances_[static_cast<std::size_t>(a - 0x20) * kAscii + (b - 0x20)];
+    if (!std::isnan(step)) return step;
+    step = -1;
+    const QChar pair[2] = {QChar(a), QChar(b)};
+    QTextLayout layout(QString(pair, 2), font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() != 1) return step;
+    const QList<quint32> glyphs = runs[0].glyphIndexes();
+    const QList<QPointF> positions = runs[0].positions();
+    if (glyphs.size() == 2 && positions.size() == 2 && glyphs[0] == ascii_glyphs_[a - 0x20] &&
+        glyphs[1] == ascii_glyphs_[b - 0x20]) {
+        step = static_cast<float>(positions[1].x() - positions[0].x());
+    }
+    return step;
+}
+
 void TextView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     EnsureLayout();
@@ -341,6 +428,7 @@ void TextView::changeEvent(QEvent* e) {
     QAbstractScrollArea::changeEvent(e);
     if (e->type() == QEvent::FontChange) {
         advances_.clear();
+        TakeFont();
         Relayout();
     }
 }

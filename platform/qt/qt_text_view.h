@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QRawFont>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -91,6 +92,18 @@ class TextView final : public QAbstractScrollArea {
     int VisibleRows() const;
     int LineHeight() const;
     std::u16string SelectedText() const;
+    void TakeFont();  // after a change of font
+    // Draws a row with its baseline starting at `at`.
+    void DrawRow(QPainter& p, const QPointF& at, const QString& s);
+    bool DrawUnshaped(QPainter& p, const QPointF& at, const QString& s);
+
+    // Rows of printable ASCII, most of what a receive box shows, are drawn from the glyphs and
+    // the pair spacing the toolkit's own layout gives each character and each pair of them
+    // (kerning included), which is what shaping the row would give, at a fraction of its cost.
+    // Rows with anything else, or pairs the font joins into one glyph, are shaped as a whole.
+    static constexpr int kAscii = 0x7F - 0x20;
+    bool PrintableAsciiGlyphs();                // looks the characters up once per font
+    float PairAdvance(char16_t a, char16_t b);  // from a's origin to b's; < 0: shape the row
 
     const EditText* model_ = nullptr;
     bool wrap_ = true;
@@ -107,6 +120,12 @@ class TextView final : public QAbstractScrollArea {
     double widest_ = 0;
     int layout_width_ = -1;
     std::vector<float> advances_;  // by character code (see Advance), negative: not measured yet
+    QRawFont raw_font_;            // the font's own face, without fallbacks
+    bool unshaped_ok_ = false;     // whether the font's settings allow drawing without shaping
+    std::vector<quint32> ascii_glyphs_;  // by character - 0x20; empty: not looked up yet
+    std::vector<float> pair_advances_;   // by pair, kAscii x kAscii; NaN: not measured yet
+    std::vector<quint32> run_glyphs_;
+    std::vector<QPointF> run_positions_;
     std::size_t anchor_ = 0;
     std::size_t caret_ = 0;
     double goal_x_ = -1;  // the column an up or down movement keeps to

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -106,6 +107,55 @@ TEST_F(QtBackend, TheWidgetShowsEveryByteAsOneCharacter) {
     EXPECT_EQ(w->RowCount(), 3u);
     EXPECT_EQ(w->ShownRow(1).right(1), QString(QChar(0xF7FF)));
     EXPECT_EQ(w->ShownRow(2), QString());
+}
+
+// Rows are painted exactly as the toolkit draws the same text: kerned pairs and blanks in plain
+// ASCII rows, and rows of other characters, a tab or a stand-in, with the selection over them.
+TEST_F(QtBackend, TheBoxPaintsItsRowsAsTheToolkitDrawsText) {
+    auto e = p.UserInterface().CreateEdit(window.get(), EditStyle{.multi_line = true});
+    e->SetGeometry({0, 0, 290, 150});
+    e->SetFont(Font{.face = Gbk("宋体"), .height = -12});  // as the receive box has it
+    e->SetVisible(true);
+    e->SetText("AVAWAT To Yo Vo LT PA fi ffi y. r,\r\n7E 0A 41 20 \r\n" + Gbk("中文 ok") +
+               "\tTAB\r\nlone\rcr\r\n{x}=[\"a\"|~]\r\n");
+    e->SetSelection(3, 20);
+    p.Loop().ProcessPending();
+    auto* w = dynamic_cast<TextView*>(WidgetOf(*e));
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->RowCount(), 6u);
+    const QImage shown = w->viewport()->grab().toImage();
+
+    QImage want(shown.size(), shown.format());
+    want.setDevicePixelRatio(shown.devicePixelRatio());
+    QPainter painter(&want);
+    const QPalette& pal = w->palette();
+    painter.fillRect(want.rect(), pal.base());
+    painter.setFont(w->font());
+    const QFontMetricsF fm(w->font());
+    const int line = QFontMetrics(w->font()).lineSpacing();
+    for (std::size_t r = 0; r < w->RowCount(); ++r) {
+        const QString row = w->ShownRow(r);
+        const QPointF at(4, 4 + static_cast<int>(r) * line + fm.ascent());
+        painter.setPen(pal.color(QPalette::Text));
+        painter.drawText(at, row);
+        if (r == 0) {  // view characters 3 to 20 are selected
+            const double a = fm.horizontalAdvance(row.left(3)),
+                         b = fm.horizontalAdvance(row.left(20));
+            const QRectF band(4 + a, 4, b - a, line);
+            painter.fillRect(band, pal.brush(QPalette::Highlight));
+            painter.save();
+            painter.setClipRect(band);
+            painter.setPen(pal.color(QPalette::HighlightedText));
+            painter.drawText(at, row);
+            painter.restore();
+            if (w->hasFocus()) {  // and the caret stands at its end
+                painter.setPen(pal.color(QPalette::Text));
+                painter.drawLine(QPointF(4 + b, 4), QPointF(4 + b, 4 + line - 1));
+            }
+        }
+    }
+    painter.end();
+    EXPECT_EQ(shown, want);
 }
 
 // A paragraph longer than the box is wide is shown in rows that break after a blank where
