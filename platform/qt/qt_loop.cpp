@@ -120,7 +120,9 @@ void QtLoop::OnAboutToBlock() {
     if (!idle_hook_ || idle_active_ || !work_since_idle_) return;
     idle_active_ = true;
     idle_pass_ = 0;
-    idle_timer_.start();
+    // The loop is about to look for events: the burst starts here, before it does, rather than
+    // in a round of its own.
+    IdlePass();
 }
 
 void QtLoop::IdlePass() {
