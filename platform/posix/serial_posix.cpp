@@ -267,7 +267,9 @@ class PosixSerialDevice final : public SerialDevice {
         }
         errors = errors_;
         errors_ = 0;
-        if (Buffered() == 0 && !vanished_) {
+        // After a read that left the driver empty, the next bytes are for the wait to see; asking
+        // again at once would only come back empty.
+        if (Buffered() == 0 && !vanished_ && !drained_) {
             Fill(POLLIN);
         }
         // A byte that came with an error is reported here, just before the read that hands it
@@ -436,6 +438,7 @@ class PosixSerialDevice final : public SerialDevice {
             n = ::read(fd_, rx_.data() + old, kReadBlock);
             rx_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
         }
+        drained_ = n < static_cast<ssize_t>(kReadBlock);
         if (n > 0) {
             if (rx_.size() > old) {
                 latched_ |= kEvRxChar;
@@ -511,6 +514,7 @@ class PosixSerialDevice final : public SerialDevice {
     bool modem_lines_ = false;
     bool counters_ = false;
     bool vanished_ = false;
+    bool drained_ = false;  // the last read left nothing in the driver
     bool vanish_reported_ = false;
     bool marking_ = false;  // PARMRK is on: received bytes pass through the decoder
     MarkedInputDecoder decoder_;
