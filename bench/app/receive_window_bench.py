@@ -17,7 +17,7 @@ Measures:
                the flood is over, the box must hold less than was received
   memory       RSS growth per received byte after --rss-mb of hex and of text
   idle cost    CPU share of the program while it receives 11.5 KB/s of text (115200 baud), and
-               of picocom logging the same
+               of picocom logging the same, with the far end writing 100 and 10 times a second
 
 Usage: bench/app/receive_window_bench.py [--kesu build/app/kesu] [--mib 8] [--rss-mb 200]
 """
@@ -52,7 +52,7 @@ SEND_BOX = (165, 306, 555, 75)
 FEEDER = r"""
 import os, sys, time
 data = open(sys.argv[1], "rb").read()
-fd, rate = int(sys.argv[2]), float(sys.argv[3])
+fd, rate, writes = int(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4])
 view, pos, start = memoryview(data), 0, time.monotonic()
 while pos < len(view):
     if rate:
@@ -60,7 +60,7 @@ while pos < len(view):
         now = time.monotonic()
         if due > now:
             time.sleep(due - now)
-        pos += os.write(fd, view[pos:pos + max(1, int(rate / 100))])
+        pos += os.write(fd, view[pos:pos + max(1, int(rate / writes))])
     else:
         pos += os.write(fd, view[pos:pos + 65536])
 """
@@ -219,14 +219,14 @@ class Line:
         self.sent_at = None
         self.done = threading.Event()
 
-    def feed(self, data, rate=None):
+    def feed(self, data, rate=None, writes=100):
         """Writes `data` from a process of its own (so that this one's threads do not slow it),
-        as fast as the reader takes it or at `rate` bytes/s."""
+        as fast as the reader takes it or at `rate` bytes/s in `writes` writes a second."""
         src = tempfile.NamedTemporaryFile(prefix="kesu-bench-stream-", delete=False)
         src.write(data)
         src.close()
         self.feeder = subprocess.Popen([sys.executable, "-c", FEEDER, src.name, str(self.master),
-                                        str(rate or 0)], pass_fds=[self.master])
+                                        str(rate or 0), str(writes)], pass_fds=[self.master])
         self.stream_file = src.name
 
         def reap():
@@ -354,7 +354,7 @@ def run_kesu(args, display, scr, data, hex_display, check=True):
         line.close()
 
 
-def run_picocom(data, rate=None):
+def run_picocom(data, rate=None, writes=100):
     """picocom logging `data` to a file. As fast as it takes it: bytes a second and whether the
     log is exact. At `rate`: the CPU share of picocom itself."""
     line = Line()
@@ -370,7 +370,7 @@ def run_picocom(data, rate=None):
         wait_until(lambda: holds_open(pid, line.path), 10)
         time.sleep(0.2)
         if rate:
-            line.feed(data, rate=rate)
+            line.feed(data, rate=rate, writes=writes)
             time.sleep(1.0)
             c0, t0 = cpu_seconds(pid), time.monotonic()
             line.done.wait()
@@ -443,11 +443,11 @@ def run_latency(args, display, scr, rng):
     return keys, clicks, cleared
 
 
-def run_idle(args, display, scr, rng):
+def run_idle(args, display, scr, rng, writes):
     k, line = start_kesu(args, display, scr, False)
     try:
         data = text_stream(11520 * args.idle_seconds, rng)
-        line.feed(data, rate=11520)
+        line.feed(data, rate=11520, writes=writes)
         time.sleep(1.0)
         c0, t0 = cpu_seconds(k.proc.pid), time.monotonic()
         line.done.wait()
@@ -481,6 +481,10 @@ def main():
     ap.add_argument("--rss-mb", type=int, default=200, help="MB for the memory runs (0: skip)")
     ap.add_argument("--probes", type=int, default=40, help="keys and clicks during the flood")
     ap.add_argument("--idle-seconds", type=int, default=10)
+    ap.add_argument("--idle-writes", default="100,10",
+                    help="how often the far end writes during the idle runs, in writes a second "
+                         "(several separated by commas): USB adapters hand on what they received "
+                         "every few milliseconds, a UART far more often")
     ap.add_argument("--runs", type=int, default=3, help="throughput runs of each program")
     ap.add_argument("--only", default="throughput,latency,memory,idle",
                     help="the measures to take, separated by commas")
@@ -531,10 +535,12 @@ def main():
                       f"({args.rss_mb} MB)", flush=True)
         if "idle" not in only:
             return 0
-        cpu = run_idle(args, display, scr, rng)
-        pico, _ = run_picocom(text_stream(11520 * args.idle_seconds, rng), rate=11520)
-        print(f"idle cost at 11.5 KB/s of text: kesu {cpu * 100:5.2f} % of a core, picocom "
-              f"{pico * 100:5.2f} %  ratio {cpu / pico:5.2f}", flush=True)
+        for writes in (int(w) for w in args.idle_writes.split(",")):
+            cpu = run_idle(args, display, scr, rng, writes)
+            pico, _ = run_picocom(text_stream(11520 * args.idle_seconds, rng), rate=11520,
+                                  writes=writes)
+            print(f"idle cost at 11.5 KB/s of text in {writes} writes/s: kesu {cpu * 100:5.2f} % "
+                  f"of a core, picocom {pico * 100:5.2f} %  ratio {cpu / pico:5.2f}", flush=True)
     finally:
         xvfb.terminate()
         xvfb.wait()
