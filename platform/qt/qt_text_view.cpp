@@ -17,6 +17,9 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/gbk.h"
 
@@ -102,6 +105,73 @@ class BandedScrollBar final : public QScrollBar {
     QStyle::SubControl pressed_ = QStyle::SC_None;
     std::optional<QPoint> hovered_;  // where the pointer is over the bar, as hover events tell
 };
+
+// The feature tags of an OpenType layout table (GSUB or GPOS), each with the lookup types its
+// lookups have (an extension lookup counts as the type it wraps). An empty list for a table that
+// is missing; nullopt for one that does not read as such a table.
+using FeatureLookups = std::vector<std::pair<std::string, std::vector<unsigned>>>;
+std::optional<FeatureLookups> LayoutFeatures(const QByteArray& table, unsigned extension_type) {
+    FeatureLookups out;
+    if (table.isEmpty()) return out;
+    const auto* d = reinterpret_cast<const unsigned char*>(table.constData());
+    const auto size = static_cast<std::size_t>(table.size());
+    bool ok = true;
+    const auto u16 = [&](std::size_t at) -> unsigned {
+        if (at + 2 > size) {
+            ok = false;
+            return 0;
+        }
+        return (d[at] << 8) | d[at + 1];
+    };
+    const std::size_t features = u16(6), lookups = u16(8);
+    const unsigned feature_count = u16(features);
+    const unsigned lookup_count = u16(lookups);
+    for (unsigned i = 0; i < feature_count && ok; ++i) {
+        const std::size_t record = features + 2 + 6 * i;
+        if (record + 4 > size) return std::nullopt;
+        std::string tag(reinterpret_cast<const char*>(d + record), 4);
+        const std::size_t feature = features + u16(record + 4);
+        std::vector<unsigned> types;
+        const unsigned n = u16(feature + 2);
+        for (unsigned k = 0; k < n && ok; ++k) {
+            const unsigned index = u16(feature + 4 + 2 * k);
+            if (index >= lookup_count) return std::nullopt;
+            const std::size_t lookup = lookups + u16(lookups + 2 + 2 * index);
+            unsigned type = u16(lookup);
+            if (type == extension_type && u16(lookup + 4) > 0) {
+                type = u16(lookup + u16(lookup + 6) + 2);
+            }
+            types.push_back(type);
+        }
+        out.emplace_back(std::move(tag), std::move(types));
+    }
+    if (!ok) return std::nullopt;
+    return out;
+}
+
+// Whether what shaping does to a row of printable ASCII in this face is the sum of what it does
+// to each pair: no glyph substitution that applies by default (ligatures, contextual forms,
+// language forms, composition), no layout tables of another kind, and kerning by pairs only.
+bool ShapesByPairs(const QRawFont& f) {
+    if (!f.fontTable("morx").isEmpty() || !f.fontTable("mort").isEmpty()) return false;
+    const auto subs = LayoutFeatures(f.fontTable("GSUB"), 7);
+    const auto pos = LayoutFeatures(f.fontTable("GPOS"), 9);
+    if (!subs || !pos) return false;
+    static const char* const kDefaultSubstitutions[] = {"rvrn", "ccmp", "locl", "rlig",
+                                                        "liga", "clig", "calt", "rclt"};
+    for (const auto& [tag, types] : *subs) {
+        for (const char* d : kDefaultSubstitutions) {
+            if (tag == d) return false;
+        }
+    }
+    for (const auto& [tag, types] : *pos) {
+        if (tag != "kern") continue;
+        for (unsigned t : types) {
+            if (t != 2) return false;  // pair adjustments only
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -345,7 +415,7 @@ void TextView::TakeFont() {
     const QFont& f = font();
     raw_font_ = QRawFont::fromFont(f);
     unshaped_ok_ = raw_font_.isValid() && !f.underline() && !f.strikeOut() && !f.overline() &&
-                   f.letterSpacing() == 0 && f.wordSpacing() == 0;
+                   f.letterSpacing() == 0 && f.wordSpacing() == 0 && ShapesByPairs(raw_font_);
 }
 
 void TextView::DrawRow(QPainter& p, const QPointF& at, const QString& s) {
