@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gbk.h"
 #include "platform/qt/qt_platform.h"
 
 namespace {
@@ -38,6 +39,7 @@ struct Box {
         edit = p.UserInterface().CreateEdit(window.get(),
                                             EditStyle{.multi_line = true, .vscroll = true});
         edit->SetGeometry({8, 8, 600, 420});
+        edit->SetFont(Font{.face = Gbk("宋体"), .height = -14});  // as the receive box has it
         edit->SetVisible(true);
         window->Show(WindowShow::Normal);
     }
