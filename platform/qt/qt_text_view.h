@@ -99,8 +99,9 @@ class TextView final : public QAbstractScrollArea {
 
     // Rows of printable ASCII, most of what a receive box shows, are drawn from the glyphs and
     // the pair spacing the toolkit's own layout gives each character and each pair of them
-    // (kerning included), which is what shaping the row would give, at a fraction of its cost.
-    // Rows with anything else, or pairs the font joins into one glyph, are shaped as a whole.
+    // (kerning included), which is what shaping the row would give, at a fraction of its cost,
+    // in a face whose layout tables do nothing else to such text. Rows with anything else, pairs
+    // the font joins into one glyph, and every row in other faces are shaped as a whole.
     static constexpr int kAscii = 0x7F - 0x20;
     bool PrintableAsciiGlyphs();                // looks the characters up once per font
     float PairAdvance(char16_t a, char16_t b);  // from a's origin to b's; < 0: shape the row
