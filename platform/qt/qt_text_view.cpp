@@ -126,6 +126,8 @@ std::optional<FeatureLookups> LayoutFeatures(const QByteArray& table, unsigned e
     const std::size_t features = u16(6), lookups = u16(8);
     const unsigned feature_count = u16(features);
     const unsigned lookup_count = u16(lookups);
+    // Real faces list a few hundred lookups in all; a table that claims more is not read.
+    std::size_t budget = 1 << 16;
     for (unsigned i = 0; i < feature_count && ok; ++i) {
         const std::size_t record = features + 2 + 6 * i;
         if (record + 4 > size) return std::nullopt;
@@ -134,6 +136,7 @@ std::optional<FeatureLookups> LayoutFeatures(const QByteArray& table, unsigned e
         std::vector<unsigned> types;
         const unsigned n = u16(feature + 2);
         for (unsigned k = 0; k < n && ok; ++k) {
+            if (budget-- == 0) return std::nullopt;
             const unsigned index = u16(feature + 4 + 2 * k);
             if (index >= lookup_count) return std::nullopt;
             const std::size_t lookup = lookups + u16(lookups + 2 + 2 * index);
